@@ -1,0 +1,14 @@
+#pragma once
+#include <functional>
+
+namespace kaldor {
+
+// Days as a double; one second is 1/86400. Deadlines and holds are Now() + n * OneSecond.
+using TDateTime = double;
+constexpr TDateTime OneSecond = 1.0 / 86400.0;
+
+// Monotonic time in days. Tests replace the source to step through deadlines without waiting.
+TDateTime Now();
+void SetClockSource(std::function<TDateTime()> source); // empty restores the monotonic clock
+
+} // namespace kaldor

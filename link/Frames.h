@@ -1,0 +1,50 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "AmpStatus.h"
+
+namespace kaldor {
+
+// The front-panel keys that have a command frame (ON has none: it uses the link request and DTR).
+enum class Key {
+    LMinus,
+    LPlus,
+    CMinus,
+    CPlus,
+    Tune,
+    In,
+    BandMinus,
+    BandPlus,
+    Ant,
+    Cat,
+    Left,
+    Right,
+    Set,
+    Off,
+    Power,
+    Display,
+    Operate,
+};
+constexpr int KeyCount = 17;
+
+// A constant byte string sent to the amplifier with one Write.
+struct CommandFrame {
+    const uint8_t* Bytes;
+    int Count;
+};
+
+const CommandFrame& KeyFrame(Key key);
+const CommandFrame& LinkRequestFrame();
+
+// Low 8 bits of the sum of the payload bytes; used in both directions.
+uint8_t Checksum(const uint8_t* payload, size_t count);
+
+constexpr uint8_t StatusSync = 0xAA;
+constexpr int StatusPayloadLength = 30;
+constexpr uint8_t StatusFrameType = 0xA; // high nibble of payload byte 0
+
+// Decodes an accepted 30-byte status payload into the status members.
+void DecodeStatusPayload(const uint8_t* p, AmpStatus& status);
+
+} // namespace kaldor

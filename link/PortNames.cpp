@@ -1,0 +1,35 @@
+#include "PortNames.h"
+
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+
+namespace kaldor {
+namespace {
+std::mutex lookupMutex;
+std::function<std::string(int)> storedLookup;
+} // namespace
+
+void SetStoredDeviceLookup(std::function<std::string(int)> lookup) {
+    std::lock_guard<std::mutex> lock(lookupMutex);
+    storedLookup = std::move(lookup);
+}
+
+std::string PortDeviceName(int n) {
+#ifdef _WIN32
+    return "COM" + std::to_string(n);
+#else
+    const std::string var = "KALDOR_COM" + std::to_string(n);
+    if (const char* env = std::getenv(var.c_str()); env && *env) return env;
+    {
+        std::lock_guard<std::mutex> lock(lookupMutex);
+        if (storedLookup) {
+            std::string stored = storedLookup(n);
+            if (!stored.empty()) return stored;
+        }
+    }
+    return "/dev/ttyS" + std::to_string(n - 1);
+#endif
+}
+
+} // namespace kaldor
