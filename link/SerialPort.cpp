@@ -1,0 +1,44 @@
+#include "SerialPort.h"
+
+#include <mutex>
+
+#include "SerialPortDevice.h"
+
+namespace kaldor {
+namespace {
+std::mutex observerMutex;
+std::function<void(const std::string&, bool)> dtrObserver;
+} // namespace
+
+void SerialPort::SetDtrObserver(std::function<void(const std::string&, bool)> observer) {
+    std::lock_guard<std::mutex> lock(observerMutex);
+    dtrObserver = std::move(observer);
+}
+
+void NotifyDtr(const std::string& device, bool raised) {
+    std::function<void(const std::string&, bool)> observer;
+    {
+        std::lock_guard<std::mutex> lock(observerMutex);
+        observer = dtrObserver;
+    }
+    if (observer) observer(device, raised);
+}
+
+SerialPort::~SerialPort() { Close(); }
+
+bool SerialPort::IsOpen() const { return dev_ && dev_->Open(); }
+
+void SerialPort::Close() {
+    if (dev_) dev_->CloseOnce();
+    dev_.reset();
+}
+
+int SerialPort::PortNumber() const { return dev_ ? dev_->Port : 0; }
+
+std::string SerialPort::DeviceName() const { return dev_ ? dev_->Name : std::string(); }
+
+bool SerialPort::SetDtr() { return SetDtrLevel(true); }
+
+bool SerialPort::ClearDtr() { return SetDtrLevel(false); }
+
+} // namespace kaldor

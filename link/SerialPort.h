@@ -1,0 +1,63 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace kaldor {
+
+// Line settings as the Win32 constants number them.
+constexpr uint8_t NOPARITY = 0;
+constexpr uint8_t ODDPARITY = 1;
+constexpr uint8_t EVENPARITY = 2;
+constexpr uint8_t ONESTOPBIT = 0;
+constexpr uint8_t TWOSTOPBITS = 2;
+
+// One serial device. Copies refer to the same open device (the receiver holds a copy of the
+// window's port); whichever copy closes first closes the device, the others only forget it,
+// so the device is closed exactly once.
+class SerialPort {
+public:
+    SerialPort() = default;
+    SerialPort(const SerialPort& other) = default;
+    SerialPort& operator=(const SerialPort& other) = default;
+    ~SerialPort();
+
+    // Opens port n (1..6) raw at the given line settings with DTR and RTS low and both queues
+    // flushed; read and write time-outs 1000 ms. False only when the device does not open.
+    bool Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits, int inQueue,
+              int outQueue);
+    void Close();
+    bool IsOpen() const;
+    bool SetTimeouts(int ms);
+
+    // Returns at once with the bytes already waiting (never more than count); if none are
+    // waiting, waits until count bytes have arrived or the time-out has passed.
+    int Read(void* buffer, int count);
+    int Write(const void* buffer, int count);
+    bool SetDtr();
+    bool ClearDtr();
+
+    // True when the last Read on this copy failed at once: port closed, device gone.
+    bool LastReadFailed() const { return lastReadFailed_; }
+    // Wakes a Read waiting on this device; every later Read on it returns at once. Used to stop
+    // the receiver promptly.
+    void CancelRead();
+
+    int PortNumber() const;
+    std::string DeviceName() const;
+
+    // Called with the device name and the new level on every DTR change, including the low
+    // level after Open. Lets the simulated amplifier see DTR where the device has no modem lines.
+    static void SetDtrObserver(std::function<void(const std::string& device, bool raised)> observer);
+
+    struct Device; // the OS side, shared by all copies
+
+private:
+    bool SetDtrLevel(bool raised);
+
+    std::shared_ptr<Device> dev_;
+    bool lastReadFailed_ = false;
+};
+
+} // namespace kaldor

@@ -1,0 +1,69 @@
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace kaldor {
+
+// Carries calls from a worker thread into the window thread's event loop.
+class Dispatcher {
+public:
+    virtual ~Dispatcher() = default;
+    // Queues task to run on the window thread; never blocks.
+    virtual void Post(std::function<void()> task) = 0;
+};
+
+// A worker thread with a cooperative stop flag, a wait for its end, a blocking hand-off to the
+// window thread, an end handler and optional self-deletion.
+//
+// The hand-off goes through a request slot that outlives the thread object. The window thread
+// serves it from its event loop, and also from WaitFor, so stopping a worker that is about to
+// hand off cannot deadlock.
+class WorkerThread {
+public:
+    explicit WorkerThread(Dispatcher* dispatcher);
+    virtual ~WorkerThread();
+    WorkerThread(const WorkerThread&) = delete;
+    WorkerThread& operator=(const WorkerThread&) = delete;
+
+    // Sets the stop flag and wakes whatever the thread waits on. Any thread.
+    void Terminate();
+    bool Terminated() const { return terminated_.load(); }
+    // Window thread: returns once the thread has ended, serving its hand-offs meanwhile.
+    void WaitFor();
+    bool Finished() const;
+
+    // Runs on the window thread after Execute has returned, before the thread ends.
+    std::function<void()> OnTerminate;
+    // The thread deletes its object after OnTerminate; nobody may WaitFor or delete it then.
+    bool FreeOnTerminate = false;
+
+protected:
+    // Derived constructors call Start() last, once their members are in place.
+    void Start();
+    virtual void Execute() = 0;
+    // Called by Terminate: wake a blocking call inside Execute.
+    virtual void StopRequested() {}
+    // Runs call on the window thread and waits until it has returned.
+    void Synchronize(const std::function<void()>& call);
+    // Waits ms milliseconds unless Terminate comes first; false when terminated.
+    bool SleepUnlessTerminated(int ms);
+    // Derived destructors call this before their members go.
+    void StopAndWait();
+
+private:
+    struct Slot;
+    void Run();
+
+    Dispatcher* dispatcher_;
+    std::shared_ptr<Slot> slot_;
+    std::atomic<bool> terminated_{false};
+    std::mutex sleepMutex_;
+    std::condition_variable sleepCv_;
+    std::thread thread_;
+};
+
+} // namespace kaldor

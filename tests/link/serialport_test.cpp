@@ -1,0 +1,234 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <future>
+#include <thread>
+
+#include "link/PortNames.h"
+#include "link/SerialPort.h"
+#include "support/TestAmp.h"
+
+using namespace kaldor;
+using namespace kaldor::test;
+using namespace std::chrono;
+
+namespace {
+
+bool OpenLine(SerialPort& port, int n = 1) {
+    return port.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+}
+
+long ElapsedMs(steady_clock::time_point since) {
+    return static_cast<long>(duration_cast<milliseconds>(steady_clock::now() - since).count());
+}
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    void SetUp() override { amp.BindPort(1); }
+    void TearDown() override { unsetenv("KALDOR_COM1"); }
+    TestAmp amp;
+};
+
+} // namespace
+
+TEST_F(SerialPortTest, OpensRawAt9600EightNoneOneWithoutFlowControl) {
+    SerialPort port;
+    ASSERT_TRUE(OpenLine(port));
+    EXPECT_TRUE(port.IsOpen());
+    EXPECT_EQ(port.PortNumber(), 1);
+    EXPECT_EQ(port.DeviceName(), amp.DevicePath());
+    const termios tio = amp.LineSettings();
+    EXPECT_EQ(cfgetispeed(&tio), B9600);
+    EXPECT_EQ(cfgetospeed(&tio), B9600);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_FALSE(tio.c_cflag & PARENB);
+    EXPECT_FALSE(tio.c_cflag & CSTOPB);
+    EXPECT_FALSE(tio.c_cflag & CRTSCTS);
+    EXPECT_FALSE(tio.c_iflag & (IXON | IXOFF));
+    EXPECT_FALSE(tio.c_lflag & (ICANON | ECHO | ISIG));
+    EXPECT_FALSE(tio.c_oflag & OPOST) << "bytes go out untranslated";
+}
+
+TEST_F(SerialPortTest, WritesExactBytesAndDropsWhatWasQueuedBeforeOpen) {
+    amp.Send({0x01, 0x02, 0x03});
+    SerialPort port;
+    ASSERT_TRUE(OpenLine(port));
+    ASSERT_TRUE(port.SetTimeouts(100));
+    uint8_t buf[8];
+    EXPECT_EQ(port.Read(buf, 8), 0) << "stale bytes delivered after Open";
+    EXPECT_FALSE(port.LastReadFailed());
+
+    const uint8_t frame[] = {0x55, 0x55, 0x55, 0x0A, 0x0D, 0x11, 0x13, 0xFF};
+    EXPECT_EQ(port.Write(frame, sizeof frame), 8);
+    EXPECT_EQ(amp.Received(8), Bytes(frame, frame + 8)) << "no translation of CR, LF, XON, XOFF";
+}
+
+TEST_F(SerialPortTest, ReadReturnsWaitingBytesAtOnceOrWaitsForTheTimeout) {
+    SerialPort port;
+    ASSERT_TRUE(OpenLine(port));
+    ASSERT_TRUE(port.SetTimeouts(300));
+    uint8_t buf[16];
+
+    amp.Send({1, 2, 3, 4, 5});
+    std::this_thread::sleep_for(milliseconds(20));
+    auto t0 = steady_clock::now();
+    EXPECT_EQ(port.Read(buf, 16), 5) << "bytes already waiting come back at once";
+    EXPECT_LT(ElapsedMs(t0), 150);
+
+    amp.Send({1, 2, 3, 4, 5, 6});
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_EQ(port.Read(buf, 4), 4) << "never more than asked";
+    EXPECT_EQ(port.Read(buf, 4), 2);
+
+    t0 = steady_clock::now();
+    EXPECT_EQ(port.Read(buf, 1), 0) << "a quiet line gives nothing";
+    EXPECT_GE(ElapsedMs(t0), 250);
+    EXPECT_FALSE(port.LastReadFailed()) << "a time-out is not a failure";
+
+    // Nothing waiting: the read waits for the whole count, across several arrivals.
+    auto sender = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(milliseconds(40));
+        amp.Send({7, 8});
+        std::this_thread::sleep_for(milliseconds(40));
+        amp.Send({9, 10});
+    });
+    t0 = steady_clock::now();
+    EXPECT_EQ(port.Read(buf, 4), 4);
+    EXPECT_LT(ElapsedMs(t0), 250);
+    EXPECT_EQ(Bytes(buf, buf + 4), (Bytes{7, 8, 9, 10}));
+    sender.get();
+
+    // Part of the count before the time-out: what came is returned.
+    sender = std::async(std::launch::async, [&] {
+        std::this_thread::sleep_for(milliseconds(40));
+        amp.Send({11, 12, 13});
+    });
+    t0 = steady_clock::now();
+    EXPECT_EQ(port.Read(buf, 10), 3);
+    EXPECT_GE(ElapsedMs(t0), 250);
+    sender.get();
+}
+
+TEST_F(SerialPortTest, CloseIsIdempotentAndAClosedPortMovesNothing) {
+    SerialPort port;
+    uint8_t b = 0;
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.Read(&b, 1), 0);
+    EXPECT_TRUE(port.LastReadFailed()) << "a closed port fails at once";
+    EXPECT_EQ(port.Write(&b, 1), 0);
+    EXPECT_FALSE(port.SetDtr());
+    port.Close();
+    ASSERT_TRUE(OpenLine(port));
+    port.Close();
+    port.Close();
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_EQ(port.Write(&b, 1), 0);
+}
+
+TEST_F(SerialPortTest, TheDeviceIsClosedExactlyOnceAcrossCopies) {
+    SerialPort window;
+    ASSERT_TRUE(OpenLine(window));
+    {
+        SerialPort receiver(window);
+        EXPECT_TRUE(receiver.IsOpen());
+        const uint8_t b = 0x42;
+        EXPECT_EQ(receiver.Write(&b, 1), 1);
+        EXPECT_EQ(amp.Received(1), Bytes{0x42});
+    } // the receiver's copy closes the device
+    EXPECT_FALSE(window.IsOpen());
+    window.Close(); // must not touch the OS handle again
+    // The device is really free: it opens again, exclusively.
+    SerialPort again;
+    EXPECT_TRUE(OpenLine(again));
+}
+
+TEST_F(SerialPortTest, OpenIsExclusiveAndAFailedOpenSaysWhy) {
+    SerialPort first, second;
+    ASSERT_TRUE(OpenLine(first));
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(OpenLine(second));
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find(amp.DevicePath()), std::string::npos) << err;
+    EXPECT_NE(err.find("in use"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1);
+    EXPECT_FALSE(second.IsOpen());
+    first.Close();
+    EXPECT_TRUE(OpenLine(second));
+
+    setenv("KALDOR_COM5", "/nonexistent/ttyKALDOR", 1);
+    SerialPort missing;
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(OpenLine(missing, 5));
+    err = testing::internal::GetCapturedStderr();
+    unsetenv("KALDOR_COM5");
+    EXPECT_NE(err.find("COM5"), std::string::npos) << err;
+    EXPECT_NE(err.find("/nonexistent/ttyKALDOR"), std::string::npos) << err;
+    EXPECT_NE(err.find("No such file"), std::string::npos) << err;
+}
+
+TEST(PortNames, EnvironmentThenStoredSettingThenTheSystemDevice) {
+    unsetenv("KALDOR_COM3");
+    SetStoredDeviceLookup({});
+    EXPECT_EQ(PortDeviceName(3), "/dev/ttyS2");
+    EXPECT_EQ(PortDeviceName(1), "/dev/ttyS0");
+    SetStoredDeviceLookup([](int n) { return n == 3 ? std::string("/dev/ttyUSB0") : std::string(); });
+    EXPECT_EQ(PortDeviceName(3), "/dev/ttyUSB0");
+    EXPECT_EQ(PortDeviceName(4), "/dev/ttyS3");
+    setenv("KALDOR_COM3", "/dev/pts/77", 1);
+    EXPECT_EQ(PortDeviceName(3), "/dev/pts/77");
+    unsetenv("KALDOR_COM3");
+    SetStoredDeviceLookup({});
+}
+
+TEST_F(SerialPortTest, WriteAndCancelReachAReadWaitingInAnotherThread) {
+    SerialPort window;
+    ASSERT_TRUE(OpenLine(window));
+    ASSERT_TRUE(window.SetTimeouts(5000));
+    SerialPort receiver(window);
+    auto reader = std::async(std::launch::async, [&] {
+        uint8_t b;
+        const auto t0 = steady_clock::now();
+        const int n = receiver.Read(&b, 1);
+        return std::make_pair(n, ElapsedMs(t0));
+    });
+    std::this_thread::sleep_for(milliseconds(50));
+    const uint8_t key[] = {0x55, 0x55, 0x55, 0x02, 0x10, 0x34, 0x44};
+    const auto t0 = steady_clock::now();
+    EXPECT_EQ(window.Write(key, 7), 7);
+    EXPECT_EQ(amp.Received(7, 1000), Bytes(key, key + 7));
+    EXPECT_LT(ElapsedMs(t0), 1000) << "the write waited for the read";
+    window.CancelRead();
+    const auto [n, ms] = reader.get();
+    EXPECT_EQ(n, 0);
+    EXPECT_LT(ms, 1000) << "cancel did not wake the read";
+    uint8_t b;
+    EXPECT_EQ(receiver.Read(&b, 1), 0) << "reads after a cancel return at once";
+}
+
+TEST_F(SerialPortTest, DtrIsLowAfterOpenAndFollowsSetAndClear) {
+    std::vector<std::pair<std::string, bool>> seen;
+    SerialPort::SetDtrObserver([&](const std::string& d, bool up) { seen.emplace_back(d, up); });
+    SerialPort port;
+    ASSERT_TRUE(OpenLine(port));
+    port.SetDtr();
+    port.ClearDtr();
+    SerialPort::SetDtrObserver({});
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[0], std::make_pair(amp.DevicePath(), false));
+    EXPECT_TRUE(seen[1].second);
+    EXPECT_FALSE(seen[2].second);
+}
+
+TEST_F(SerialPortTest, AVanishedDeviceFailsAtOnce) {
+    SerialPort port;
+    ASSERT_TRUE(OpenLine(port));
+    ASSERT_TRUE(port.SetTimeouts(5000));
+    amp.HangUp();
+    uint8_t b;
+    const auto t0 = steady_clock::now();
+    EXPECT_EQ(port.Read(&b, 1), 0);
+    EXPECT_TRUE(port.LastReadFailed());
+    EXPECT_LT(ElapsedMs(t0), 1000);
+}

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+
+#include "ReceiverFixture.h"
+#include "link/Frames.h"
+
+using namespace kaldor;
+using namespace kaldor::test;
+using namespace std::chrono;
+
+namespace {
+
+long ElapsedMs(steady_clock::time_point since) {
+    return static_cast<long>(duration_cast<milliseconds>(steady_clock::now() - since).count());
+}
+
+class QuietLineTest : public ReceiverTest {
+protected:
+    int TimeoutMs() const override { return 5000; }
+};
+
+} // namespace
+
+TEST_F(QuietLineTest, StopEndsPromptlyAfterOneLastHandOffServedByTheWaitingThread) {
+    Start();
+    std::this_thread::sleep_for(milliseconds(100)); // the receiver now waits in a 5 s read
+    const size_t before = snaps.size();
+    const auto t0 = steady_clock::now();
+    receiver->Terminate();
+    receiver->WaitFor(); // nobody runs the dispatcher: WaitFor itself must serve the hand-off
+    EXPECT_LT(ElapsedMs(t0), 500);
+    ASSERT_EQ(snaps.size(), before + 1) << "one last hand-off";
+    EXPECT_EQ(snaps.back().Thread, std::this_thread::get_id());
+    receiver.reset();
+}
+
+TEST_F(QuietLineTest, AKeyFrameGoesOutWhileTheReceiverWaitsInARead) {
+    Start();
+    std::this_thread::sleep_for(milliseconds(100)); // the receiver now waits in a 5 s read
+    const CommandFrame& set = KeyFrame(Key::Set);
+    const auto t0 = steady_clock::now();
+    EXPECT_EQ(port.Write(set.Bytes, set.Count), 9);
+    EXPECT_EQ(amp.Received(9, 2000), Bytes(set.Bytes, set.Bytes + 9));
+    EXPECT_LT(ElapsedMs(t0), 1000);
+}
+
+TEST(FailedPort, TheReceiverPausesInsteadOfSpinningAndShowsTheLostLink) {
+    QueueDispatcher dispatcher;
+    SerialPort closed;
+    int passes = 0;
+    bool allLost = true;
+    TComThread receiver(
+        closed,
+        [&](TComThread* t) {
+            ++passes;
+            allLost = allLost && t->Screen == 30;
+        },
+        &dispatcher);
+    dispatcher.RunFor(1000);
+    EXPECT_GE(passes, 4);
+    EXPECT_LE(passes, 15) << "about one pass per 100 ms";
+    EXPECT_TRUE(allLost);
+    const auto t0 = steady_clock::now();
+    receiver.Terminate();
+    receiver.WaitFor();
+    EXPECT_LT(ElapsedMs(t0), 300);
+}
+
+namespace {
+
+// A worker that hands off a few calls and then ends.
+class Counter : public WorkerThread {
+public:
+    Counter(Dispatcher* d, int rounds, std::atomic<int>* deleted = nullptr)
+        : WorkerThread(d), rounds_(rounds), deleted_(deleted) {}
+    ~Counter() override {
+        StopAndWait();
+        if (deleted_) ++*deleted_;
+    }
+    void Go() { Start(); }
+    std::vector<std::thread::id> ranOn;
+    std::function<void()> call;
+
+protected:
+    void Execute() override {
+        for (int i = 0; i < rounds_ && !Terminated(); ++i) {
+            try {
+                Synchronize([this] {
+                    ranOn.push_back(std::this_thread::get_id());
+                    if (call) call();
+                });
+            } catch (...) {
+                failedRounds++;
+            }
+        }
+    }
+
+public:
+    int failedRounds = 0;
+
+private:
+    int rounds_;
+    std::atomic<int>* deleted_;
+};
+
+} // namespace
+
+TEST(WorkerThread, HandOffsAndTheEndHandlerRunOnTheWindowThreadInOrder) {
+    QueueDispatcher dispatcher;
+    Counter worker(&dispatcher, 3);
+    std::vector<std::string> order;
+    worker.call = [&] { order.push_back("call"); };
+    worker.OnTerminate = [&] { order.push_back("end"); };
+    worker.Go();
+    ASSERT_TRUE(dispatcher.RunUntil([&] { return worker.Finished(); }, 2000));
+    worker.WaitFor();
+    EXPECT_EQ(order, (std::vector<std::string>{"call", "call", "call", "end"}));
+    for (auto id : worker.ranOn) EXPECT_EQ(id, std::this_thread::get_id());
+}
+
+TEST(WorkerThread, AnExceptionInAHandOffBelongsToTheWindowThreadAndReleasesTheWorker) {
+    QueueDispatcher dispatcher;
+    Counter worker(&dispatcher, 2);
+    worker.call = [] { throw std::runtime_error("boom"); };
+    worker.Go();
+    int caught = 0;
+    while (!worker.Finished()) {
+        try {
+            dispatcher.RunOne(100);
+        } catch (const std::runtime_error&) {
+            ++caught;
+        }
+    }
+    worker.WaitFor();
+    EXPECT_EQ(caught, 2);
+    EXPECT_EQ(worker.failedRounds, 0);
+}
+
+TEST(WorkerThread, FreeOnTerminateDeletesItselfAfterTheEndHandler) {
+    QueueDispatcher dispatcher;
+    std::atomic<int> deleted{0};
+    bool ended = false;
+    auto* worker = new Counter(&dispatcher, 1, &deleted);
+    worker->FreeOnTerminate = true;
+    worker->OnTerminate = [&] { ended = true; };
+    worker->Go();
+    ASSERT_TRUE(dispatcher.RunUntil([&] { return deleted.load() == 1; }, 2000));
+    EXPECT_TRUE(ended);
+}

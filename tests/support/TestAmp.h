@@ -1,0 +1,100 @@
+#pragma once
+// The test amplifier: the far end of a pseudo-terminal pair that the console opens as its serial
+// device. It writes real status frames and captures what the console sends.
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <termios.h>
+#include <vector>
+
+#include "link/WorkerThread.h"
+
+namespace kaldor::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// A 30-byte status payload with the frame type set; fields at their positions.
+struct StatusPayload {
+    std::array<uint8_t, 30> b{};
+    StatusPayload() { b[0] = 0xA0; }
+    StatusPayload& Header(uint8_t v) { b[0] = v; return *this; }
+    StatusPayload& Flags(uint8_t v) { b[1] = v; return *this; }
+    StatusPayload& Screen(uint8_t v) { b[2] = v; return *this; }
+    StatusPayload& ScreenData(int i, uint8_t v) { b[3 + i] = v; return *this; }
+    StatusPayload& Byte(int i, uint8_t v) { b[i] = v; return *this; }
+    StatusPayload& Word(int i, uint16_t v) {
+        b[i] = static_cast<uint8_t>(v & 0xFF);
+        b[i + 1] = static_cast<uint8_t>(v >> 8);
+        return *this;
+    }
+    Bytes ToBytes() const { return Bytes(b.begin(), b.end()); }
+};
+
+// Sync run, length, payload, checksum (plus checksumDelta to make it wrong).
+Bytes StatusFrame(const Bytes& payload, int syncCount = 2, int checksumDelta = 0);
+Bytes StatusFrame(const StatusPayload& payload, int syncCount = 2, int checksumDelta = 0);
+std::string Hex(const Bytes& bytes);
+
+class TestAmp {
+public:
+    TestAmp();
+    ~TestAmp();
+    TestAmp(const TestAmp&) = delete;
+    TestAmp& operator=(const TestAmp&) = delete;
+
+    // The device the console opens; also bound to port n by BindPort.
+    const std::string& DevicePath() const { return path_; }
+    // KALDOR_COM<n> := the device, so the console's port n is this amplifier.
+    void BindPort(int n) const;
+
+    void Send(const Bytes& bytes);
+    // What the console wrote since the last call: waits until at least minBytes have come or
+    // timeoutMs has passed, then collects what follows within quietMs.
+    Bytes Received(size_t minBytes, int timeoutMs = 2000, int quietMs = 30);
+    // The line settings the console left on the device.
+    struct termios LineSettings() const;
+    // Closes the far end: to the console the device is gone.
+    void HangUp();
+
+private:
+    int master_ = -1;
+    int slave_ = -1; // held open so the line stays up between the console's opens
+    std::string path_;
+};
+
+// A window thread stand-in for link tests: hand-offs queue here until the test runs them.
+class QueueDispatcher : public Dispatcher {
+public:
+    void Post(std::function<void()> task) override;
+    // Runs one queued task; false when none came within timeoutMs.
+    bool RunOne(int timeoutMs);
+    // Runs tasks until pred() holds or timeoutMs passes; returns pred().
+    bool RunUntil(const std::function<bool()>& pred, int timeoutMs);
+    // Runs tasks for durationMs.
+    void RunFor(int durationMs);
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::deque<std::function<void()>> tasks_;
+};
+
+// A clock the test steps by hand.
+class ManualClock {
+public:
+    ManualClock(double start = 100.0);
+    ~ManualClock();
+    void Set(double days);
+    void AdvanceSeconds(double seconds);
+    double Value() const;
+
+private:
+    mutable std::mutex m_;
+    double now_;
+};
+
+} // namespace kaldor::test
