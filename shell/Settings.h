@@ -1,0 +1,76 @@
+#pragma once
+#include <QList>
+#include <QRect>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+namespace kaldor {
+
+// The console's settings kept between runs: on Windows the registry key
+// HKEY_CURRENT_USER\Software\OLV\<application> (integers as REG_DWORD), elsewhere
+// $XDG_CONFIG_HOME/OLV/<application>.conf. Every operation opens the store and releases it
+// again, so nothing stays open and the first use creates it. A value that is missing or does not
+// read as a 32-bit integer gives the operation's default, silently. A write that does not reach
+// the store throws std::runtime_error, for the application's exception report.
+class TSettings {
+public:
+    static constexpr const char* kOrganisation = "OLV";
+    static constexpr const char* kApplication = "Kaldor_Console";
+    // Settings of the console running against the simulated amplifier, kept apart.
+    static constexpr const char* kSimulatedApplication = "Kaldor_Console_Simulated";
+
+    // Window design size, used when no complete placement is stored.
+    static constexpr int kDesignWidth = 800;
+    static constexpr int kDesignHeight = 450;
+    static constexpr int kDefaultStartupDelay = 6000;
+    static constexpr int kDefaultResponseDelay = 500;
+
+    explicit TSettings(const QString& application = kApplication);
+
+    // Reads "ApplicationTop", "ApplicationLeft", "ApplicationHeight", "ApplicationWidth" in this
+    // order; true and all four outputs set only when every one of them reads.
+    bool LoadWindowPlacement(int& top, int& left, int& height, int& width) const;
+    void SaveWindowPlacement(int top, int left, int height, int width);
+
+    // "DefaultComPort": the port last opened, 0 when none reads.
+    int LoadComPort() const;
+    void SaveComPort(int n);
+
+    // "DefaultShutdown": any non-zero value is on; on when none reads.
+    bool LoadAutoShutdown() const;
+    void SaveAutoShutdown(bool on);
+
+    // "DefaultStartupDelay" and "DefaultResponseDelay" in ms, as stored (not rounded); the
+    // console never writes them.
+    int LoadStartupDelay() const;
+    int LoadResponseDelay() const;
+
+    // "ComDevice<n>": the device path of port n on POSIX; empty when none is stored.
+    std::string LoadComDevice(int n) const;
+    // The lookup for SetStoredDeviceLookup (link/PortNames.h). It opens the store on each call,
+    // so it may run on any thread and outlive this object.
+    std::function<std::string(int)> DeviceLookup() const;
+
+    QString Application() const { return application_; }
+    // Where the store lives (a file path, or the registry path on Windows).
+    QString Location() const;
+
+    // The delays are used as whole multiples of 100 ms, truncated toward zero.
+    static int RoundDownTo100(int ms) { return ms / 100 * 100; }
+    // Status-bar text of the auto-shutdown choice.
+    static QString AutoShutdownText(bool on);
+
+    // A stored placement lying wholly outside every available screen would open the window where
+    // nobody sees it: then only its size is applied and the system places the window. True when
+    // the frame meets at least one of the screens' available areas.
+    static bool PlacementVisible(const QRect& frame, const QList<QRect>& availableScreens);
+    // The available areas of the screens now attached (needs the application object).
+    static QList<QRect> AvailableScreens();
+
+private:
+    QString application_;
+};
+
+} // namespace kaldor

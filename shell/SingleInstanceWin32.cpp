@@ -1,0 +1,124 @@
+#ifdef _WIN32
+#include "shell/SingleInstance.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QWindow>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+namespace kaldor {
+namespace {
+
+constexpr DWORD kMutexAllAccess = 0x1F0001; // MUTEX_ALL_ACCESS
+
+// The broadcast reaches every top-level window of the console; only the hidden one made for it
+// acts, so each later start is handled once.
+class BroadcastFilter final : public QAbstractNativeEventFilter {
+public:
+    BroadcastFilter(UINT message, HWND target, std::function<void()> onSignal)
+        : message_(message), target_(target), onSignal_(std::move(onSignal)) {}
+
+    bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override {
+        if (eventType != "windows_generic_MSG") return false;
+        const MSG* msg = static_cast<const MSG*>(message);
+        if (msg->message != message_ || msg->hwnd != target_) return false;
+        // The sender's SendMessageA returns when this does, after the user has answered.
+        onSignal_();
+        if (result) *result = 0;
+        return true;
+    }
+
+private:
+    UINT message_;
+    HWND target_;
+    std::function<void()> onSignal_;
+};
+
+} // namespace
+
+struct TSingleInstance::Impl {
+    TSingleInstance* Owner;
+    QString Directory;
+    HANDLE Mutex = nullptr;
+    bool MayRun = false;
+    std::unique_ptr<QWindow> Window;
+    std::unique_ptr<BroadcastFilter> Filter;
+
+    Impl(TSingleInstance* owner, const QString& directory) : Owner(owner), Directory(directory) {}
+
+    bool Acquire() {
+        if (MayRun) return true;
+        if (HANDLE running = OpenMutexA(kMutexAllAccess, FALSE, kLockName)) {
+            CloseHandle(running);
+            return false;
+        }
+        HANDLE mutex = CreateMutexA(nullptr, TRUE, kLockName);
+        if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+            // Another console created it since OpenMutexA; it is not ours to own.
+            CloseHandle(mutex);
+            return false;
+        }
+        Mutex = mutex; // null when the system refused: run without the lock
+        MayRun = true;
+        Listen();
+        return true;
+    }
+
+    void Listen() {
+        const UINT message = RegisterWindowMessageA(kSignalName);
+        if (message == 0) return;
+        Window = std::make_unique<QWindow>();
+        Window->create();
+        const HWND target = reinterpret_cast<HWND>(Window->winId());
+        Filter = std::make_unique<BroadcastFilter>(message, target,
+                                                   [this] { Owner->NotifyOtherInstance(); });
+        QCoreApplication::instance()->installNativeEventFilter(Filter.get());
+    }
+
+    void Release() {
+        if (Filter) {
+            if (QCoreApplication* app = QCoreApplication::instance())
+                app->removeNativeEventFilter(Filter.get());
+            Filter.reset();
+        }
+        Window.reset();
+        if (Mutex) {
+            ReleaseMutex(Mutex);
+            CloseHandle(Mutex);
+            Mutex = nullptr;
+        }
+        MayRun = false;
+    }
+
+    bool SignalRunning() const {
+        if (Mutex) return false; // the running console is this one
+        const UINT message = RegisterWindowMessageA(kSignalName);
+        if (message == 0) return false;
+        SendMessageA(HWND_BROADCAST, message, 0, 0);
+        return true;
+    }
+};
+
+TSingleInstance::TSingleInstance(const QString& directory, QObject* parent)
+    : QObject(parent), d_(std::make_unique<Impl>(this, directory)) {}
+
+TSingleInstance::~TSingleInstance() { d_->Release(); }
+
+bool TSingleInstance::Acquire() { return d_->Acquire(); }
+void TSingleInstance::Release() { d_->Release(); }
+bool TSingleInstance::IsOwner() const { return d_->MayRun; }
+// The broadcast is synchronous: there is no connection to retry.
+bool TSingleInstance::SignalRunning(int /*connectRetryMs*/) const { return d_->SignalRunning(); }
+void TSingleInstance::SetSilentClientTimeout(int /*ms*/) {}
+QString TSingleInstance::Directory() const { return d_->Directory; }
+
+} // namespace kaldor
+#endif

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <stdexcept>
+
+#include "shell/Settings.h"
+
+using namespace kaldor;
+
+namespace {
+
+// Each test gets its own configuration home, as a user on a fresh machine would.
+class SettingsTest : public ::testing::Test {
+protected:
+    void SetUp() override { FreshHome(); }
+
+    void FreshHome() {
+        home = std::make_unique<QTemporaryDir>();
+        ASSERT_TRUE(home->isValid());
+        qputenv("XDG_CONFIG_HOME", home->path().toLocal8Bit());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home->path());
+    }
+
+    QString StorePath(const QString& application = "Kaldor_Console") const {
+        return home->filePath("OLV/" + application + ".conf");
+    }
+
+    // Stores values as a hand-edited file would hold them, before the console reads any.
+    void Store(const QString& lines) {
+        QDir(home->path()).mkpath("OLV");
+        QFile file(StorePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(("[General]\n" + lines + "\n").toUtf8());
+    }
+
+    QString StoredText() const {
+        QFile file(StorePath());
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    std::unique_ptr<QTemporaryDir> home;
+    TSettings settings;
+};
+
+} // namespace
+
+TEST_F(SettingsTest, FirstRunGivesTheDefaultsAndCreatesTheStore) {
+    ASSERT_FALSE(QFileInfo::exists(StorePath()));
+    int top = -7, left = -7, height = -7, width = -7;
+    EXPECT_FALSE(settings.LoadWindowPlacement(top, left, height, width));
+    EXPECT_EQ(top, -7);
+    EXPECT_EQ(width, -7);
+    EXPECT_EQ(settings.LoadComPort(), 0);
+    EXPECT_TRUE(settings.LoadAutoShutdown());
+    EXPECT_EQ(settings.LoadStartupDelay(), 6000);
+    EXPECT_EQ(settings.LoadResponseDelay(), 500);
+    EXPECT_EQ(settings.LoadComDevice(1), "");
+    EXPECT_TRUE(QFileInfo::exists(StorePath())) << "reading alone creates the store";
+    EXPECT_EQ(settings.Location(), StorePath());
+}
+
+TEST_F(SettingsTest, SavedValuesReadBackAndLandInTheUsersConfigurationFile) {
+    settings.SaveWindowPlacement(120, -30, 451, 801);
+    settings.SaveComPort(3);
+    settings.SaveAutoShutdown(false);
+    const QString text = StoredText();
+    EXPECT_TRUE(text.contains("ApplicationTop=120")) << text.toStdString();
+    EXPECT_TRUE(text.contains("ApplicationLeft=-30"));
+    EXPECT_TRUE(text.contains("DefaultComPort=3"));
+    EXPECT_TRUE(text.contains("DefaultShutdown=0"));
+    EXPECT_FALSE(text.contains("DefaultStartupDelay")) << "the console never writes the delays";
+
+    int top = 0, left = 0, height = 0, width = 0;
+    ASSERT_TRUE(settings.LoadWindowPlacement(top, left, height, width));
+    EXPECT_EQ(top, 120);
+    EXPECT_EQ(left, -30);
+    EXPECT_EQ(height, 451);
+    EXPECT_EQ(width, 801);
+    EXPECT_EQ(settings.LoadComPort(), 3);
+    EXPECT_FALSE(settings.LoadAutoShutdown());
+    settings.SaveAutoShutdown(true);
+    EXPECT_TRUE(StoredText().contains("DefaultShutdown=1"));
+    EXPECT_TRUE(settings.LoadAutoShutdown());
+}
+
+TEST_F(SettingsTest, AutoShutdownIsOnForAnyNonZeroNumberAndForText) {
+    struct Case {
+        const char* stored;
+        bool on;
+    };
+    for (const Case c : {Case{"0", false}, Case{"1", true}, Case{"5", true}, Case{"-1", true},
+                         Case{"yes", true}, Case{"", true}}) {
+        FreshHome();
+        Store(QString("DefaultShutdown=") + c.stored);
+        EXPECT_EQ(settings.LoadAutoShutdown(), c.on) << "stored \"" << c.stored << "\"";
+    }
+    EXPECT_EQ(TSettings::AutoShutdownText(true), "Auto shutdown: ON");
+    EXPECT_EQ(TSettings::AutoShutdownText(false), "Auto shutdown: OFF");
+}
+
+TEST_F(SettingsTest, APlacementIsAllOrNothing) {
+    int top = 1, left = 2, height = 3, width = 4;
+    Store("ApplicationTop=10\nApplicationLeft=20\nApplicationHeight=30");
+    EXPECT_FALSE(settings.LoadWindowPlacement(top, left, height, width));
+    EXPECT_EQ(top, 1);
+    EXPECT_EQ(left, 2);
+    EXPECT_EQ(height, 3);
+    EXPECT_EQ(width, 4);
+
+    FreshHome();
+    Store("ApplicationTop=10\nApplicationLeft=20\nApplicationHeight=30\nApplicationWidth=wide");
+    EXPECT_FALSE(settings.LoadWindowPlacement(top, left, height, width));
+    EXPECT_EQ(top, 1);
+}
+
+TEST_F(SettingsTest, ValuesThatAreNotThirtyTwoBitIntegersGiveTheirDefaults) {
+    Store("DefaultComPort=COM3\n"
+          "DefaultStartupDelay=4294967296\n"
+          "DefaultResponseDelay=2147483648\n"
+          "ApplicationTop=-2147483648\nApplicationLeft=2147483647\n"
+          "ApplicationHeight=12.5\nApplicationWidth=800");
+    EXPECT_EQ(settings.LoadComPort(), 0);
+    EXPECT_EQ(settings.LoadStartupDelay(), 6000);
+    EXPECT_EQ(settings.LoadResponseDelay(), 500);
+    int top = 0, left = 0, height = 0, width = 0;
+    EXPECT_FALSE(settings.LoadWindowPlacement(top, left, height, width)) << "12.5 is no integer";
+
+    FreshHome();
+    // The file has no types: a number written as text reads as the number.
+    Store("DefaultComPort=\"4\"\nApplicationTop=-2147483648\nApplicationLeft=2147483647\n"
+          "ApplicationHeight=1\nApplicationWidth=0");
+    EXPECT_EQ(settings.LoadComPort(), 4);
+    ASSERT_TRUE(settings.LoadWindowPlacement(top, left, height, width));
+    EXPECT_EQ(top, INT32_MIN);
+    EXPECT_EQ(left, INT32_MAX);
+}
+
+TEST_F(SettingsTest, DelaysAreUsedAsWholeHundredsTruncated) {
+    Store("DefaultStartupDelay=6150\nDefaultResponseDelay=99");
+    EXPECT_EQ(TSettings::RoundDownTo100(settings.LoadStartupDelay()), 6100);
+    EXPECT_EQ(TSettings::RoundDownTo100(settings.LoadResponseDelay()), 0);
+    EXPECT_EQ(TSettings::RoundDownTo100(2550), 2500);
+    EXPECT_EQ(TSettings::RoundDownTo100(6000), 6000);
+    EXPECT_EQ(TSettings::RoundDownTo100(-150), -100);
+}
+
+TEST_F(SettingsTest, DeviceOfAPortAndTheSimulatedStoreAreKeptApart) {
+    Store("ComDevice2=/dev/pts/7\nComDevice3=/dev/serial/by-id/usb-a,b\nDefaultComPort=2");
+    EXPECT_EQ(settings.LoadComDevice(2), "/dev/pts/7");
+    EXPECT_EQ(settings.LoadComDevice(3), "/dev/serial/by-id/usb-a,b");
+    EXPECT_EQ(settings.LoadComDevice(4), "");
+    const auto lookup = TSettings().DeviceLookup(); // outlives its TSettings
+    EXPECT_EQ(lookup(2), "/dev/pts/7");
+
+    TSettings simulated(TSettings::kSimulatedApplication);
+    EXPECT_EQ(simulated.LoadComPort(), 0);
+    simulated.SaveComPort(1);
+    EXPECT_EQ(simulated.LoadComPort(), 1);
+    EXPECT_EQ(settings.LoadComPort(), 2);
+    EXPECT_TRUE(QFileInfo::exists(StorePath("Kaldor_Console_Simulated")));
+}
+
+TEST_F(SettingsTest, AWriteThatCannotReachTheStoreThrows) {
+    QFile blocker(home->filePath("OLV")); // a file where the store's directory belongs
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    EXPECT_THROW(settings.SaveComPort(2), std::runtime_error);
+    EXPECT_THROW(settings.SaveWindowPlacement(0, 0, 450, 800), std::runtime_error);
+    EXPECT_EQ(settings.LoadComPort(), 0) << "reads still fall back silently";
+}
+
+TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
+    const QList<QRect> screens{QRect(0, 0, 1920, 1040), QRect(1920, 0, 1280, 984)};
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(100, 100, 800, 450), screens));
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(-790, -440, 800, 450), screens)) << "a corner";
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(3000, 500, 800, 450), screens)) << "second screen";
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(3200, 0, 800, 450), screens)) << "right of both";
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(100, 1040, 800, 450), screens)) << "just below";
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(-800, 0, 800, 450), screens)) << "just left";
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(50, 50, 0, 0), screens)) << "no area, seen corner";
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(100, 100, 800, 450), {}));
+}
