@@ -1,0 +1,152 @@
+// Start-up, settings and closing of the main window.
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QToolButton>
+
+#include "shell/MessageBox.h"
+#include "shell/Mainunit.h"
+#include "shell/Settings.h"
+
+namespace kaldor {
+namespace {
+
+// The stored width and height are the window's outer size as on the console's home platform,
+// where the frame, title and menu add this much to the client area.
+constexpr int kFrameWidth = 800 - 792;
+constexpr int kFrameHeight = 450 - 404;
+
+bool OpenForProbe(SerialPort& port, int n) {
+    return port.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+}
+
+} // namespace
+
+bool TMainForm::FormCreate() {
+    LoadWindowPlacement();
+    ReflectedHoldUntil = 0.0;
+    PcDisplayUntil = 0.0;
+
+    struct MeterSetup {
+        TFrmBar100* meter;
+        const char* caption;
+        int fullScale;
+        const char* unit;
+        TColor colour;
+    };
+    for (const MeterSetup& m : {MeterSetup{Frm_PA, "PA OUT", 12000, " W pep", clLime},
+                                MeterSetup{Frm_PR, "PW REV", 2000, " W pep", clYellow},
+                                MeterSetup{Frm_VPA, "V PA", 600, " V", clAqua},
+                                MeterSetup{Frm_IPA, "I PA", 500, " A", clInfoBk}}) {
+        m.meter->SetCaption(m.caption);
+        m.meter->SetFullScale(m.fullScale);
+        m.meter->SetUnit(m.unit);
+        m.meter->SetActiveColor(m.colour);
+        m.meter->SetPeakColor(m.colour);
+        m.meter->SetValue(-1);
+    }
+
+    InitLcd();
+    LastScreen = NoScreen;
+    itmShutdown->setChecked(LoadAutoShutdown());
+    StartupDelay = TSettings::RoundDownTo100(settings_.LoadStartupDelay());
+    ResponseDelay = TSettings::RoundDownTo100(settings_.LoadResponseDelay());
+
+    // A port that is missing or in use stays disabled for the whole run.
+    for (int n = 1; n <= PortCount; ++n) {
+        actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(OpenForProbe(ComPort, n));
+        ComPort.Close();
+    }
+    auto usable = [this](int n) {
+        return n >= 1 && n <= PortCount && actOpenCom[static_cast<size_t>(n - 1)]->isEnabled();
+    };
+
+    const int stored = settings_.LoadComPort();
+    if (usable(stored)) {
+        actOpenComExecute(stored);
+    } else {
+        int k = 1;
+        while (k <= PortCount && !usable(k)) ++k;
+        if (k > PortCount) {
+            ShowMessageBox(this, QStringLiteral("This hardware configurations has no serial ports available!"),
+                           QString::fromLatin1(kAppCaption), MB_OK | MB_ICONHAND);
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+            return false;
+        }
+        actOpenComExecute(k);
+        ShowMessageBox(this,
+                       QStringLiteral("There was no valid serial port default configuration since last running.\n"
+                                      "Please verify if the suggested choice (COM%1) meets your need!")
+                           .arg(k),
+                       QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION);
+    }
+    SendLinkRequest();
+    return true;
+}
+
+void TMainForm::InstanceHook() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+    ShowMessageBox(this, QStringLiteral("Only one instance of this application is allowed to run!"),
+                   QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void TMainForm::itmShutdownClick() {
+    itmShutdown->setChecked(!itmShutdown->isChecked());
+    SaveAutoShutdown(itmShutdown->isChecked());
+}
+
+void TMainForm::LoadWindowPlacement() {
+    int top = 0, left = 0, height = 0, width = 0;
+    if (!settings_.LoadWindowPlacement(top, left, height, width)) return;
+    Client->setFixedSize(std::max(0, width - kFrameWidth), std::max(0, height - kFrameHeight));
+    adjustSize();
+    Client->setMinimumSize(0, 0);
+    Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    // A place on no screen would hide the window: the system places it instead.
+    if (TSettings::PlacementVisible(QRect(left, top, width, height), TSettings::AvailableScreens()))
+        move(left, top);
+}
+
+void TMainForm::SaveWindowPlacement() {
+    const QRect frame = frameGeometry();
+    settings_.SaveWindowPlacement(frame.top(), frame.left(), Client->height() + kFrameHeight,
+                                  Client->width() + kFrameWidth);
+}
+
+bool TMainForm::LoadAutoShutdown() {
+    const bool on = settings_.LoadAutoShutdown();
+    SetText(StatusPanels[2], TSettings::AutoShutdownText(on));
+    return on;
+}
+
+void TMainForm::SaveAutoShutdown(bool on) {
+    settings_.SaveAutoShutdown(on);
+    SetText(StatusPanels[2], TSettings::AutoShutdownText(on));
+}
+
+void TMainForm::SaveComPort(int n) { settings_.SaveComPort(n); }
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!sbOFF->isEnabled()) { // a power sequence is under way
+        event->ignore();
+        return;
+    }
+    const int answer = ShowMessageBox(this, QStringLiteral("Do you really want to terminate this application?"),
+                                      QString::fromLatin1(kAppCaption),
+                                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2);
+    if (answer != IDYES) {
+        event->ignore();
+        return;
+    }
+    // Lowering DTR switches the amplifier off when auto shutdown held it on.
+    ComPort.ClearDtr();
+    StopReceiver();
+    ComPort.Close();
+    event->accept();
+    SaveWindowPlacement();
+}
+
+} // namespace kaldor

@@ -1,0 +1,442 @@
+#include "shell/Mainunit.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+
+#include "shell/Glyphs.h"
+#include "shell/QtDispatcher.h"
+#include "shell/Settings.h"
+
+namespace kaldor {
+namespace {
+
+constexpr int kClientWidth = 792;
+constexpr int kClientHeight = 404;
+constexpr int kTitleHeight = 40;
+constexpr int kStatusHeight = 19;
+const char* const kCaption = "KALDOR Console Rel.07_07_07_C - CE/FCC Compliant Second Series";
+
+QKeySequence Alt(int key) { return QKeySequence(Qt::ALT | key); }
+QKeySequence Ctrl(int key) { return QKeySequence(Qt::CTRL | key); }
+
+TStaticText* MakeText(QWidget* parent, const char* name, QRect bounds, const char* caption,
+                      const char* face, int px, bool bold, TColor text, TColor back,
+                      TBorder border, Qt::Alignment align) {
+    auto* t = new TStaticText(parent, QString::fromLatin1(name), bounds);
+    SetFont(t, QString::fromLatin1(face), px, bold);
+    t->SetCaption(caption);
+    t->SetFontColor(text);
+    t->SetColor(back);
+    t->SetBorder(border);
+    t->SetAlignment(align);
+    return t;
+}
+
+} // namespace
+
+TMainForm::TMainForm(TSettings& settings, QWidget* parent)
+    : QMainWindow(parent), settings_(settings) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QString::fromLatin1(kCaption));
+    SetFont(this, QStringLiteral("MS Sans Serif"), 11);
+    dispatcher_ = new QtDispatcher(this);
+
+    Client = new QWidget(this);
+    Client->setObjectName(QStringLiteral("Client"));
+    Client->setAutoFillBackground(true);
+    SetColor(Client, clBtnFace);
+    setCentralWidget(Client);
+    Client->installEventFilter(this);
+
+    BuildPanels();
+    BuildKeys();
+    BuildIndicators();
+    BuildDisplay();
+    BuildOverlays();
+    BuildMenu();
+
+    tmrWarning = new QTimer(this);
+    tmrWarning->setObjectName(QStringLiteral("tmrWarning"));
+    tmrWarning->setInterval(500);
+    connect(tmrWarning, &QTimer::timeout, this, [this] { tmrWarningTimer(); });
+    tmrWarning->start();
+
+    Client->setFixedSize(kClientWidth, kClientHeight);
+    adjustSize();
+    Client->setMinimumSize(0, 0);
+    Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    LayoutClient();
+}
+
+TMainForm::~TMainForm() {
+    StopReceiver();
+    ComPort.Close();
+}
+
+Dispatcher& TMainForm::StatusDispatcher() { return *dispatcher_; }
+
+void TMainForm::BuildPanels() {
+    StatusBar = new QStatusBar(Client);
+    StatusBar->setObjectName(QStringLiteral("StatusBar"));
+    StatusBar->setSizeGripEnabled(false);
+    const int widths[4] = {120, 150, 130, 50};
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(StatusBar);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setFixedWidth(widths[i]);
+        panel->setAlignment(i == 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        StatusBar->addWidget(panel);
+        StatusPanels[static_cast<size_t>(i)] = panel;
+    }
+
+    Panel2 = new TPanel(Client, QStringLiteral("Panel2"), QRect(0, 0, kClientWidth, kTitleHeight));
+    Panel2->SetBevel(TBevel::Lowered);
+    StaticText21 = MakeText(Panel2, "StaticText21", QRect(150, 9, 482, 24),
+                            "KALDOR M7-QX Fully Automatic Solid State Linear Amplifier",
+                            "MS Sans Serif", 16, true, clTeal, clBtnFace, TBorder::None,
+                            Qt::AlignHCenter);
+
+    Panel1 = new TPanel(Client, QStringLiteral("Panel1"),
+                        QRect(0, kTitleHeight, kClientWidth,
+                              kClientHeight - kTitleHeight - kStatusHeight));
+    Panel1->SetBevel(TBevel::Lowered);
+}
+
+QAction* TMainForm::MakeAction(const char* name, const char* category, const QString& caption,
+                               const QString& hint, const QKeySequence& shortcut) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setProperty("category", QString::fromLatin1(category));
+    a->setToolTip(hint);
+    a->setStatusTip(hint);
+    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    addAction(a); // shortcuts work wherever the focus is in the window
+    return a;
+}
+
+void TMainForm::BuildKeys() {
+    struct ActionRow {
+        QAction** action;
+        const char* name;
+        const char* category;
+        const char* caption;
+        const char* hint;
+        QKeySequence shortcut;
+    };
+    const ActionRow actions[] = {
+        {&actIN, "actIN", "CenterActions", "&IN", "ShortCut: (Alt+I)", Alt(Qt::Key_I)},
+        {&actBandMinus, "actBandMinus", "CenterActions", "&BAND", "ShortCut:", Ctrl(Qt::Key_B)},
+        {&actBandPlus, "actBandPlus", "CenterActions", "&BAND", "ShortCut: (Alt+B)", Alt(Qt::Key_B)},
+        {&actAnt, "actAnt", "CenterActions", "&ANT", "ShortCut: (Alt+A)", Alt(Qt::Key_A)},
+        {&actCAT, "actCAT", "CenterActions", "CA&T", "ShortCut: (Alt+T)", Alt(Qt::Key_T)},
+        {&actLeft, "actLeft", "CenterActions", "&-", "ShortCut: (Alt+-)", Alt(Qt::Key_Minus)},
+        {&actRight, "actRight", "CenterActions", "&+", "ShortCut: (Alt++)", Alt(Qt::Key_Plus)},
+        {&actSet, "actSet", "CenterActions", "&SET", "ShortCut: (Alt+S)", Alt(Qt::Key_S)},
+        {&actOff, "actOff", "RightActions", "O&FF", "ShortCut: (Alt+F)", Alt(Qt::Key_F)},
+        {&actOn, "actOn", "RightActions", "O&N", "ShortCut: (Alt+N)", Alt(Qt::Key_N)},
+        {&actPower, "actPower", "RightActions", "&POWER", "ShortCut: (Alt+P)", Alt(Qt::Key_P)},
+        {&actDisplay, "actDisplay", "RightActions", "&DISPLAY", "ShortCut: (Alt+D)", Alt(Qt::Key_D)},
+        {&actOperate, "actOperate", "RightActions", "&OPERATE", "ShortCut: (Alt+O)", Alt(Qt::Key_O)},
+        {&actLMinus, "actLMinus", "LeftActions", "L", "ShortCut:", Ctrl(Qt::Key_L)},
+        {&actLPlus, "actLPlus", "LeftActions", "&L", "ShortCut: (Alt+L)", Alt(Qt::Key_L)},
+        {&actCMinus, "actCMinus", "LeftActions", "C", "ShortCut: ", Ctrl(Qt::Key_C)},
+        {&actCPlus, "actCPlus", "LeftActions", "&C", "ShortCut: (Alt+C)", Alt(Qt::Key_C)},
+        {&actTune, "actTune", "LeftActions", "T&UNE", "ShortCut: (Alt+U)", Alt(Qt::Key_U)},
+    };
+    for (const ActionRow& r : actions)
+        *r.action = MakeAction(r.name, r.category, QString::fromLatin1(r.caption),
+                               QString::fromLatin1(r.hint), r.shortcut);
+    // The keypad's minus and plus press the same keys.
+    const auto keypad = [](Qt::Key key) {
+        return QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, key));
+    };
+    actLeft->setShortcuts({Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)});
+    actRight->setShortcuts({Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus),
+                            keypad(Qt::Key_Plus)});
+
+    struct KeyRow {
+        QAction* action;
+        Key key;
+    };
+    const KeyRow keys[] = {
+        {actIN, Key::In},         {actBandMinus, Key::BandMinus}, {actBandPlus, Key::BandPlus},
+        {actAnt, Key::Ant},       {actCAT, Key::Cat},             {actSet, Key::Set},
+        {actPower, Key::Power},   {actDisplay, Key::Display},     {actOperate, Key::Operate},
+        {actLMinus, Key::LMinus}, {actLPlus, Key::LPlus},         {actCMinus, Key::CMinus},
+        {actCPlus, Key::CPlus},   {actTune, Key::Tune},
+    };
+    for (const KeyRow& k : keys)
+        connect(k.action, &QAction::triggered, this, [this, key = k.key] { SendKey(key); });
+    connect(actLeft, &QAction::triggered, this, [this] { actLeftExecute(); });
+    connect(actRight, &QAction::triggered, this, [this] { actRightExecute(); });
+    // actOn and actOff run the power sequences, which come with the power switching.
+
+    enum Glyph { None, LeftGlyph, RightGlyph };
+    struct ButtonRow {
+        QToolButton** button;
+        const char* name;
+        int left, top;
+        QAction* action;
+        TColor colour;
+        bool underline;
+        const char* face;
+        int px;
+        Glyph glyph;
+    };
+    const ButtonRow buttons[] = {
+        {&sbLMinus, "sbLMinus", 6, 41, actLMinus, clTeal, true, "MS Sans Serif", 11, LeftGlyph},
+        {&sbLPlus, "sbLPlus", 6, 73, actLPlus, clTeal, false, "MS Sans Serif", 11, RightGlyph},
+        {&sbCMinus, "sbCMinus", 6, 112, actCMinus, clTeal, true, "MS Sans Serif", 11, LeftGlyph},
+        {&sbCPlus, "sbCPlus", 6, 144, actCPlus, clTeal, true, "MS Sans Serif", 11, RightGlyph},
+        {&sbTune, "sbTune", 6, 184, actTune, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbOFF, "sbOFF", 716, 41, actOff, clMaroon, false, "MS Sans Serif", 11, None},
+        {&sbON, "sbON", 716, 73, actOn, clGreen, false, "MS Sans Serif", 11, None},
+        {&sbPower, "sbPower", 716, 112, actPower, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbDisplay, "sbDisplay", 716, 144, actDisplay, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbOperate, "sbOperate", 716, 184, actOperate, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbIN, "sbIN", 98, 300, actIN, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbBandMinus, "sbBandMinus", 168, 300, actBandMinus, clTeal, false, "MS Sans Serif", 11, LeftGlyph},
+        {&sbBandPlus, "sbBandPlus", 238, 300, actBandPlus, clTeal, false, "MS Sans Serif", 11, RightGlyph},
+        {&sbANT, "sbANT", 308, 300, actAnt, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbCAT, "sbCAT", 378, 300, actCAT, clTeal, false, "MS Sans Serif", 11, None},
+        {&sbLeft, "sbLeft", 481, 300, actLeft, clTeal, false, "Courier", 16, LeftGlyph},
+        {&sbRight, "sbRight", 551, 300, actRight, clTeal, false, "Courier", 16, RightGlyph},
+        {&sbSET, "sbSET", 621, 300, actSet, clTeal, false, "MS Sans Serif", 11, None},
+    };
+    const QIcon left = LeftArrowIcon(), right = RightArrowIcon();
+    for (const ButtonRow& r : buttons) {
+        auto* b = new QToolButton(Panel1);
+        b->setObjectName(QString::fromLatin1(r.name));
+        b->setGeometry(r.left, r.top, 70, 32);
+        b->setFocusPolicy(Qt::NoFocus);
+        b->setCursor(Qt::PointingHandCursor);
+        if (r.glyph != None) r.action->setIcon(r.glyph == LeftGlyph ? left : right);
+        b->setDefaultAction(r.action);
+        b->setIconSize(QSize(16, 16));
+        b->setToolButtonStyle(r.glyph == None ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
+        // The plus and right keys carry their arrow right of the caption.
+        if (r.glyph == RightGlyph) b->setLayoutDirection(Qt::RightToLeft);
+        SetFont(b, QString::fromLatin1(r.face), r.px, true, r.underline);
+        SetFontColor(b, r.colour);
+        *r.button = b;
+    }
+}
+
+void TMainForm::BuildIndicators() {
+    struct TextRow {
+        TStaticText** text;
+        const char* name;
+        QRect bounds;
+        const char* caption;
+        int px;
+        TColor fore, back;
+        TBorder border;
+    };
+    const TBorder S = TBorder::Single, K = TBorder::Sunken;
+    const TextRow texts[] = {
+        {&StaticText2, "StaticText2", {161, 243, 55, 22}, "IN", 16, clBlack, clBtnFace, S},
+        {&StaticText3, "StaticText3", {217, 243, 55, 22}, "BAND", 16, clBlack, clBtnFace, S},
+        {&StaticText4, "StaticText4", {273, 243, 55, 22}, "ANT", 16, clBlack, clBtnFace, S},
+        {&StaticText5, "StaticText5", {329, 243, 106, 22}, "CAT", 16, clBlack, clBtnFace, S},
+        {&StaticText6, "StaticText6", {436, 243, 55, 22}, "OUT", 16, clBlack, clBtnFace, S},
+        {&lblSWR_Gain, "lblSWR_Gain", {492, 243, 80, 22}, "SWR", 16, clBlack, clBtnFace, S},
+        {&StaticText8, "StaticText8", {573, 243, 55, 22}, "TEMP", 16, clBlack, clBtnFace, S},
+        {&stInput, "stInput", {161, 266, 55, 22}, "1", 16, clGray, clBlack, S},
+        {&stBand, "stBand", {217, 266, 55, 22}, "160 m", 16, clGray, clBlack, S},
+        {&stAntenna, "stAntenna", {273, 266, 55, 22}, "NONE", 16, clGray, clBlack, S},
+        {&stCAT, "stCAT", {329, 266, 106, 22}, "NONE", 16, clGray, clBlack, S},
+        {&stPower, "stPower", {436, 266, 55, 22}, "HALF", 16, clGray, clBlack, S},
+        {&stSWR_Gain, "stSWR_Gain", {492, 266, 80, 22}, "--.--", 16, clGray, clBlack, S},
+        {&stTemp, "stTemp", {573, 266, 55, 22}, "0 \xB0" "C", 16, clGray, clBlack, S},
+        {&stAlarm, "stAlarm", {9, 271, 45, 17}, "ALRM", 13, clGray, clBlack, S},
+        {&stTune, "stTune", {61, 271, 45, 17}, "TUNE", 13, clGray, clBlack, S},
+        {&stSet, "stSet", {112, 271, 45, 17}, "SET", 13, clGray, clBlack, S},
+        {&stON, "stON", {631, 271, 45, 17}, "ON", 13, clGray, clBlack, S},
+        {&stOperate, "stOperate", {683, 271, 45, 17}, "OP", 13, clGray, clBlack, S},
+        {&stTX, "stTX", {734, 271, 45, 17}, "TX", 13, clGray, clBlack, S},
+        {&stMode, "stMode", {316, 10, 160, 22}, "", 16, clGray, clBlack, K},
+        {&stFlex, "stFlex", {217, 224, 55, 19}, "", 13, clLime, clBlack, K},
+    };
+    for (const TextRow& r : texts)
+        *r.text = MakeText(Panel1, r.name, r.bounds, r.caption, "System", r.px, true, r.fore,
+                           r.back, r.border, Qt::AlignHCenter);
+    stFlex->hide();
+
+    struct MeterRow {
+        TFrmBar100** meter;
+        const char* name;
+        int top;
+    };
+    const MeterRow meters[] = {{&Frm_PA, "Frm_PA", 40},
+                               {&Frm_PR, "Frm_PR", 84},
+                               {&Frm_VPA, "Frm_VPA", 128},
+                               {&Frm_IPA, "Frm_IPA", 172}};
+    for (const MeterRow& m : meters) {
+        *m.meter = new TFrmBar100(Panel1);
+        (*m.meter)->setObjectName(QString::fromLatin1(m.name));
+        (*m.meter)->move(80, m.top);
+    }
+}
+
+void TMainForm::BuildDisplay() {
+    pnl_LCD = new TPanel(Panel1, QStringLiteral("pnl_LCD"), QRect(81, 34, 630, 189));
+    pnl_LCD->SetBevel(TBevel::Raised, TBevel::Lowered);
+    pnl_LCD->hide();
+
+    imgLCD = new TLcdCanvas(pnl_LCD);
+    imgLCD->setObjectName(QStringLiteral("imgLCD"));
+    imgLCD->setGeometry(248, 24, 50, 30);
+    bvlLCD = new QFrame(pnl_LCD);
+    bvlLCD->setObjectName(QStringLiteral("bvlLCD"));
+    bvlLCD->setFrameShape(QFrame::Box);
+    bvlLCD->setFrameShadow(QFrame::Sunken);
+    bvlLCD->setGeometry(560, 72, 50, 50);
+    bvlLCD->lower(); // a frame around the image, never over it
+
+    struct SliderRow {
+        QSlider** slider;
+        const char* name;
+        QRect bounds;
+        int max, tick;
+        bool visible;
+    };
+    const SliderRow sliders[] = {
+        {&sldrC_Out, "sldrC_Out", {16, 66, 190, 23}, 1023, 0, false},
+        {&sldrL_Out, "sldrL_Out", {16, 41, 190, 23}, 127, 0, false},
+        {&sldrBacklight, "sldrBacklight", {364, 113, 190, 30}, 255, 16, true},
+    };
+    for (const SliderRow& r : sliders) {
+        auto* s = new QSlider(Qt::Horizontal, pnl_LCD);
+        s->setObjectName(QString::fromLatin1(r.name));
+        s->setGeometry(r.bounds);
+        s->setRange(0, r.max);
+        s->setTickPosition(r.tick ? QSlider::TicksBelow : QSlider::NoTicks);
+        if (r.tick) s->setTickInterval(r.tick);
+        s->setEnabled(false);
+        s->setVisible(r.visible);
+        *r.slider = s;
+    }
+
+    struct TextRow {
+        TStaticText** text;
+        const char* name;
+        QRect bounds;
+    };
+    const TextRow texts[] = {
+        {&stFreq, "stFreq", {16, 15, 76, 21}},       {&stSubBand, "stSubBand", {16, 143, 40, 21}},
+        {&stL_Out, "stL_Out", {16, 92, 76, 21}},     {&stC_Out, "stC_Out", {16, 117, 76, 21}},
+        {&stContest, "stContest", {344, 7, 40, 21}}, {&stBeep, "stBeep", {344, 28, 40, 21}},
+        {&stCelsius, "stCelsius", {280, 7, 40, 21}}, {&stStartup, "stStartup", {345, 94, 80, 21}},
+    };
+    auto lcdText = [this](const char* name, QRect bounds) {
+        TStaticText* t = MakeText(pnl_LCD, name, bounds, "", "Courier New", 19, false,
+                                  clWindowText, clWhite, TBorder::Single, Qt::AlignRight);
+        t->hide();
+        return t;
+    };
+    for (const TextRow& r : texts) *r.text = lcdText(r.name, r.bounds);
+    const char* bandNames[10] = {"st160", "st80", "st40", "st30", "st20",
+                                 "st17",  "st15", "st12", "st10", "st6"};
+    for (int i = 0; i < 10; ++i)
+        stBands[static_cast<size_t>(i)] =
+            lcdText(bandNames[i], QRect(404 + 63 * (i / 4), 7 + 21 * (i % 4), 47, 21));
+}
+
+void TMainForm::BuildOverlays() {
+    pnlInit = new TPanel(Panel1, QStringLiteral("pnlInit"), QRect(154, 96, 485, 65));
+    pnlInit->SetBevel(TBevel::Raised, TBevel::Lowered);
+    pbInit = new QProgressBar(pnlInit);
+    pbInit->setObjectName(QStringLiteral("pbInit"));
+    pbInit->setGeometry(20, 16, 445, 16);
+    pbInit->setRange(0, 100);
+    pbInit->setValue(0);
+    pbInit->setTextVisible(false);
+    StaticText1 = MakeText(pnlInit, "StaticText1", QRect(157, 40, 181, 20),
+                           "Initialization in progress...", "MS Sans Serif", 13, true, clNavy,
+                           clBtnFace, TBorder::None, Qt::AlignLeft);
+    pnlInit->hide();
+
+    auto warning = [this](const char* name, int top, const char* caption) {
+        TStaticText* t = MakeText(Panel1, name, QRect(154, top, 486, 36), caption, "Arial", 29,
+                                  false, clYellow, clBlack, TBorder::Sunken, Qt::AlignHCenter);
+        t->hide();
+        return t;
+    };
+    stOutBand = warning("stOutBand", 69, "BAND NOT PERMITTED");
+    stPWRev = warning("stPWRev", 112, "");
+    stWarning = warning("stWarning", 154, "");
+}
+
+void TMainForm::BuildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    itmFile = bar->addMenu(QStringLiteral("&File"));
+    itmFile->setObjectName(QStringLiteral("itmFile"));
+    itmExit = itmFile->addAction(QStringLiteral("E&xit"));
+    itmExit->setObjectName(QStringLiteral("itmExit"));
+    connect(itmExit, &QAction::triggered, this, [this] { close(); });
+
+    itmSetup = bar->addMenu(QStringLiteral("S&etup"));
+    itmSetup->setObjectName(QStringLiteral("itmSetup"));
+    itmSerialPort = itmSetup->addMenu(QStringLiteral("Serial &Port"));
+    itmSerialPort->setObjectName(QStringLiteral("itmSerialPort"));
+    SerialGroup = new QActionGroup(this);
+    SerialGroup->setExclusive(true);
+    for (int n = 1; n <= PortCount; ++n) {
+        QAction* a = MakeAction(qPrintable(QStringLiteral("actOpenCom%1").arg(n)), "Serial",
+                                QStringLiteral("COM &%1").arg(n), QString(), QKeySequence());
+        a->setCheckable(true);
+        SerialGroup->addAction(a);
+        itmSerialPort->addAction(a);
+        connect(a, &QAction::triggered, this, [this, n] { actOpenComExecute(n); });
+        actOpenCom[static_cast<size_t>(n - 1)] = a;
+        itmCOM[static_cast<size_t>(n - 1)] = a;
+    }
+
+    itmKaldor = itmSetup->addMenu(QStringLiteral("&Kaldor"));
+    itmKaldor->setObjectName(QStringLiteral("itmKaldor"));
+    itmShutdown = itmKaldor->addAction(QStringLiteral("&Shutdown when exit/disconnect"));
+    itmShutdown->setObjectName(QStringLiteral("itmShutdown"));
+    itmShutdown->setCheckable(true);
+    // The click inverts the mark itself, so the action does not toggle on its own.
+    connect(itmShutdown, &QAction::triggered, this, [this] {
+        itmShutdown->setChecked(!itmShutdown->isChecked());
+        itmShutdownClick();
+    });
+}
+
+void TMainForm::LayoutClient() {
+    const int w = Client->width(), h = Client->height();
+    SetBounds(StatusBar, 0, h - kStatusHeight, w, kStatusHeight);
+    SetBounds(Panel2, 0, 0, w, kTitleHeight);
+    SetBounds(Panel1, 0, kTitleHeight, w, std::max(0, h - kTitleHeight - kStatusHeight));
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Client && event->type() == QEvent::Resize) LayoutClient();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// --- The character display ----------------------------------------------------------------------
+
+void TMainForm::InitLcd() { imgLCD->InitLcd(bvlLCD); }
+void TMainForm::ClearLcd() { imgLCD->ClearLcd(); }
+void TMainForm::LcdTextOut(int column, int row, bool inverse, const std::string& text) {
+    imgLCD->LcdTextOut(column, row, inverse, text);
+}
+void TMainForm::LcdDrawMenu(const LcdMenuEntry* menu, uint8_t selected, bool redrawAll) {
+    imgLCD->LcdDrawMenu(menu, selected, redrawAll);
+}
+
+} // namespace kaldor

@@ -1,0 +1,170 @@
+#pragma once
+// The console's main window: the amplifier's front panel with its keys, indicator fields,
+// meters and character display, a menu and a status bar.
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/Clock.h"
+#include "link/Frames.h"
+#include "link/SerialPort.h"
+#include "link/Tcomthread.h"
+#include "panel/LcdCanvas.h"
+#include "panel/SetupTables.h"
+#include "widgets/Controls.h"
+#include "widgets/Frmbar_100.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSlider;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+
+namespace kaldor {
+
+class QtDispatcher;
+class TSettings;
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int PortCount = 6;
+    static constexpr uint16_t NoScreen = 31;
+
+    // settings: where the console keeps its values; the window does not own it.
+    explicit TMainForm(TSettings& settings, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    // --- Controls, by their layout names ---------------------------------------------------
+    QWidget* Client = nullptr; // the client area below the menu
+    QStatusBar* StatusBar = nullptr;
+    std::array<QLabel*, 4> StatusPanels{};
+    TPanel* Panel1 = nullptr;
+    TPanel* Panel2 = nullptr;
+    TStaticText* StaticText21 = nullptr;
+
+    QToolButton *sbLMinus = nullptr, *sbLPlus = nullptr, *sbCMinus = nullptr, *sbCPlus = nullptr,
+                *sbTune = nullptr, *sbOFF = nullptr, *sbON = nullptr, *sbPower = nullptr,
+                *sbDisplay = nullptr, *sbOperate = nullptr, *sbIN = nullptr,
+                *sbBandMinus = nullptr, *sbBandPlus = nullptr, *sbANT = nullptr, *sbCAT = nullptr,
+                *sbLeft = nullptr, *sbRight = nullptr, *sbSET = nullptr;
+
+    QAction *actIN = nullptr, *actBandMinus = nullptr, *actBandPlus = nullptr, *actAnt = nullptr,
+            *actCAT = nullptr, *actLeft = nullptr, *actRight = nullptr, *actSet = nullptr,
+            *actOff = nullptr, *actOn = nullptr, *actPower = nullptr, *actDisplay = nullptr,
+            *actOperate = nullptr, *actLMinus = nullptr, *actLPlus = nullptr,
+            *actCMinus = nullptr, *actCPlus = nullptr, *actTune = nullptr;
+    std::array<QAction*, PortCount> actOpenCom{}; // actOpenCom1 .. actOpenCom6
+
+    TStaticText *StaticText2 = nullptr, *StaticText3 = nullptr, *StaticText4 = nullptr,
+                *StaticText5 = nullptr, *StaticText6 = nullptr, *lblSWR_Gain = nullptr,
+                *StaticText8 = nullptr;
+    TStaticText *stInput = nullptr, *stBand = nullptr, *stAntenna = nullptr, *stCAT = nullptr,
+                *stPower = nullptr, *stSWR_Gain = nullptr, *stTemp = nullptr;
+    TStaticText *stAlarm = nullptr, *stTune = nullptr, *stSet = nullptr, *stON = nullptr,
+                *stOperate = nullptr, *stTX = nullptr, *stMode = nullptr, *stFlex = nullptr;
+
+    TFrmBar100 *Frm_PA = nullptr, *Frm_PR = nullptr, *Frm_VPA = nullptr, *Frm_IPA = nullptr;
+
+    TPanel* pnl_LCD = nullptr;
+    TLcdCanvas* imgLCD = nullptr;
+    QFrame* bvlLCD = nullptr;
+    QSlider *sldrC_Out = nullptr, *sldrL_Out = nullptr, *sldrBacklight = nullptr;
+    TStaticText *stFreq = nullptr, *stSubBand = nullptr, *stL_Out = nullptr, *stC_Out = nullptr,
+                *stContest = nullptr, *stBeep = nullptr, *stCelsius = nullptr,
+                *stStartup = nullptr;
+    // st160, st80, st40, st30, st20, st17, st15, st12, st10, st6 in band order
+    std::array<TStaticText*, 10> stBands{};
+
+    TPanel* pnlInit = nullptr;
+    QProgressBar* pbInit = nullptr;
+    TStaticText* StaticText1 = nullptr;
+    TStaticText *stOutBand = nullptr, *stPWRev = nullptr, *stWarning = nullptr;
+
+    QMenu *itmFile = nullptr, *itmSetup = nullptr, *itmSerialPort = nullptr, *itmKaldor = nullptr;
+    QAction *itmExit = nullptr, *itmShutdown = nullptr;
+    std::array<QAction*, PortCount> itmCOM{}; // the Serial Port items: the actOpenCom actions
+    QActionGroup* SerialGroup = nullptr;
+    QTimer* tmrWarning = nullptr;
+
+    // --- Members shared across the console ----------------------------------------------------
+    uint32_t OnlyOneMsg = 0;
+    SerialPort ComPort;
+    std::unique_ptr<TComThread> ComThread;
+    uint16_t LastScreen = NoScreen;
+    TDateTime ReflectedHoldUntil = 0.0;
+    TDateTime PcDisplayUntil = 0.0;
+    int StartupDelay = 6000;
+    int ResponseDelay = 500;
+
+    // --- Handlers --------------------------------------------------------------------------------
+    // Writes the key's frame on the port, whatever the link state.
+    void SendKey(Key key);
+    void SendLinkRequest();
+    void actLeftExecute();
+    void actRightExecute();
+    void HoldPowerLevelDisplay();
+    // Stops the receiver, reopens the port as port n, checks its item, names it, stores it and
+    // starts a new receiver.
+    void actOpenComExecute(int n);
+    // Stops and deletes the receiver, if any; the port it shared is then closed.
+    void StopReceiver();
+
+    // The receiver's status event, run on the window thread after every pass.
+    void HandleStatus(TComThread* Sender);
+    void UpdateIndicators();
+    void tmrWarningTimer();
+
+    // The character display.
+    void InitLcd();
+    void ClearLcd();
+    void LcdTextOut(int column, int row, bool inverse, const std::string& text);
+    void LcdDrawMenu(const LcdMenuEntry* menu, uint8_t selected, bool redrawAll);
+
+    // Start-up: settings, meters, display, port probe and the first port; false when the
+    // console cannot run (no port at all) and the application has been asked to end.
+    bool FormCreate();
+    // Run when a second console was started: restore, come to the front and say so.
+    void InstanceHook();
+    void itmShutdownClick();
+
+    // Settings kept between runs.
+    void LoadWindowPlacement();
+    void SaveWindowPlacement();
+    bool LoadAutoShutdown();
+    void SaveAutoShutdown(bool on);
+    void SaveComPort(int n);
+    TSettings& Settings() { return settings_; }
+    Dispatcher& StatusDispatcher();
+
+    static QString PortText(int n); // "Serial port: COMn"
+
+signals:
+    // After every status event, with the screen code it handled.
+    void StatusHandled(uint16_t screen);
+
+private:
+    void BuildPanels();
+    void BuildKeys();
+    void BuildIndicators();
+    void BuildDisplay();
+    void BuildOverlays();
+    void BuildMenu();
+    QAction* MakeAction(const char* name, const char* category, const QString& caption,
+                        const QString& hint, const QKeySequence& shortcut);
+    void LayoutClient();
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closing the window: refused during a power sequence, else confirmed by the user.
+    void closeEvent(QCloseEvent* event) override;
+
+    TSettings& settings_;
+    QtDispatcher* dispatcher_ = nullptr;
+};
+
+} // namespace kaldor

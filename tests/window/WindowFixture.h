@@ -1,0 +1,71 @@
+#pragma once
+// A main window on the test amplifier's line, with its settings in a temporary place.
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <functional>
+#include <memory>
+
+#include "shell/Mainunit.h"
+#include "shell/Settings.h"
+#include "support/TestAmp.h"
+
+namespace kaldor::test {
+
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        amp.BindPort(1);
+        settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
+        form = std::make_unique<TMainForm>(*settings);
+        form->InitLcd();
+        form->show();
+        form->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+    void TearDown() override {
+        form.reset();
+        for (int n = 1; n <= 6; ++n) unsetenv(("KALDOR_COM" + std::to_string(n)).c_str());
+    }
+    // Opens COM1 and waits for the first status event: a noise byte ends the receiver's first
+    // pass, which reports the lost link.
+    void OpenLine() {
+        QSignalSpy spy(form.get(), &TMainForm::StatusHandled);
+        form->actOpenComExecute(1);
+        amp.Send({0x00});
+        ASSERT_TRUE(spy.wait(3000));
+    }
+    // Noise bytes end the receiver's passes on an otherwise quiet line until pred holds.
+    bool PokeUntil(const std::function<bool()>& pred) {
+        for (int i = 0; i < 100 && !pred(); ++i) {
+            amp.Send({0x00});
+            QTest::qWait(20);
+        }
+        return pred();
+    }
+    // Sends a status with that screen code and waits until the window has handled it.
+    bool Feed(const StatusPayload& payload) {
+        const uint16_t screen = payload.b[2];
+        QSignalSpy spy(form.get(), &TMainForm::StatusHandled);
+        amp.Send(StatusFrame(payload));
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& call : spy)
+                    if (call.at(0).value<uint16_t>() == screen) return true;
+                return false;
+            },
+            3000);
+    }
+    bool Feed(uint8_t screen) { return Feed(StatusPayload().Screen(screen)); }
+
+    QTemporaryDir config;
+    TestAmp amp;
+    std::unique_ptr<TSettings> settings;
+    std::unique_ptr<TMainForm> form;
+};
+
+} // namespace kaldor::test

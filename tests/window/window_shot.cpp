@@ -1,0 +1,41 @@
+// Shows the main window on a test amplifier that reports standby, and saves a picture of it.
+//   window-shot out.png [screen]
+#include <QApplication>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "shell/Mainunit.h"
+#include "shell/Settings.h"
+#include "support/TestAmp.h"
+#include "widgets/Controls.h"
+
+using namespace kaldor;
+using namespace kaldor::test;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc < 2) return 2;
+    InstallFontSubstitutes();
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    TestAmp amp;
+    amp.BindPort(1);
+    TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
+    TMainForm form(settings);
+    form.InitLcd();
+    form.actOpenComExecute(1);
+    form.show();
+    const int screen = argc > 2 ? std::atoi(argv[2]) : 0;
+    QTimer feed;
+    QObject::connect(&feed, &QTimer::timeout, [&] {
+        amp.Send(StatusFrame(StatusPayload().Screen(static_cast<uint8_t>(screen))));
+    });
+    feed.start(200);
+    QTimer::singleShot(1500, [&] {
+        form.grab().save(QString::fromLocal8Bit(argv[1]));
+        if (argc > 3) form.screen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]));
+        app.quit();
+    });
+    return app.exec();
+}
