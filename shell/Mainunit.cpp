@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +15,7 @@
 #include <QToolButton>
 
 #include "shell/Glyphs.h"
+#include "shell/KeyButton.h"
 #include "shell/QtDispatcher.h"
 #include "shell/Settings.h"
 
@@ -56,6 +59,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     SetColor(Client, clBtnFace);
     setCentralWidget(Client);
     Client->installEventFilter(this);
+    qApp->installEventFilter(this);
 
     BuildPanels();
     BuildKeys();
@@ -216,17 +220,14 @@ void TMainForm::BuildKeys() {
     };
     const QIcon left = LeftArrowIcon(), right = RightArrowIcon();
     for (const ButtonRow& r : buttons) {
-        auto* b = new QToolButton(Panel1);
+        auto* b = new TKeyButton(Panel1);
         b->setObjectName(QString::fromLatin1(r.name));
         b->setGeometry(r.left, r.top, 70, 32);
-        b->setFocusPolicy(Qt::NoFocus);
-        b->setCursor(Qt::PointingHandCursor);
         if (r.glyph != None) r.action->setIcon(r.glyph == LeftGlyph ? left : right);
         b->setDefaultAction(r.action);
-        b->setIconSize(QSize(16, 16));
         b->setToolButtonStyle(r.glyph == None ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
         // The plus and right keys carry their arrow right of the caption.
-        if (r.glyph == RightGlyph) b->setLayoutDirection(Qt::RightToLeft);
+        b->SetGlyphRight(r.glyph == RightGlyph);
         SetFont(b, QString::fromLatin1(r.face), r.px, true, r.underline);
         SetFontColor(b, r.colour);
         *r.button = b;
@@ -425,6 +426,21 @@ void TMainForm::LayoutClient() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Client && event->type() == QEvent::Resize) LayoutClient();
+    // Alt+F is both the File menu's letter and OFF's shortcut: OFF has it, as its hint says.
+    // Claiming the key in the override step keeps the menu bar from seeing it.
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == this) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F && key->modifiers() == Qt::AltModifier) {
+            if (type == QEvent::KeyPress) {
+                if (!key->isAutoRepeat()) actOff->trigger();
+            } else {
+                event->accept();
+            }
+            return true;
+        }
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 

@@ -29,6 +29,7 @@ class QToolButton;
 namespace kaldor {
 
 class QtDispatcher;
+class TKeyButton;
 class TSettings;
 
 class TMainForm : public QMainWindow {

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QMenu>
 #include <QToolButton>
 
 #include "WindowFixture.h"
@@ -118,4 +119,12 @@ TEST_F(WindowTest, APortThatCannotOpenShowsTheLostLinkAndIsStillChosen) {
     ASSERT_NE(form->ComThread.get(), nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusPanels[1]->text() == "Remote connection: OFF"; }, 3000))
         << "a port that did not open fails every read at once";
+}
+
+// Alt+F is OFF's, as its hint says; the File menu stays on the mouse and F10.
+TEST_F(WindowTest, AltFPressesOffNotTheFileMenu) {
+    QSignalSpy off(form->actOff, &QAction::triggered);
+    QTest::keyClick(form.get(), Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(off.count(), 1);
+    EXPECT_FALSE(form->itmFile->isVisible());
 }

@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "WindowFixture.h"
+#include "shell/KeyButton.h"
 
 using namespace kaldor;
 using namespace kaldor::test;
@@ -106,7 +107,7 @@ TEST_F(WindowTest, KeyButtonsAndTheirActions) {
         EXPECT_EQ(b->font().underline(), r.underline) << r.button;
         EXPECT_EQ(b->palette().color(QPalette::ButtonText), r.colour.ToQColor()) << r.button;
         EXPECT_EQ(a->icon().isNull(), !r.glyph) << r.action;
-        const bool arrowRight = b->layoutDirection() == Qt::RightToLeft;
+        const bool arrowRight = static_cast<TKeyButton*>(b)->GlyphRight();
         EXPECT_EQ(arrowRight, r.glyph && (QString(r.button).contains("Plus") || QString(r.button) == "sbRight"))
             << r.button;
     }

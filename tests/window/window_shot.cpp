@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "shell/Mainunit.h"
+#include "shell/MessageBox.h"
 #include "shell/Settings.h"
 #include "support/TestAmp.h"
 #include "widgets/Controls.h"
@@ -21,10 +22,13 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     TestAmp amp;
     amp.BindPort(1);
+    for (int n = 2; n <= 6; ++n)
+        qputenv(qPrintable(QStringLiteral("KALDOR_COM%1").arg(n)), "/nonexistent/kaldor-shot");
+    ScopedMessageBoxResponder answer([](const MessageBoxCall&) { return IDOK; });
     TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
+    settings.SaveComPort(1);
     TMainForm form(settings);
-    form.InitLcd();
-    form.actOpenComExecute(1);
+    if (!form.FormCreate()) return 1;
     form.show();
     const int screen = argc > 2 ? std::atoi(argv[2]) : 0;
     QTimer feed;
