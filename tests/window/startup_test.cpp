@@ -1,0 +1,438 @@
+// Start-up of the main window (settings, meters, port probe, first port, link request) and its
+// closing (confirmation, link take-down order, saved placement); the single-instance signal.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <atomic>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/Frames.h"
+#include "link/SerialPort.h"
+#include "shell/Mainunit.h"
+#include "shell/MessageBox.h"
+#include "shell/Settings.h"
+#include "shell/SingleInstance.h"
+#include "support/TestAmp.h"
+
+using namespace kaldor;
+using namespace kaldor::test;
+
+namespace {
+
+const char* const kApp = "Kaldor_Console_Test";
+const Bytes kLinkRequest = {0x55, 0x55, 0x55, 0x01, 0x80, 0x80};
+const QString kNoDefaultCom1 = QStringLiteral(
+    "There was no valid serial port default configuration since last running.\n"
+    "Please verify if the suggested choice (COM1) meets your need!");
+// The outer frame the stored width and height include.
+constexpr int kFrameW = 8;
+constexpr int kFrameH = 46;
+
+std::string Var(int n) { return "KALDOR_COM" + std::to_string(n); }
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        // The store's user path is resolved once per process; point it at this test's directory.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        for (int n = 1; n <= 6; ++n)
+            setenv(Var(n).c_str(), ("/nonexistent/kaldor" + std::to_string(n)).c_str(), 1);
+        amp.BindPort(1);
+    }
+    void TearDown() override {
+        SerialPort::SetDtrObserver({});
+        form.reset();
+        responder.reset();
+        for (int n = 1; n <= 6; ++n) unsetenv(Var(n).c_str());
+    }
+
+    QString ConfFile() const { return config.path() + QStringLiteral("/OLV/") + kApp + ".conf"; }
+    void Put(const char* name, const QVariant& value) {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "OLV", kApp);
+        s.setValue(QLatin1String(name), value);
+        s.sync();
+    }
+    QVariant Get(const char* name) const {
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "OLV", kApp);
+        return s.value(QLatin1String(name));
+    }
+
+    // A fresh window through its start-up, with every message box answered by the responder.
+    bool Create() {
+        form.reset();
+        if (!responder)
+            responder = std::make_unique<ScopedMessageBoxResponder>([this](const MessageBoxCall& c) {
+                boxes.push_back(c);
+                return (c.Flags & MB_YESNO) ? answer : IDOK;
+            });
+        settings = std::make_unique<TSettings>(QString::fromLatin1(kApp));
+        form = std::make_unique<TMainForm>(*settings);
+        const bool ok = form->FormCreate();
+        if (ok) {
+            form->show();
+            if (!QTest::qWaitForWindowExposed(form.get())) ADD_FAILURE() << "window not exposed";
+        }
+        return ok;
+    }
+
+    bool FeedStatus(uint8_t screen, TestAmp& to) {
+        QSignalSpy spy(form.get(), &TMainForm::StatusHandled);
+        to.Send(StatusFrame(StatusPayload().Screen(screen)));
+        return QTest::qWaitFor(
+            [&] {
+                for (const auto& call : spy)
+                    if (call.at(0).value<uint16_t>() == screen) return true;
+                return false;
+            },
+            3000);
+    }
+
+    QTemporaryDir config;
+    TestAmp amp;
+    std::unique_ptr<TSettings> settings;
+    std::unique_ptr<TMainForm> form;
+    std::unique_ptr<ScopedMessageBoxResponder> responder;
+    std::vector<MessageBoxCall> boxes;
+    int answer = IDYES;
+};
+
+void ExpectMeter(const TFrmBar100* m, const char* label, int fullScale, const char* unit, TColor colour) {
+    EXPECT_EQ(m->LabelText, label);
+    EXPECT_EQ(m->FullScale, fullScale) << label;
+    EXPECT_EQ(m->UnitText, unit) << label;
+    EXPECT_EQ(m->ActiveColor, colour) << label;
+    EXPECT_EQ(m->PeakColor, colour) << label;
+    EXPECT_EQ(m->Value, 0) << label << " is off";
+}
+
+// --- First run and the settings read at start-up ----------------------------------------------
+
+TEST_F(StartupTest, FirstRunOpensLowestFreePortStoresItAndProposesIt) {
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(form->ComPort.IsOpen());
+    EXPECT_EQ(form->ComPort.PortNumber(), 1);
+    EXPECT_NE(form->ComThread, nullptr);
+    EXPECT_EQ(Get("DefaultComPort").toInt(), 1);
+    EXPECT_EQ(form->StatusPanels[0]->text(), QStringLiteral("Serial port: COM1"));
+    EXPECT_TRUE(form->actOpenCom[0]->isChecked());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("KALDOR Console"));
+    EXPECT_EQ(boxes[0].Flags, 0x30u);
+    EXPECT_EQ(boxes[0].Parent, form.get());
+    for (int n = 2; n <= 6; ++n) EXPECT_FALSE(form->actOpenCom[n - 1]->isEnabled()) << "COM" << n;
+    EXPECT_TRUE(form->actOpenCom[0]->isEnabled());
+    EXPECT_TRUE(QFileInfo::exists(ConfFile())) << ConfFile().toStdString();
+}
+
+TEST_F(StartupTest, FirstRunDefaultsAndMeters) {
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: ON"));
+    EXPECT_TRUE(form->itmShutdown->isChecked());
+    EXPECT_EQ(form->StartupDelay, 6000);
+    EXPECT_EQ(form->ResponseDelay, 500);
+    EXPECT_EQ(form->LastScreen, 31);
+    EXPECT_EQ(form->ReflectedHoldUntil, 0.0);
+    EXPECT_EQ(form->PcDisplayUntil, 0.0);
+    EXPECT_EQ(form->Client->size(), QSize(792, 404));
+    ExpectMeter(form->Frm_PA, "PA OUT", 12000, " W pep", clLime);
+    ExpectMeter(form->Frm_PR, "PW REV", 2000, " W pep", clYellow);
+    ExpectMeter(form->Frm_VPA, "V PA", 600, " V", clAqua);
+    ExpectMeter(form->Frm_IPA, "I PA", 500, " A", clInfoBk);
+}
+
+TEST_F(StartupTest, LinkRequestIsTheFirstAndOnlyThingOnTheLine) {
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    EXPECT_EQ(Hex(amp.Received(1, 300)), "") << "nothing after the link request";
+}
+
+TEST_F(StartupTest, AutoShutdownStoredOffThenToggledOn) {
+    Put("DefaultShutdown", 0);
+    ASSERT_TRUE(Create());
+    EXPECT_FALSE(form->itmShutdown->isChecked());
+    EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: OFF"));
+
+    form->itmShutdown->trigger();
+    EXPECT_TRUE(form->itmShutdown->isChecked());
+    EXPECT_EQ(Get("DefaultShutdown").toInt(), 1);
+    EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: ON"));
+
+    form->itmShutdown->trigger();
+    EXPECT_FALSE(form->itmShutdown->isChecked());
+    EXPECT_EQ(Get("DefaultShutdown").toInt(), 0);
+    EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: OFF"));
+}
+
+TEST_F(StartupTest, AutoShutdownStoredAsTextIsOn) {
+    Put("DefaultShutdown", QStringLiteral("no"));
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(form->itmShutdown->isChecked());
+    EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: ON"));
+}
+
+TEST_F(StartupTest, DelaysAreRoundedDownToWholeHundreds) {
+    Put("DefaultStartupDelay", 6150);
+    Put("DefaultResponseDelay", 99);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->StartupDelay, 6100);
+    EXPECT_EQ(form->ResponseDelay, 0);
+
+    Put("DefaultStartupDelay", 2550);
+    Put("DefaultResponseDelay", 2550);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->StartupDelay, 2500);
+    EXPECT_EQ(form->ResponseDelay, 2500);
+    // The console never writes them back.
+    EXPECT_EQ(Get("DefaultStartupDelay").toInt(), 2550);
+}
+
+// --- Placement ----------------------------------------------------------------------------------
+
+TEST_F(StartupTest, IncompletePlacementIsNotApplied) {
+    Put("ApplicationTop", 60);
+    Put("ApplicationLeft", 70);
+    Put("ApplicationHeight", 500);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->Client->size(), QSize(792, 404));
+}
+
+TEST_F(StartupTest, CompletePlacementSetsTheSize) {
+    Put("ApplicationTop", 60);
+    Put("ApplicationLeft", 70);
+    Put("ApplicationHeight", 500);
+    Put("ApplicationWidth", 900);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->Client->size(), QSize(900 - kFrameW, 500 - kFrameH));
+}
+
+TEST_F(StartupTest, OffScreenPlacementKeepsSizeButNotPosition) {
+    Put("ApplicationTop", 60);
+    Put("ApplicationLeft", 20000);
+    Put("ApplicationHeight", 500);
+    Put("ApplicationWidth", 900);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->Client->size(), QSize(892, 454));
+    EXPECT_LT(form->frameGeometry().left(), 20000);
+    EXPECT_LT(form->geometry().left(), 20000);
+}
+
+// --- The stored port ------------------------------------------------------------------------------
+
+TEST_F(StartupTest, StoredFreePortIsOpenedSilently) {
+    TestAmp amp3;
+    amp3.BindPort(3);
+    Put("DefaultComPort", 3);
+    ASSERT_TRUE(Create());
+    EXPECT_TRUE(boxes.empty()) << boxes.front().Text.toStdString();
+    EXPECT_EQ(form->ComPort.PortNumber(), 3);
+    EXPECT_EQ(form->StatusPanels[0]->text(), QStringLiteral("Serial port: COM3"));
+    EXPECT_TRUE(form->actOpenCom[2]->isChecked());
+    EXPECT_TRUE(form->actOpenCom[0]->isEnabled());
+    EXPECT_EQ(Get("DefaultComPort").toInt(), 3);
+    EXPECT_EQ(Hex(amp3.Received(6)), Hex(kLinkRequest));
+    EXPECT_EQ(Hex(amp.Received(1, 200)), "") << "COM1 was only probed";
+}
+
+TEST_F(StartupTest, StoredPortInUseFallsBackToLowestFreeAndSaysSo) {
+    TestAmp amp3;
+    amp3.BindPort(3);
+    SerialPort holder; // another program holding COM3
+    ASSERT_TRUE(holder.Open(3, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096));
+    Put("DefaultComPort", 3);
+    ASSERT_TRUE(Create());
+    EXPECT_FALSE(form->actOpenCom[2]->isEnabled());
+    EXPECT_TRUE(form->actOpenCom[0]->isEnabled());
+    EXPECT_EQ(form->ComPort.PortNumber(), 1);
+    EXPECT_EQ(form->StatusPanels[0]->text(), QStringLiteral("Serial port: COM1"));
+    EXPECT_EQ(Get("DefaultComPort").toInt(), 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
+    EXPECT_EQ(boxes[0].Flags, 0x30u);
+    EXPECT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    EXPECT_EQ(Hex(amp3.Received(1, 200)), "");
+    form.reset();
+    holder.Close();
+}
+
+TEST_F(StartupTest, StoredPortOutOfRangeCountsAsNone) {
+    Put("DefaultComPort", 7);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->ComPort.PortNumber(), 1);
+    EXPECT_EQ(Get("DefaultComPort").toInt(), 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
+}
+
+TEST_F(StartupTest, OnlyFreePortIsCom2) {
+    TestAmp amp2;
+    amp2.BindPort(2);
+    setenv(Var(1).c_str(), "/nonexistent/kaldor1", 1);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->ComPort.PortNumber(), 2);
+    EXPECT_EQ(Get("DefaultComPort").toInt(), 2);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_TRUE(boxes[0].Text.endsWith(QStringLiteral("(COM2) meets your need!")))
+        << boxes[0].Text.toStdString();
+    EXPECT_EQ(Hex(amp2.Received(6)), Hex(kLinkRequest));
+}
+
+TEST_F(StartupTest, NoPortAtAllStopsTheConsole) {
+    setenv(Var(1).c_str(), "/nonexistent/kaldor1", 1);
+    EXPECT_FALSE(Create());
+    QCoreApplication::processEvents(); // the queued quit, outside any loop
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("This hardware configurations has no serial ports available!"));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("KALDOR Console"));
+    EXPECT_EQ(boxes[0].Flags, 0x10u);
+    EXPECT_EQ(form->ComThread, nullptr);
+    EXPECT_FALSE(form->ComPort.IsOpen());
+    for (int n = 1; n <= 6; ++n) EXPECT_FALSE(form->actOpenCom[n - 1]->isEnabled()) << "COM" << n;
+    EXPECT_FALSE(Get("DefaultComPort").isValid());
+    EXPECT_EQ(Hex(amp.Received(1, 200)), "");
+}
+
+// --- Closing ----------------------------------------------------------------------------------
+
+TEST_F(StartupTest, ExitYesLowersDtrBeforeStoppingReceiverThenSavesPlacement) {
+    ASSERT_TRUE(Create());
+    ASSERT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    boxes.clear();
+
+    struct Change {
+        bool raised;
+        bool receiverAlive;
+    };
+    std::mutex m;
+    std::vector<Change> changes;
+    TMainForm* f = form.get();
+    SerialPort::SetDtrObserver([&](const std::string&, bool raised) {
+        std::lock_guard<std::mutex> lock(m);
+        changes.push_back({raised, f->ComThread != nullptr});
+    });
+    const QSize client = form->Client->size();
+    const QRect frame = form->frameGeometry();
+    answer = IDYES;
+    EXPECT_TRUE(form->close());
+    SerialPort::SetDtrObserver({});
+
+    {
+        std::lock_guard<std::mutex> lock(m);
+        ASSERT_FALSE(changes.empty()) << "DTR never changed";
+        EXPECT_FALSE(changes.front().raised);
+        EXPECT_TRUE(changes.front().receiverAlive) << "DTR lowered only after the receiver was gone";
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("Do you really want to terminate this application?"));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("KALDOR Console"));
+    EXPECT_EQ(boxes[0].Flags, 0x124u);
+    EXPECT_EQ(form->ComThread, nullptr);
+    EXPECT_FALSE(form->ComPort.IsOpen());
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(Get("ApplicationTop").toInt(), frame.top());
+    EXPECT_EQ(Get("ApplicationLeft").toInt(), frame.left());
+    EXPECT_EQ(Get("ApplicationWidth").toInt(), client.width() + kFrameW);
+    EXPECT_EQ(Get("ApplicationHeight").toInt(), client.height() + kFrameH);
+    int t = 0, l = 0, h = 0, w = 0;
+    EXPECT_TRUE(settings->LoadWindowPlacement(t, l, h, w));
+}
+
+TEST_F(StartupTest, SavedPlacementRestoresTheSameSize) {
+    Put("ApplicationTop", 40);
+    Put("ApplicationLeft", 30);
+    Put("ApplicationHeight", 520);
+    Put("ApplicationWidth", 950);
+    ASSERT_TRUE(Create());
+    answer = IDYES;
+    ASSERT_TRUE(form->close());
+    EXPECT_EQ(Get("ApplicationWidth").toInt(), 950);
+    EXPECT_EQ(Get("ApplicationHeight").toInt(), 520);
+    ASSERT_TRUE(Create());
+    EXPECT_EQ(form->Client->size(), QSize(950 - kFrameW, 520 - kFrameH));
+}
+
+TEST_F(StartupTest, ExitNoKeepsEverythingRunning) {
+    ASSERT_TRUE(Create());
+    ASSERT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    boxes.clear();
+    answer = IDNO;
+    EXPECT_FALSE(form->close());
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Flags, 0x124u);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_NE(form->ComThread, nullptr);
+    EXPECT_TRUE(form->ComPort.IsOpen());
+    EXPECT_TRUE(FeedStatus(1, amp)) << "the receiver no longer handles statuses";
+    EXPECT_FALSE(Get("ApplicationTop").isValid());
+    EXPECT_FALSE(Get("ApplicationWidth").isValid());
+}
+
+TEST_F(StartupTest, ExitDuringPowerSequenceIsRefusedWithoutQuestion) {
+    ASSERT_TRUE(Create());
+    boxes.clear();
+    form->sbOFF->setEnabled(false);
+    EXPECT_FALSE(form->close());
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_NE(form->ComThread, nullptr);
+    EXPECT_TRUE(form->ComPort.IsOpen());
+    EXPECT_FALSE(Get("ApplicationTop").isValid());
+    form->sbOFF->setEnabled(true);
+}
+
+// --- A second console --------------------------------------------------------------------------
+
+TEST_F(StartupTest, SecondStartBringsFirstForwardAndWaitsForItsMessage) {
+    ASSERT_TRUE(Create());
+    boxes.clear();
+    QTemporaryDir lockDir;
+    ASSERT_TRUE(lockDir.isValid());
+    TSingleInstance first(lockDir.path());
+    ASSERT_TRUE(first.Acquire());
+    std::atomic<bool> hookDone{false};
+    first.OnOtherInstance = [&] {
+        form->InstanceHook();
+        hookDone = true;
+    };
+    TSingleInstance second(lockDir.path());
+    EXPECT_FALSE(second.Acquire());
+
+    form->showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->isMinimized(); }, 1000));
+
+    std::atomic<bool> finished{false}, signalled{false}, hookBeforeReturn{false};
+    std::thread starter([&] {
+        signalled = second.SignalRunning();
+        hookBeforeReturn = hookDone.load();
+        finished = true;
+    });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return finished.load(); }, 5000)) << "second start hangs";
+    starter.join();
+
+    EXPECT_TRUE(signalled);
+    EXPECT_TRUE(hookBeforeReturn) << "the second start ended before the message was shown";
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("Only one instance of this application is allowed to run!"));
+    EXPECT_EQ(boxes[0].Caption, QStringLiteral("KALDOR Console"));
+    EXPECT_EQ(boxes[0].Flags, 0x30u);
+    EXPECT_EQ(boxes[0].Parent, form.get());
+    EXPECT_FALSE(form->isMinimized());
+    first.OnOtherInstance = nullptr;
+}
+
+} // namespace
