@@ -162,6 +162,12 @@ TEST_F(StartupTest, LinkRequestIsTheFirstAndOnlyThingOnTheLine) {
     EXPECT_EQ(Hex(amp.Received(1, 300)), "") << "nothing after the link request";
 }
 
+TEST_F(StartupTest, ReceiverRunsBeforeTheAmplifiersFirstAnswer) {
+    ASSERT_TRUE(Create());
+    ASSERT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    EXPECT_TRUE(FeedStatus(1, amp)) << "the answer to the link request is not handled";
+}
+
 TEST_F(StartupTest, AutoShutdownStoredOffThenToggledOn) {
     Put("DefaultShutdown", 0);
     ASSERT_TRUE(Create());
@@ -393,6 +399,26 @@ TEST_F(StartupTest, ExitDuringPowerSequenceIsRefusedWithoutQuestion) {
     EXPECT_TRUE(form->ComPort.IsOpen());
     EXPECT_FALSE(Get("ApplicationTop").isValid());
     form->sbOFF->setEnabled(true);
+}
+
+TEST_F(StartupTest, ExitMenuItemAsksLikeClosingTheWindow) {
+    ASSERT_TRUE(Create());
+    boxes.clear();
+    answer = IDNO;
+    form->itmExit->trigger();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, QStringLiteral("Do you really want to terminate this application?"));
+    EXPECT_EQ(boxes[0].Flags, 0x124u);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(form->ComPort.IsOpen());
+
+    answer = IDYES;
+    form->itmExit->trigger();
+    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_FALSE(form->isVisible());
+    EXPECT_EQ(form->ComThread, nullptr);
+    EXPECT_FALSE(form->ComPort.IsOpen());
+    EXPECT_TRUE(Get("ApplicationWidth").isValid());
 }
 
 // --- A second console --------------------------------------------------------------------------
