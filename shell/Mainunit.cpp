@@ -386,7 +386,7 @@ void TMainForm::BuildMenu() {
     itmFile->setObjectName(QStringLiteral("itmFile"));
     itmExit = itmFile->addAction(QStringLiteral("E&xit"));
     itmExit->setObjectName(QStringLiteral("itmExit"));
-    connect(itmExit, &QAction::triggered, this, [this] { close(); });
+    connect(itmExit, &QAction::triggered, this, [this] { itmExitClick(); });
 
     itmSetup = bar->addMenu(QStringLiteral("S&etup"));
     itmSetup->setObjectName(QStringLiteral("itmSetup"));

@@ -134,6 +134,8 @@ public:
     // Run when a second console was started: restore, come to the front and say so.
     void InstanceHook();
     void itmShutdownClick();
+    // Closes the window as its title bar would: the close question applies.
+    void itmExitClick() { close(); }
 
     // Settings kept between runs.
     void LoadWindowPlacement();

@@ -11,7 +11,29 @@
 
 using namespace kaldor;
 
+namespace {
+
+// Options the window toolkit takes for itself; the application object removes them.
+bool HasToolkitOption(const QStringList& args) {
+    static const QStringList known = {"-platform", "-display", "-style", "-stylesheet", "-geometry",
+                                      "-qwindowgeometry", "-reverse", "-session", "-name"};
+    for (const QString& a : args)
+        for (const QString& k : known)
+            if (a == k || a == "-" + k) return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Help, version and usage errors need no display, so they are answered before the
+    // application object exists (it cannot be made without one).
+    QStringList raw;
+    for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+    if (!HasToolkitOption(raw)) {
+        const CommandLine early = ParseCommandLine(raw);
+        if (early.Exit) return early.ExitCode;
+    }
     KaldorApplication app(argc, argv);
     const CommandLine options = ParseCommandLine(QCoreApplication::arguments());
     if (options.Exit) return options.ExitCode;

@@ -2,6 +2,7 @@
 // A main window on the test amplifier's line, with its settings in a temporary place.
 #include <gtest/gtest.h>
 
+#include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -19,6 +20,8 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(config.isValid());
         qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+        // Qt reads the variable once per process; the path follows each test's directory.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
         amp.BindPort(1);
         settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
         form = std::make_unique<TMainForm>(*settings);
