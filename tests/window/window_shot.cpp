@@ -1,9 +1,10 @@
 // Shows the main window on a test amplifier that reports standby, and saves a picture of it.
-//   window-shot out.png [screen]
+//   window-shot out.png [screen [screen.png [lcd]]]
 #include <QApplication>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <string>
 
 #include "shell/Mainunit.h"
 #include "shell/MessageBox.h"
@@ -36,6 +37,13 @@ int main(int argc, char** argv) {
         amp.Send(StatusFrame(StatusPayload().Screen(static_cast<uint8_t>(screen))));
     });
     feed.start(200);
+    if (argc > 4 && std::string(argv[4]) == "lcd") {
+        // The character display over the meters, as the setup screens will show it.
+        form.pnl_LCD->show();
+        form.ClearLcd();
+        form.LcdTextOut(8, 0, false, " SETUP OPTIONS vs. IN 1 ");
+        form.LcdDrawMenu(SetupMenu, 4, true);
+    }
     QTimer::singleShot(1500, [&] {
         form.grab().save(QString::fromLocal8Bit(argv[1]));
         if (argc > 3) form.screen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]));
