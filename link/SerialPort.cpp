@@ -33,6 +33,11 @@ void SerialPort::Close() {
     dev_.reset();
 }
 
+bool SerialPort::BeginRead(int count) {
+    lastReadFailed_ = !IsOpen() || count < 0; // a closed port fails at once
+    return !lastReadFailed_ && count > 0 && !dev_->Cancelled;
+}
+
 int SerialPort::PortNumber() const { return dev_ ? dev_->Port : 0; }
 
 std::string SerialPort::DeviceName() const { return dev_ ? dev_->Name : std::string(); }

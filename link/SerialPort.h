@@ -55,6 +55,8 @@ public:
 
 private:
     bool SetDtrLevel(bool raised);
+    // The start of every Read: false when there is nothing to read from the OS.
+    bool BeginRead(int count);
 
     std::shared_ptr<Device> dev_;
     bool lastReadFailed_ = false;

@@ -115,12 +115,7 @@ bool SerialPort::SetTimeouts(int ms) {
 }
 
 int SerialPort::Read(void* buffer, int count) {
-    lastReadFailed_ = false;
-    if (!IsOpen() || count < 0) {
-        lastReadFailed_ = true;
-        return 0;
-    }
-    if (count == 0 || dev_->Cancelled) return 0;
+    if (!BeginRead(count)) return 0;
     auto* out = static_cast<unsigned char*>(buffer);
     const int fd = dev_->Handle;
 

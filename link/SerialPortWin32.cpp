@@ -81,12 +81,7 @@ bool SerialPort::SetTimeouts(int ms) {
 }
 
 int SerialPort::Read(void* buffer, int count) {
-    lastReadFailed_ = false;
-    if (!IsOpen() || count < 0) {
-        lastReadFailed_ = true;
-        return 0;
-    }
-    if (count == 0 || dev_->Cancelled) return 0;
+    if (!BeginRead(count)) return 0;
     DWORD got = 0;
     if (!ReadFile(dev_->Handle, buffer, static_cast<DWORD>(count), &got, nullptr)) {
         lastReadFailed_ = GetLastError() != ERROR_OPERATION_ABORTED;
