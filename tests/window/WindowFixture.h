@@ -15,13 +15,18 @@
 
 namespace kaldor::test {
 
+// Keeps the console's settings in dir for this test. Qt reads XDG_CONFIG_HOME once per process,
+// so the store's path is set as well.
+inline void UseSettingsIn(const QTemporaryDir& dir) {
+    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(config.isValid());
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        // Qt reads the variable once per process; the path follows each test's directory.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        UseSettingsIn(config);
         amp.BindPort(1);
         settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
         form = std::make_unique<TMainForm>(*settings);

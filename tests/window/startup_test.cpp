@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "WindowFixture.h"
 #include "link/Frames.h"
 #include "link/SerialPort.h"
 #include "shell/Mainunit.h"
@@ -47,9 +48,7 @@ class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(config.isValid());
-        qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-        // The store's user path is resolved once per process; point it at this test's directory.
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
+        UseSettingsIn(config);
         for (int n = 1; n <= 6; ++n)
             setenv(Var(n).c_str(), ("/nonexistent/kaldor" + std::to_string(n)).c_str(), 1);
         amp.BindPort(1);
