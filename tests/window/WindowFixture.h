@@ -22,6 +22,20 @@ inline void UseSettingsIn(const QTemporaryDir& dir) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
 }
 
+// Sends a status from that amplifier and waits until the window has handled its screen code.
+inline bool FeedStatus(TMainForm& form, TestAmp& from, const StatusPayload& payload) {
+    const uint16_t screen = payload.b[2];
+    QSignalSpy spy(&form, &TMainForm::StatusHandled);
+    from.Send(StatusFrame(payload));
+    return QTest::qWaitFor(
+        [&] {
+            for (const auto& call : spy)
+                if (call.at(0).value<uint16_t>() == screen) return true;
+            return false;
+        },
+        3000);
+}
+
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,18 +70,7 @@ protected:
         return pred();
     }
     // Sends a status with that screen code and waits until the window has handled it.
-    bool Feed(const StatusPayload& payload) {
-        const uint16_t screen = payload.b[2];
-        QSignalSpy spy(form.get(), &TMainForm::StatusHandled);
-        amp.Send(StatusFrame(payload));
-        return QTest::qWaitFor(
-            [&] {
-                for (const auto& call : spy)
-                    if (call.at(0).value<uint16_t>() == screen) return true;
-                return false;
-            },
-            3000);
-    }
+    bool Feed(const StatusPayload& payload) { return FeedStatus(*form, amp, payload); }
     bool Feed(uint8_t screen) { return Feed(StatusPayload().Screen(screen)); }
 
     QTemporaryDir config;

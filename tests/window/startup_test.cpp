@@ -90,15 +90,7 @@ protected:
     }
 
     bool FeedStatus(uint8_t screen, TestAmp& to) {
-        QSignalSpy spy(form.get(), &TMainForm::StatusHandled);
-        to.Send(StatusFrame(StatusPayload().Screen(screen)));
-        return QTest::qWaitFor(
-            [&] {
-                for (const auto& call : spy)
-                    if (call.at(0).value<uint16_t>() == screen) return true;
-                return false;
-            },
-            3000);
+        return kaldor::test::FeedStatus(*form, to, StatusPayload().Screen(screen));
     }
 
     QTemporaryDir config;
