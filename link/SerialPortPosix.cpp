@@ -68,7 +68,12 @@ bool SerialPort::Device::Open() const { return Handle >= 0; }
 
 void SerialPort::Device::CloseOnce() {
     std::lock_guard<std::mutex> lock(CloseMutex);
-    if (Handle >= 0) ::close(Handle);
+    if (Handle >= 0) {
+        // The exclusive flag stays on the device after close while another descriptor keeps it
+        // open, and would refuse the next open to anyone but root.
+        ::ioctl(Handle, TIOCNXCL);
+        ::close(Handle);
+    }
     Handle = -1;
     for (int& w : Wake) {
         if (w >= 0) ::close(w);

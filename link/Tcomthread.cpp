@@ -42,7 +42,9 @@ bool TComThread::Pass() {
         int syncCount = 1;
         bool ended = false;
         for (;;) {
-            if (!ReadByte(byte, failed)) {
+            // A line of nothing but sync bytes must still end the pass, or the watchdog and the
+            // hand-off would never come.
+            if (syncCount >= MaxSyncRun || !ReadByte(byte, failed)) {
                 ended = true;
                 break;
             }

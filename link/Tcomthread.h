@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 
@@ -25,11 +26,14 @@ public:
 
     SerialPort Port;
     StatusEvent OnStatus;
-    TDateTime LinkDeadline = 0.0;
+    // Atomic because the power sequence reads it outside the hand-off.
+    std::atomic<TDateTime> LinkDeadline{0.0};
 
     static constexpr int BufferSize = 4096;
     // Pause after a read that failed at once, so a dead port does not spin.
     static constexpr int FailedReadPauseMs = 100;
+    // Longest sync run one pass reads; a frame needs two.
+    static constexpr int MaxSyncRun = 64;
 
 protected:
     void Execute() override;

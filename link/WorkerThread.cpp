@@ -8,8 +8,29 @@ struct WorkerThread::Slot {
     std::mutex m;
     std::condition_variable cv;
     const std::function<void()>* pending = nullptr;
+    unsigned long long call = 0; // which hand-off is pending
     bool served = false;
     bool finished = false;
+
+    // A posted task that is destroyed unrun (its dispatcher dropped it) releases the worker
+    // from the hand-off it was posted for; the call does not run.
+    struct Ticket {
+        std::shared_ptr<Slot> slot;
+        unsigned long long call;
+        bool ran = false;
+        Ticket(std::shared_ptr<Slot> s, unsigned long long c) : slot(std::move(s)), call(c) {}
+        Ticket(const Ticket&) = delete;
+        Ticket& operator=(const Ticket&) = delete;
+        ~Ticket() {
+            if (ran) return;
+            std::lock_guard<std::mutex> lock(slot->m);
+            if (slot->pending && slot->call == call) {
+                slot->pending = nullptr;
+                slot->served = true;
+                slot->cv.notify_all();
+            }
+        }
+    };
 
     // Runs the pending call if there is one; the caller holds the lock. An exception of the
     // call belongs to the window thread: the worker is released and the exception goes on.
@@ -31,21 +52,41 @@ struct WorkerThread::Slot {
     }
 };
 
+void DispatchGate::Post(std::function<void()> task) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (target_) target_->Post(std::move(task));
+    // else the task dies here, unrun
+}
+
+void DispatchGate::Close() {
+    std::lock_guard<std::mutex> lock(m_);
+    target_ = nullptr;
+}
+
 WorkerThread::WorkerThread(Dispatcher* dispatcher)
     : dispatcher_(dispatcher), slot_(std::make_shared<Slot>()) {}
 
 WorkerThread::~WorkerThread() { StopAndWait(); }
 
-void WorkerThread::Start() { thread_ = std::thread([this] { Run(); }); }
+void WorkerThread::Start() { Start(EndOptions()); }
+
+void WorkerThread::Start(EndOptions end) {
+    std::lock_guard<std::mutex> started(startMutex_);
+    end_ = std::move(end);
+    thread_ = std::thread([this] { Run(); });
+}
 
 void WorkerThread::Run() {
+    { std::lock_guard<std::mutex> started(startMutex_); } // Start has stored thread_ and end_
     try {
         Execute();
     } catch (...) {
-        // A worker that fails ends; the window thread learns of it through Finished().
+        // The window thread reports it as it reports its own: the exception is rethrown there.
+        if (dispatcher_)
+            dispatcher_->Post([failure = std::current_exception()] { std::rethrow_exception(failure); });
     }
-    if (OnTerminate) Synchronize(OnTerminate);
-    const bool selfDelete = FreeOnTerminate;
+    if (end_.OnTerminate) Synchronize(end_.OnTerminate);
+    const bool selfDelete = end_.FreeOnTerminate;
     {
         std::lock_guard<std::mutex> lock(slot_->m);
         slot_->finished = true;
@@ -96,15 +137,18 @@ void WorkerThread::Synchronize(const std::function<void()>& call) {
     std::shared_ptr<Slot> slot = slot_;
     std::unique_lock<std::mutex> lock(slot->m);
     slot->pending = &call;
+    const unsigned long long id = ++slot->call;
     slot->served = false;
     slot->cv.notify_all(); // a WaitFor in progress serves it
     if (!dispatcher_) {
         slot->ServeLocked(lock);
     } else {
         lock.unlock();
-        dispatcher_->Post([slot] {
-            std::unique_lock<std::mutex> l(slot->m);
-            slot->ServeLocked(l);
+        // The task alone owns its ticket, so a dropped task releases this wait.
+        dispatcher_->Post([ticket = std::make_shared<Slot::Ticket>(slot, id)] {
+            ticket->ran = true;
+            std::unique_lock<std::mutex> l(ticket->slot->m);
+            ticket->slot->ServeLocked(l);
         });
         lock.lock();
     }

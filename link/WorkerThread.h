@@ -12,8 +12,23 @@ namespace kaldor {
 class Dispatcher {
 public:
     virtual ~Dispatcher() = default;
-    // Queues task to run on the window thread; never blocks.
+    // Queues task to run on the window thread; never blocks. A dispatcher that can no longer
+    // run it (its window is gone) destroys the task unrun: a worker waiting on it is released.
     virtual void Post(std::function<void()> task) = 0;
+};
+
+// A dispatcher that forwards to another until it is closed, then drops every task. A window
+// hands it to workers that may outlive it, and closes it first thing when it goes, so a late
+// worker neither reaches a deleted dispatcher nor runs a handler of a deleted window.
+class DispatchGate : public Dispatcher {
+public:
+    explicit DispatchGate(Dispatcher* target) : target_(target) {}
+    void Post(std::function<void()> task) override;
+    void Close();
+
+private:
+    std::mutex m_;
+    Dispatcher* target_;
 };
 
 // A worker thread with a cooperative stop flag, a wait for its end, a blocking hand-off to the
@@ -36,13 +51,18 @@ public:
     void WaitFor();
     bool Finished() const;
 
-    // Runs on the window thread after Execute has returned, before the thread ends.
-    std::function<void()> OnTerminate;
-    // The thread deletes its object after OnTerminate; nobody may WaitFor or delete it then.
-    bool FreeOnTerminate = false;
+    // What happens once Execute has returned. It is handed to Start, before the thread exists,
+    // so the thread never reads what its owner may still be writing.
+    struct EndOptions {
+        // Runs on the window thread after Execute, before the thread ends.
+        std::function<void()> OnTerminate;
+        // The thread then deletes its object; nobody may WaitFor or delete it.
+        bool FreeOnTerminate = false;
+    };
 
 protected:
     // Derived constructors call Start() last, once their members are in place.
+    void Start(EndOptions end);
     void Start();
     virtual void Execute() = 0;
     // Called by Terminate: wake a blocking call inside Execute.
@@ -60,6 +80,8 @@ private:
 
     Dispatcher* dispatcher_;
     std::shared_ptr<Slot> slot_;
+    EndOptions end_;
+    std::mutex startMutex_; // held by Start until thread_ is in place
     std::atomic<bool> terminated_{false};
     std::mutex sleepMutex_;
     std::condition_variable sleepCv_;

@@ -1,10 +1,145 @@
-// The front-panel indicator fields and the blinking warnings; filled in with the indicators.
+// The front-panel lamps and value fields, and the blinking warnings.
+#include <QProgressBar>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
 #include "shell/Mainunit.h"
 
 namespace kaldor {
+namespace {
 
-void TMainForm::UpdateIndicators() {}
+// printf into a display text.
+template <typename... Args>
+std::string Format(const char* format, Args... args) {
+    char text[32];
+    std::snprintf(text, sizeof text, format, args...);
+    return text;
+}
 
-void TMainForm::tmrWarningTimer() {}
+void SetLamp(TStaticText* lamp, bool on, TColor onColour) {
+    lamp->SetColor(on ? onColour : clBlack);
+    lamp->SetFontColor(on ? clBlack : clGray);
+}
+
+bool ShowsBarGraphsOrTune(uint16_t screen) { return screen <= 2 || screen == 13; }
+bool InOperate(uint16_t screen) { return screen == 1 || screen == 2; }
+
+} // namespace
+
+void TMainForm::UpdateIndicators() {
+    const TComThread& s = *ComThread;
+    const uint16_t screen = s.Screen;
+
+    SetLamp(stON, true, clLime);
+    SetLamp(stTune, s.Flags & FlagTune, clYellow);
+    SetLamp(stTX, s.Flags & FlagTx, clRed);
+    SetLamp(stOperate, s.Flags & FlagOperate, clYellow);
+    SetLamp(stAlarm, s.Flags & FlagAlarm, clRed);
+
+    stInput->SetFontColor(clLime);
+    stInput->SetCaption(InputName(s.Input));
+
+    if (s.Antenna == 4) { // "NO": the band has no antenna
+        stAntenna->SetFontColor(clYellow);
+        if (ShowsBarGraphsOrTune(screen)) {
+            // A band number past the names warns without a band.
+            const std::string& band = BandName(s.Band);
+            stWarning->SetCaption(band.empty() ? std::string("ANTENNA NOT AVAILABLE")
+                                               : band + " ANTENNA NOT AVAILABLE");
+            SetVisible(stWarning, true);
+        } else {
+            SetVisible(stWarning, false);
+        }
+    } else {
+        stAntenna->SetFontColor(clLime);
+        SetVisible(stWarning, false);
+    }
+
+    if (s.OutOfBand) {
+        stBand->SetFontColor(clYellow);
+        SetVisible(stOutBand, ShowsBarGraphsOrTune(screen));
+    } else {
+        SetVisible(stOutBand, false);
+        stBand->SetFontColor(clLime);
+    }
+
+    if (s.CatInterface == 5 && PcDisplayUntil > Now() && InOperate(screen)) {
+        stFlex->SetCaption(Format("PC=%03u", unsigned{s.GetScreenData(10)}));
+        SetVisible(stFlex, true);
+    } else {
+        SetVisible(stFlex, false);
+    }
+
+    stBand->SetCaption(BandName(s.Band));
+    stAntenna->SetCaption(AntennaName(s.Antenna));
+
+    if (InOperate(screen) && (s.Flags & FlagTx)) {
+        if (s.ReflectedPower < 2000) {
+            SetVisible(stPWRev, false);
+        } else {
+            stPWRev->SetCaption("HIGH REFLECTED POWER");
+            SetVisible(stPWRev, true);
+            ReflectedHoldUntil = Now() + OneSecond;
+        }
+    } else if (!stPWRev->isHidden() && Now() > ReflectedHoldUntil) {
+        SetVisible(stPWRev, false);
+    }
+
+    stCAT->SetFontColor(s.CatInterface == 7 ? clYellow : clLime);
+    stCAT->SetCaption(CatName(s.CatInterface));
+
+    const bool full = s.Flags & FlagFullPower;
+    stPower->SetFontColor(full ? clYellow : clLime);
+    stPower->SetCaption(full ? "FULL" : "HALF");
+
+    UpdateSwrGain();
+
+    stTemp->SetFontColor(clLime);
+    stTemp->SetCaption(Format("%u \xB0%c", unsigned{s.Temperature}, (s.Flags & FlagCelsius) ? 'C' : 'F'));
+}
+
+void TMainForm::UpdateSwrGain() {
+    const unsigned v = ComThread->SwrGain;
+    if (LastScreen == 1 || LastScreen == 2) { // gain in tenths of a dB
+        lblSWR_Gain->SetCaption("PA GAIN");
+        if (v == 0) {
+            stSWR_Gain->SetFontColor(clLime);
+            stSWR_Gain->SetCaption("--.-- dB");
+        } else if (v < 100) {
+            stSWR_Gain->SetFontColor(clYellow);
+            stSWR_Gain->SetCaption("<10.0 dB");
+        } else if (v <= 200) {
+            stSWR_Gain->SetFontColor(clLime);
+            stSWR_Gain->SetCaption(Format("%u.%u dB", v / 10, v % 10));
+        } else {
+            stSWR_Gain->SetFontColor(clYellow);
+            stSWR_Gain->SetCaption(">20.0 dB");
+        }
+        return;
+    }
+    lblSWR_Gain->SetCaption("SWR"); // SWR times 100
+    stSWR_Gain->SetFontColor(v < 170 ? clLime : v < 200 ? clYellow : clRed);
+    if (v < 100)
+        stSWR_Gain->SetCaption("--.--");
+    else if (v <= 9998)
+        stSWR_Gain->SetCaption(Format("%u.%02u", v / 100, v % 100));
+    else
+        stSWR_Gain->SetCaption(">99.99");
+}
+
+void TMainForm::tmrWarningTimer() {
+    if (!pbInit->isHidden()) {
+        // StartupDelay / 500 per tick, as unsigned: a negative delay fills the bar at once.
+        const unsigned long long step =
+            static_cast<unsigned>(StartupDelay) / static_cast<unsigned>(tmrWarning->interval());
+        const unsigned long long next = static_cast<unsigned long long>(pbInit->value()) + step;
+        pbInit->setValue(static_cast<int>(std::min<unsigned long long>(next, 100)));
+    }
+    for (TStaticText* w : {stWarning, stOutBand, stPWRev})
+        w->SetFontColor(w->FontColor() == clYellow ? clGray : clYellow);
+}
 
 } // namespace kaldor

@@ -3,9 +3,6 @@
 
 namespace kaldor {
 
-void ShowNoLink(TMainForm&) {}
-void ShowStandby(TMainForm&) {}
-void ShowOperate(TMainForm&) {}
 void ShowCatReport(TMainForm&) {}
 void ShowAntennaReport(TMainForm&) {}
 void ShowSystemMessage(TMainForm&) {}

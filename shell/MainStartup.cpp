@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QToolButton>
 
+#include <algorithm>
+
 #include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
@@ -86,21 +88,26 @@ bool TMainForm::FormCreate() {
 }
 
 void TMainForm::InstanceHook() {
-    if (isMinimized()) showNormal();
+    // Restored to what it was before it was minimised, maximised included.
+    if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
     raise();
     activateWindow();
     ShowMessageBox(this, QStringLiteral("Only one instance of this application is allowed to run!"),
                    QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void TMainForm::itmShutdownClick() {
-    itmShutdown->setChecked(!itmShutdown->isChecked());
-    SaveAutoShutdown(itmShutdown->isChecked());
-}
+void TMainForm::itmShutdownClick() { itmShutdown->trigger(); }
 
 void TMainForm::LoadWindowPlacement() {
     int top = 0, left = 0, height = 0, width = 0;
     if (!settings_.LoadWindowPlacement(top, left, height, width)) return;
+    // A stored size larger than the screen (or garbage) would cost memory and help nobody; the
+    // design size is always allowed.
+    QSize limit(800, 450);
+    for (const QRect& area : TSettings::AvailableScreens()) limit = limit.expandedTo(area.size());
+    width = std::clamp(width, 0, limit.width());
+    height = std::clamp(height, 0, limit.height());
     Client->setFixedSize(std::max(0, width - kFrameWidth), std::max(0, height - kFrameHeight));
     adjustSize();
     Client->setMinimumSize(0, 0);

@@ -52,6 +52,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     setWindowTitle(QString::fromLatin1(kCaption));
     SetFont(this, QStringLiteral("MS Sans Serif"), 11);
     dispatcher_ = new QtDispatcher(this);
+    gate_ = std::make_shared<DispatchGate>(dispatcher_);
 
     Client = new QWidget(this);
     Client->setObjectName(QStringLiteral("Client"));
@@ -82,6 +83,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
 }
 
 TMainForm::~TMainForm() {
+    gate_->Close();
     StopReceiver();
     ComPort.Close();
 }
@@ -184,7 +186,8 @@ void TMainForm::BuildKeys() {
         connect(k.action, &QAction::triggered, this, [this, key = k.key] { SendKey(key); });
     connect(actLeft, &QAction::triggered, this, [this] { actLeftExecute(); });
     connect(actRight, &QAction::triggered, this, [this] { actRightExecute(); });
-    // actOn and actOff run the power sequences, which come with the power switching.
+    connect(actOff, &QAction::triggered, this, [this] { actOffExecute(); });
+    connect(actOn, &QAction::triggered, this, [this] { actOnExecute(); });
 
     enum Glyph { None, LeftGlyph, RightGlyph };
     struct ButtonRow {
@@ -410,11 +413,8 @@ void TMainForm::BuildMenu() {
     itmShutdown = itmKaldor->addAction(QStringLiteral("&Shutdown when exit/disconnect"));
     itmShutdown->setObjectName(QStringLiteral("itmShutdown"));
     itmShutdown->setCheckable(true);
-    // The click inverts the mark itself, so the action does not toggle on its own.
-    connect(itmShutdown, &QAction::triggered, this, [this] {
-        itmShutdown->setChecked(!itmShutdown->isChecked());
-        itmShutdownClick();
-    });
+    // A click inverts the mark (the action's own toggle), then the new mark is stored.
+    connect(itmShutdown, &QAction::triggered, this, [this](bool checked) { SaveAutoShutdown(checked); });
 }
 
 void TMainForm::LayoutClient() {

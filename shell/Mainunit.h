@@ -11,6 +11,7 @@
 #include "link/Frames.h"
 #include "link/SerialPort.h"
 #include "link/Tcomthread.h"
+#include "link/Timingthread.h"
 #include "panel/LcdCanvas.h"
 #include "panel/SetupTables.h"
 #include "widgets/Controls.h"
@@ -120,7 +121,18 @@ public:
     // The receiver's status event, run on the window thread after every pass.
     void HandleStatus(TComThread* Sender);
     void UpdateIndicators();
+    void UpdateSwrGain();
     void tmrWarningTimer();
+
+    // Power switching: OFF and ON, and the ends of their one-shot delays.
+    void actOffExecute();
+    void actOnExecute();
+    void OffTimerDone(TTimingThread* Sender);
+    void OnResponseTimerDone(TTimingThread* Sender);
+    void StartupTimerDone(TTimingThread* Sender);
+    void FinalResponseTimerDone(TTimingThread* Sender);
+    // Whether the amplifier answers: a checksum-valid frame within the last second.
+    bool AmplifierAnswers() const;
 
     // The character display.
     void InitLcd();
@@ -166,8 +178,15 @@ private:
     // Closing the window: refused during a power sequence, else confirmed by the user.
     void closeEvent(QCloseEvent* event) override;
 
+    // Starts a one-shot delay whose end runs handler on this window, unless it is gone by then.
+    void StartTimingThread(int ms, void (TMainForm::*handler)(TTimingThread*));
+    // ON and OFF, together: disabled for the whole of a power sequence.
+    void SetPowerKeysEnabled(bool enabled);
+
     TSettings& settings_;
     QtDispatcher* dispatcher_ = nullptr;
+    // Closed first thing when the window goes: a delay that ends later finds nobody to call.
+    std::shared_ptr<DispatchGate> gate_;
 };
 
 } // namespace kaldor

@@ -80,7 +80,7 @@ public:
         StopAndWait();
         if (deleted_) ++*deleted_;
     }
-    void Go() { Start(); }
+    void Go(EndOptions end = EndOptions()) { Start(std::move(end)); }
     std::vector<std::thread::id> ranOn;
     std::function<void()> call;
 
@@ -113,8 +113,9 @@ TEST(WorkerThread, HandOffsAndTheEndHandlerRunOnTheWindowThreadInOrder) {
     Counter worker(&dispatcher, 3);
     std::vector<std::string> order;
     worker.call = [&] { order.push_back("call"); };
-    worker.OnTerminate = [&] { order.push_back("end"); };
-    worker.Go();
+    WorkerThread::EndOptions end;
+    end.OnTerminate = [&] { order.push_back("end"); };
+    worker.Go(std::move(end));
     ASSERT_TRUE(dispatcher.RunUntil([&] { return worker.Finished(); }, 2000));
     worker.WaitFor();
     EXPECT_EQ(order, (std::vector<std::string>{"call", "call", "call", "end"}));
@@ -144,9 +145,10 @@ TEST(WorkerThread, FreeOnTerminateDeletesItselfAfterTheEndHandler) {
     std::atomic<int> deleted{0};
     bool ended = false;
     auto* worker = new Counter(&dispatcher, 1, &deleted);
-    worker->FreeOnTerminate = true;
-    worker->OnTerminate = [&] { ended = true; };
-    worker->Go();
+    WorkerThread::EndOptions end;
+    end.FreeOnTerminate = true;
+    end.OnTerminate = [&] { ended = true; };
+    worker->Go(std::move(end));
     ASSERT_TRUE(dispatcher.RunUntil([&] { return deleted.load() == 1; }, 2000));
     EXPECT_TRUE(ended);
 }

@@ -213,18 +213,18 @@ TEST_F(StartupTest, CompletePlacementSetsTheSize) {
     Put("ApplicationTop", 60);
     Put("ApplicationLeft", 70);
     Put("ApplicationHeight", 500);
-    Put("ApplicationWidth", 900);
+    Put("ApplicationWidth", 780);
     ASSERT_TRUE(Create());
-    EXPECT_EQ(form->Client->size(), QSize(900 - kFrameW, 500 - kFrameH));
+    EXPECT_EQ(form->Client->size(), QSize(780 - kFrameW, 500 - kFrameH));
 }
 
 TEST_F(StartupTest, OffScreenPlacementKeepsSizeButNotPosition) {
     Put("ApplicationTop", 60);
     Put("ApplicationLeft", 20000);
     Put("ApplicationHeight", 500);
-    Put("ApplicationWidth", 900);
+    Put("ApplicationWidth", 780);
     ASSERT_TRUE(Create());
-    EXPECT_EQ(form->Client->size(), QSize(892, 454));
+    EXPECT_EQ(form->Client->size(), QSize(772, 454));
     EXPECT_LT(form->frameGeometry().left(), 20000);
     EXPECT_LT(form->geometry().left(), 20000);
 }
@@ -353,14 +353,30 @@ TEST_F(StartupTest, SavedPlacementRestoresTheSameSize) {
     Put("ApplicationTop", 40);
     Put("ApplicationLeft", 30);
     Put("ApplicationHeight", 520);
-    Put("ApplicationWidth", 950);
+    Put("ApplicationWidth", 760);
     ASSERT_TRUE(Create());
     answer = IDYES;
     ASSERT_TRUE(form->close());
-    EXPECT_EQ(Get("ApplicationWidth").toInt(), 950);
+    EXPECT_EQ(Get("ApplicationWidth").toInt(), 760);
     EXPECT_EQ(Get("ApplicationHeight").toInt(), 520);
     ASSERT_TRUE(Create());
-    EXPECT_EQ(form->Client->size(), QSize(950 - kFrameW, 520 - kFrameH));
+    EXPECT_EQ(form->Client->size(), QSize(760 - kFrameW, 520 - kFrameH));
+}
+
+// A stored size past the screen is cut to the screen; the design size stays allowed.
+TEST_F(StartupTest, StoredSizeIsLimitedToTheScreen) {
+    Put("ApplicationTop", 10);
+    Put("ApplicationLeft", 10);
+    Put("ApplicationHeight", 100000);
+    Put("ApplicationWidth", 100000);
+    ASSERT_TRUE(Create());
+    QSize screen;
+    for (const QRect& area : TSettings::AvailableScreens()) screen = screen.expandedTo(area.size());
+    const QSize client = form->Client->size();
+    EXPECT_LE(client.width() + kFrameW, std::max(800, screen.width()));
+    EXPECT_LE(client.height() + kFrameH, std::max(450, screen.height()));
+    EXPECT_GE(client.width() + kFrameW, 800);
+    EXPECT_GE(client.height() + kFrameH, 450);
 }
 
 TEST_F(StartupTest, ExitNoKeepsEverythingRunning) {
