@@ -68,7 +68,10 @@ bool SerialPort::Device::Open() const { return Handle >= 0; }
 
 void SerialPort::Device::CloseOnce() {
     std::lock_guard<std::mutex> lock(CloseMutex);
-    if (Handle >= 0) ::close(Handle);
+    if (Handle >= 0) {
+        ::ioctl(Handle, TIOCNXCL); // a pseudo-terminal keeps the mode after the close otherwise
+        ::close(Handle);
+    }
     Handle = -1;
     for (int& w : Wake) {
         if (w >= 0) ::close(w);

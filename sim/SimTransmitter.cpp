@@ -83,6 +83,7 @@ SimTransmitter::Trip SimTransmitter::Step(double now, const TxConditions& c) {
         ampsT = outT / (voltsT * kEfficiency);
     }
     const double k = std::min(1.0, dt / kMeterResponseS);
+    driven_ += (drive - driven_) * k;
     out_ += (outT - out_) * k;
     refl_ += (outT * gamma2 - refl_) * k;
     volts_ += (voltsT - volts_) * k;
@@ -102,8 +103,8 @@ SimTransmitter::Trip SimTransmitter::Step(double now, const TxConditions& c) {
     readings_.Swr = inBurst_ && out_ >= 0.5
                         ? static_cast<uint16_t>(std::lround(100.0 * (1.0 + gamma) / (1.0 - gamma)))
                         : 0;
-    readings_.GainTenthsDb = keyed && drive > 0.5 && out_ > drive
-                                 ? static_cast<uint16_t>(std::lround(100.0 * std::log10(out_ / drive)))
+    readings_.GainTenthsDb = keyed && driven_ > 0.5 && out_ > driven_
+                                 ? static_cast<uint16_t>(std::lround(100.0 * std::log10(out_ / driven_)))
                                  : 0;
     return trip;
 }

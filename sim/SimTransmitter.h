@@ -58,7 +58,7 @@ private:
     double swr_ = 1.0;
     bool highReflection_ = false;
     bool overdrive_ = false;
-    double out_ = 0.0, refl_ = 0.0, volts_ = 0.0, amps_ = 0.0; // smoothed, in W, V, A
+    double driven_ = 0.0, out_ = 0.0, refl_ = 0.0, volts_ = 0.0, amps_ = 0.0; // smoothed, in W, V, A
     double temperatureC_ = AmbientC + 4.0;
     TxReadings readings_;
 };
