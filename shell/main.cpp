@@ -2,11 +2,13 @@
 #include <cstdio>
 
 #include "link/PortNames.h"
+#include "link/SerialPort.h"
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
+#include "sim/SimServer.h"
 #include "widgets/Controls.h"
 
 using namespace kaldor;
@@ -23,6 +25,25 @@ bool HasToolkitOption(const QStringList& args) {
     return false;
 }
 
+// The simulated amplifier on COM1: a pseudo-terminal the console opens as any serial device,
+// with DTR handed over directly, since a pseudo-terminal has no modem lines.
+std::unique_ptr<sim::SimServer> StartSimulatedAmplifier() {
+    std::string error;
+    auto server = sim::SimServer::OnPseudoTerminal(sim::SimOptions{}, error);
+    if (!server) {
+        std::fprintf(stderr, "kaldor-console: --simulate: %s\n", error.c_str());
+        return nullptr;
+    }
+    qputenv("KALDOR_COM1", QByteArray::fromStdString(server->DevicePath()));
+    sim::SimServer* amp = server.get();
+    const std::string device = server->DevicePath();
+    SerialPort::SetDtrObserver([amp, device](const std::string& name, bool raised) {
+        if (name == device) amp->SetDtr(raised);
+    });
+    server->Start();
+    return server;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -37,18 +58,18 @@ int main(int argc, char** argv) {
     KaldorApplication app(argc, argv);
     const CommandLine options = ParseCommandLine(QCoreApplication::arguments());
     if (options.Exit) return options.ExitCode;
-    if (options.Simulate) {
-        std::fprintf(stderr, "kaldor-console: --simulate: the simulated amplifier is not built yet\n");
-        return 2;
-    }
-    return RunGuarded([&] {
+    std::unique_ptr<sim::SimServer> simulated;
+    if (options.Simulate && !(simulated = StartSimulatedAmplifier())) return 1;
+    const int result = RunGuarded([&] {
         TSingleInstance instance;
         if (!instance.Acquire()) {
             instance.SignalRunning(); // returns once the running console has shown its message
             return 0;
         }
         InstallFontSubstitutes();
-        TSettings settings;
+        TSettings settings(options.Simulate ? TSettings::kSimulatedApplication : TSettings::kApplication);
+        // The simulated amplifier is on COM1: no question about a default port on a first run.
+        if (options.Simulate && settings.LoadComPort() == 0) settings.SaveComPort(1);
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };
@@ -60,4 +81,7 @@ int main(int argc, char** argv) {
         SetStoredDeviceLookup({});
         return 0;
     });
+    SerialPort::SetDtrObserver({});
+    simulated.reset();
+    return result;
 }

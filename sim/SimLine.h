@@ -1,0 +1,28 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace kaldor::sim {
+
+// The simulated amplifier's end of a serial line.
+class SimLine {
+public:
+    virtual ~SimLine() = default;
+    // The device a console opens to reach this amplifier.
+    virtual const std::string& DevicePath() const = 0;
+    // Waits up to timeoutMs for bytes; returns how many were read, 0 on time-out or Wake.
+    virtual int Read(uint8_t* buffer, int count, int timeoutMs) = 0;
+    // Writes what the line takes now; a frame nobody reads is dropped rather than waited for.
+    virtual void Write(const uint8_t* bytes, int count) = 0;
+    // Makes a waiting Read return. Any thread.
+    virtual void Wake() = 0;
+    // Called about once a second by the server, for the line's own upkeep.
+    virtual void Tend() {}
+};
+
+// A pseudo-terminal whose other end is the device a console opens (POSIX). Returns null and
+// sets error where there is none.
+std::unique_ptr<SimLine> OpenPseudoTerminal(std::string& error);
+
+} // namespace kaldor::sim

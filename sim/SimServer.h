@@ -1,0 +1,52 @@
+#pragma once
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "sim/SimAmplifier.h"
+#include "sim/SimLine.h"
+
+namespace kaldor::sim {
+
+// Seconds on the steady clock.
+double SteadySeconds();
+
+// Serves one simulated amplifier on a line, on a thread of its own: reads the console's command
+// bytes and writes the status frames when they are due.
+class SimServer {
+public:
+    // clock gives seconds; tests pass one they step by hand.
+    SimServer(std::unique_ptr<SimLine> line, const SimOptions& options,
+              std::function<double()> clock = SteadySeconds);
+    ~SimServer(); // stops the thread
+    SimServer(const SimServer&) = delete;
+    SimServer& operator=(const SimServer&) = delete;
+
+    // On a new pseudo-terminal; null with error set when there is none.
+    static std::unique_ptr<SimServer> OnPseudoTerminal(const SimOptions& options, std::string& error);
+
+    const std::string& DevicePath() const { return line_->DevicePath(); }
+    void Start();
+    void Stop();
+
+    // The remote power line, from whichever thread changes it.
+    void SetDtr(bool raised);
+    void PowerOn();
+    bool Powered();
+
+private:
+    void Run();
+    template <typename F> auto Locked(F f);
+
+    std::unique_ptr<SimLine> line_;
+    std::function<double()> clock_;
+    std::mutex mutex_;
+    SimAmplifier amp_; // under mutex_
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+} // namespace kaldor::sim
