@@ -4,12 +4,14 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 namespace kaldor {
 namespace {
 std::mutex sourceMutex;
 std::shared_ptr<std::function<TDateTime()>> source;
 std::atomic<bool> replaced{false};
+std::shared_ptr<std::function<void(int)>> sleeper;
 } // namespace
 
 TDateTime Now() {
@@ -36,6 +38,25 @@ void SetClockSource(std::function<TDateTime()> s) {
         source.reset();
         replaced.store(false, std::memory_order_release);
     }
+}
+
+} // namespace kaldor
+
+namespace kaldor {
+
+void SleepMs(int ms) {
+    std::shared_ptr<std::function<void(int)>> s;
+    {
+        std::lock_guard<std::mutex> lock(sourceMutex);
+        s = sleeper;
+    }
+    if (s) return (*s)(ms);
+    if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+void SetSleepSource(std::function<void(int)> source) {
+    std::lock_guard<std::mutex> lock(sourceMutex);
+    sleeper = source ? std::make_shared<std::function<void(int)>>(std::move(source)) : nullptr;
 }
 
 } // namespace kaldor

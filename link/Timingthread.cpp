@@ -1,7 +1,6 @@
 #include "Timingthread.h"
 
-#include <chrono>
-#include <thread>
+#include "Clock.h"
 
 namespace kaldor {
 
@@ -16,8 +15,6 @@ void TTimingThread::Start(int durationMs, EndHandler onEnd, std::shared_ptr<Disp
     t->WorkerThread::Start(std::move(end));
 }
 
-void TTimingThread::Execute() {
-    if (Duration > 0) std::this_thread::sleep_for(std::chrono::milliseconds(Duration));
-}
+void TTimingThread::Execute() { SleepMs(Duration); }
 
 } // namespace kaldor

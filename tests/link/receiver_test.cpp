@@ -201,3 +201,23 @@ TEST_F(ReceiverTest, RandomBytesNeitherCrashNorStopTheReceiver) {
         [&] { return !snaps.empty() && snaps.back().Screen == 12 && snaps.back().ScreenData[3] == 77; },
         10000));
 }
+
+// A line stuck sending sync bytes must not hold the receiver in one pass: the hand-offs go on
+// and the lost link shows once the deadline has passed.
+TEST_F(ReceiverTest, AnEndlessSyncRunStillEndsPassesAndLosesTheLink) {
+    Start();
+    amp.Send(StatusFrame(Full()));
+    ASSERT_TRUE(RunUntilScreen(13));
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        const Bytes run(256, 0xAA);
+        while (!stop) amp.Send(run);
+    });
+    const size_t before = snaps.size();
+    dispatcher.RunFor(200);
+    EXPECT_GT(snaps.size(), before) << "no hand-off while sync bytes keep coming";
+    clock.AdvanceSeconds(1.001);
+    EXPECT_TRUE(RunUntilScreen(30, 2000));
+    stop = true;
+    sender.join();
+}

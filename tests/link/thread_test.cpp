@@ -6,6 +6,10 @@
 
 #include "ReceiverFixture.h"
 #include "link/Frames.h"
+#include "link/Timingthread.h"
+#include "support/StepSleeper.h"
+
+#include <algorithm>
 
 using namespace kaldor;
 using namespace kaldor::test;
@@ -151,4 +155,67 @@ TEST(WorkerThread, FreeOnTerminateDeletesItselfAfterTheEndHandler) {
     worker->Go(std::move(end));
     ASSERT_TRUE(dispatcher.RunUntil([&] { return deleted.load() == 1; }, 2000));
     EXPECT_TRUE(ended);
+}
+
+// --- Self-deleting one-shot delays -----------------------------------------------------------
+
+
+// Started back to back with nobody touching them afterwards: each delay must own its start, or
+// the thread can reach its own end before it exists as an object.
+TEST(TimingThread, ManyDelaysEachEndOnceOnTheWindowThreadAndDeleteThemselves) {
+    auto dispatcher = std::make_shared<QueueDispatcher>();
+    constexpr int kCount = 200;
+    std::vector<int> ends;
+    for (int i = 0; i < kCount; ++i)
+        TTimingThread::Start(i % 3, [&ends, i](TTimingThread* t) {
+            EXPECT_EQ(t->Duration, i % 3);
+            ends.push_back(i);
+        }, dispatcher);
+    ASSERT_TRUE(dispatcher->RunUntil([&] { return ends.size() == kCount; }, 5000));
+    std::sort(ends.begin(), ends.end());
+    for (int i = 0; i < kCount; ++i) EXPECT_EQ(ends[static_cast<size_t>(i)], i);
+}
+
+TEST(TimingThread, AClosedGateDropsTheEndHandlerAndTheDelayStillFreesItself) {
+    StepSleeper sleeper;
+    QueueDispatcher window;
+    auto gate = std::make_shared<DispatchGate>(&window);
+    // The handler holds the only token; it expires when the thread object is deleted.
+    auto token = std::make_shared<int>(0);
+    std::weak_ptr<int> alive = token;
+    bool ran = false;
+    TTimingThread::Start(6000, [&ran, token = std::move(token)](TTimingThread*) { ran = true; }, gate);
+    ASSERT_TRUE(sleeper.WaitRequested(1));
+    gate->Close(); // the window goes while the delay sleeps
+    gate.reset();
+    sleeper.ReleaseNext();
+    for (int i = 0; i < 300 && !alive.expired(); ++i) window.RunFor(10);
+    EXPECT_TRUE(alive.expired()) << "the delay did not delete itself";
+    EXPECT_FALSE(ran);
+}
+
+namespace {
+class Failing : public WorkerThread {
+public:
+    explicit Failing(Dispatcher* d) : WorkerThread(d) { Start(); }
+    ~Failing() override { StopAndWait(); }
+
+protected:
+    void Execute() override { throw std::runtime_error("line driver failed"); }
+};
+} // namespace
+
+TEST(WorkerThread, AnExceptionOfTheWorkerIsRethrownOnTheWindowThread) {
+    QueueDispatcher window;
+    Failing worker(&window);
+    std::string reported;
+    for (int i = 0; i < 100 && reported.empty(); ++i) {
+        try {
+            window.RunOne(20);
+        } catch (const std::runtime_error& e) {
+            reported = e.what();
+        }
+    }
+    EXPECT_EQ(reported, "line driver failed");
+    worker.WaitFor();
 }

@@ -83,7 +83,9 @@ TEST_F(DispatchTest, EachScreenKeepsOnlyItsOwnControls) {
         EXPECT_EQ(AllHidden(TuneControls()), !c.tune) << int(c.screen);
         EXPECT_EQ(!form->sldrBacklight->isHidden(), c.backlight) << int(c.screen);
         // The backlight screen never refreshes the indicators, which hide unneeded warnings.
-        if (c.backlight) EXPECT_TRUE(AllShown(Warnings())) << "only a lost link hides the warnings";
+        if (c.backlight) {
+            EXPECT_TRUE(AllShown(Warnings())) << "only a lost link hides the warnings";
+        }
         EXPECT_EQ(LinkText(), QStringLiteral("Remote connection: ON"));
         EXPECT_FALSE(KaldorEnabled());
     }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QProgressBar>
 #include <QFileInfo>
 #include <QLabel>
 #include <QSettings>
@@ -195,6 +196,13 @@ TEST_F(StartupTest, DelaysAreRoundedDownToWholeHundreds) {
     ASSERT_TRUE(Create());
     EXPECT_EQ(form->StartupDelay, 2500);
     EXPECT_EQ(form->ResponseDelay, 2500);
+    // The start-up bar gains StartupDelay / 500 per tick and stops at full.
+    form->pbInit->setValue(0);
+    form->tmrWarningTimer();
+    EXPECT_EQ(form->pbInit->value(), 5);
+    form->pbInit->setValue(98);
+    form->tmrWarningTimer();
+    EXPECT_EQ(form->pbInit->value(), 100);
     // The console never writes them back.
     EXPECT_EQ(Get("DefaultStartupDelay").toInt(), 2550);
 }
@@ -466,6 +474,16 @@ TEST_F(StartupTest, SecondStartBringsFirstForwardAndWaitsForItsMessage) {
     EXPECT_EQ(boxes[0].Parent, form.get());
     EXPECT_FALSE(form->isMinimized());
     first.OnOtherInstance = nullptr;
+}
+
+TEST_F(StartupTest, ASecondStartRestoresAMaximisedConsoleMaximised) {
+    ASSERT_TRUE(Create());
+    form->showMaximized();
+    form->showMinimized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->isMinimized(); }, 1000));
+    form->InstanceHook();
+    EXPECT_FALSE(form->isMinimized());
+    EXPECT_TRUE(form->isMaximized());
 }
 
 } // namespace
