@@ -6,19 +6,5 @@ namespace kaldor {
 void ShowNoLink(TMainForm&) {}
 void ShowStandby(TMainForm&) {}
 void ShowOperate(TMainForm&) {}
-void ShowCatReport(TMainForm&) {}
-void ShowAntennaReport(TMainForm&) {}
-void ShowSystemMessage(TMainForm&) {}
-void ShowSetupOptions(TMainForm&) {}
-void ShowSetAntenna(TMainForm&) {}
-void ShowSetCat(TMainForm&) {}
-void ShowSetYaesu(TMainForm&) {}
-void ShowSetIcom(TMainForm&) {}
-void ShowSetTenTec(TMainForm&) {}
-void ShowSetBaudRate(TMainForm&) {}
-void ShowManualTune(TMainForm&) {}
-void ShowBacklight(TMainForm&) {}
-void ShowAlert(TMainForm&) {}
-void ShowAlarmHistory(TMainForm&) {}
 
 } // namespace kaldor

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "link/PortNames.h"
+#include "panel/InfoDialogs.h"
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
@@ -51,6 +52,7 @@ int main(int argc, char** argv) {
         TSettings settings;
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
+        CreateReportDialogs(&form);
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };
         if (form.FormCreate()) {
             form.show();
