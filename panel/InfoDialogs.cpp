@@ -4,6 +4,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 
 #include "widgets/Controls.h"
 
@@ -37,17 +38,24 @@ TInfoDialog::TInfoDialog(QWidget* owner, const char* name, int okTop)
 }
 
 void TInfoDialog::SetLines(const std::vector<std::string>& lines) {
-    edtInfo->clear();
-    for (const std::string& line : lines) edtInfo->appendPlainText(FromWin1252(line));
+    // One text rather than appended lines: an append to an empty box would take over its first,
+    // empty line.
+    QString text;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) text += QLatin1Char('\n');
+        text += FromWin1252(lines[i]);
+    }
+    edtInfo->setPlainText(text);
 }
 
 void TInfoDialog::ShowReport() {
     if (isVisible()) {
-        raise();
+        if (!isActiveWindow()) raise();
         return;
     }
     if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->availableGeometry().center() - rect().center());
+        setGeometry(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size(),
+                                        screen->availableGeometry()));
     show();
 }
 
