@@ -20,9 +20,13 @@ std::string StrFormat(const char* format, ...) {
                  : std::string();
 }
 
-void ShowSetupMode(TMainForm& form) {
+void BeginSetupScreen(TMainForm& form, uint16_t code, int titleColumn, const std::string& title) {
+    form.LastScreen = code;
     form.stMode->SetFontColor(clAqua);
     form.stMode->SetCaption("SETUP MODE");
+    form.ClearLcd();
+    form.LcdTextOut(0, 0, false, LcdDashes);
+    form.LcdTextOut(titleColumn, 0, false, title);
 }
 
 void ShowLcdPanel(TMainForm& form) {

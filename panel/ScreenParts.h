@@ -14,8 +14,10 @@ std::string StrFormat(const char* format, ...) __attribute__((format(printf, 1, 
 // Forty dashes: the frame line of the display's title and footer rows.
 extern const std::string LcdDashes;
 
-// The mode field reads "SETUP MODE" in aqua.
-void ShowSetupMode(TMainForm& form);
+// The start of a setup-mode screen's full draw: its code kept as the last set up, the mode
+// field reading "SETUP MODE" in aqua, a clear display, and row 0's dashes with the title over
+// them from titleColumn.
+void BeginSetupScreen(TMainForm& form, uint16_t code, int titleColumn, const std::string& title);
 // The character display comes up over the meters and the SET lamp lights.
 void ShowLcdPanel(TMainForm& form);
 

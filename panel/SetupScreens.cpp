@@ -26,11 +26,7 @@ void ShowSetupScreen(TMainForm& f, const SetupScreen& s) {
     const TComThread& st = *f.ComThread;
     const uint8_t selected = SelectionAt(st, s.Selection);
     if (f.LastScreen != s.Code) {
-        f.LastScreen = s.Code;
-        ShowSetupMode(f);
-        f.ClearLcd();
-        f.LcdTextOut(0, 0, false, LcdDashes);
-        f.LcdTextOut(s.TitleColumn, 0, false, StrFormat(s.Title, st.Input + 1u));
+        BeginSetupScreen(f, s.Code, s.TitleColumn, StrFormat(s.Title, st.Input + 1u));
         if (s.Fixed) s.Fixed(f, st);
         f.LcdDrawMenu(s.Menu, selected, true);
         if (s.Overlays) s.Overlays(f, st);

@@ -39,11 +39,7 @@ std::string Tenths(unsigned value) { return StrFormat("%u.%u", value / 10, value
 void ShowManualTune(TMainForm& f) {
     const TComThread& st = *f.ComThread;
     if (f.LastScreen != 13) {
-        f.LastScreen = 13;
-        ShowSetupMode(f);
-        f.ClearLcd();
-        f.LcdTextOut(0, 0, false, LcdDashes);
-        f.LcdTextOut(13, 0, false, " MANUAL TUNE ");
+        BeginSetupScreen(f, 13, 13, " MANUAL TUNE ");
         f.LcdTextOut(0, 1, false, " FREQ:       MHz           SUB-BAND:");
         f.LcdTextOut(2, 3, false, "[<L]");
         ShowDisplaySlider(f, f.sldrL_Out, QRect(160, 72, 190, 23));
@@ -71,11 +67,7 @@ void ShowManualTune(TMainForm& f) {
 
 void ShowBacklight(TMainForm& f) {
     if (f.LastScreen != 14) {
-        f.LastScreen = 14;
-        ShowSetupMode(f);
-        f.ClearLcd();
-        f.LcdTextOut(0, 0, false, LcdDashes);
-        f.LcdTextOut(10, 0, false, " DISPLAY BACKLIGHT ");
+        BeginSetupScreen(f, 14, 10, " DISPLAY BACKLIGHT ");
         f.LcdTextOut(10, 3, false, "-");
         f.LcdTextOut(29, 3, false, "+");
         f.LcdTextOut(0, 6, false, " -------------- SETTINGS -------------- ");
