@@ -105,6 +105,13 @@ public:
     int StartupDelay = 6000;
     int ResponseDelay = 500;
 
+    // --- Menu screens and reports ---
+    // The alarm history as its screen's last full draw found it: the header byte, then the
+    // entries 1 to 10 at their numbers.
+    std::array<uint8_t, 11> HistorySnapshot{};
+    uint8_t ShownCount = 0; // alarms stored at that full draw
+    uint8_t ShownTop = 0;   // entry last drawn on the first history row, 0 for none
+
     // --- Handlers --------------------------------------------------------------------------------
     // Writes the key's frame on the port, whatever the link state.
     void SendKey(Key key);

@@ -3,6 +3,7 @@
 
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
+#include "panel/InfoDialogs.h"
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
@@ -72,6 +73,7 @@ int main(int argc, char** argv) {
         if (options.Simulate && settings.LoadComPort() == 0) settings.SaveComPort(1);
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
+        CreateReportDialogs(&form);
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };
         if (form.FormCreate()) {
             form.show();

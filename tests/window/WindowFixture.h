@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 
+#include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "support/TestAmp.h"
@@ -44,6 +45,7 @@ protected:
         amp.BindPort(1);
         settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
         form = std::make_unique<TMainForm>(*settings);
+        CreateReportDialogs(form.get());
         form->InitLcd();
         form->show();
         form->activateWindow();

@@ -1,11 +1,15 @@
 // Shows the main window on a test amplifier that reports standby, and saves a picture of it.
-//   window-shot out.png [screen [screen.png [lcd]]]
+//   window-shot out.png [screen [screen.png [lcd | field=value ...]]]
+// A field is a payload byte, bN (N = 0..29), or a status data value, sdN (N = 0..10); values are
+// hexadecimal. screen.png holds the whole screen, the report dialogs included.
 #include <QApplication>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <cstdlib>
 #include <string>
 
+#include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/MessageBox.h"
 #include "shell/Settings.h"
@@ -29,13 +33,22 @@ int main(int argc, char** argv) {
     TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
     settings.SaveComPort(1);
     TMainForm form(settings);
+    CreateReportDialogs(&form);
     if (!form.FormCreate()) return 1;
     form.show();
     const int screen = argc > 2 ? std::atoi(argv[2]) : 0;
+    StatusPayload payload = StatusPayload().Screen(static_cast<uint8_t>(screen));
+    for (int i = 4; i < argc; ++i) {
+        const std::string field = argv[i];
+        const auto eq = field.find('=');
+        if (eq == std::string::npos) continue;
+        const int n = std::atoi(field.c_str() + (field[0] == 's' ? 2 : 1));
+        const auto value = static_cast<uint8_t>(std::strtoul(field.c_str() + eq + 1, nullptr, 16));
+        if (field.rfind("sd", 0) == 0 && n >= 0 && n <= 10) payload.ScreenData(n, value);
+        else if (field[0] == 'b' && n >= 0 && n < 30) payload.Byte(n, value);
+    }
     QTimer feed;
-    QObject::connect(&feed, &QTimer::timeout, [&] {
-        amp.Send(StatusFrame(StatusPayload().Screen(static_cast<uint8_t>(screen))));
-    });
+    QObject::connect(&feed, &QTimer::timeout, [&] { amp.Send(StatusFrame(payload)); });
     feed.start(200);
     if (argc > 4 && std::string(argv[4]) == "lcd") {
         // The character display over the meters, as the setup screens will show it.
@@ -47,7 +60,7 @@ int main(int argc, char** argv) {
     QTimer::singleShot(1500, [&] {
         form.grab().save(QString::fromLocal8Bit(argv[1]));
         if (argc > 3) form.screen()->grabWindow(0).save(QString::fromLocal8Bit(argv[3]));
-        app.quit();
+        QCoreApplication::exit(0); // without the close question
     });
     return app.exec();
 }

@@ -1,0 +1,109 @@
+// The alert screen that the amplifier's protection brings up, and the history of past alarms.
+#include <algorithm>
+
+#include "panel/ScreenParts.h"
+#include "panel/Screens.h"
+#include "shell/Mainunit.h"
+
+namespace kaldor {
+namespace {
+
+constexpr uint16_t kFirstAlertCode = 17;
+
+// By warning code - 17 (the degree sign is byte 0xB0).
+const char* const AlertTexts[12] = {
+    "     POWER MANAGEMENT: V PA < 20 V      ", "     POWER MANAGEMENT: V PA < 26 V      ",
+    "     POWER MANAGEMENT: V PA > 50 V      ", "     POWER MANAGEMENT: V PA > 50 V      ",
+    "     POWER MANAGEMENT: I PA > 40 A      ", "     POWER MANAGEMENT: I PA > 50 A      ",
+    "     OVER TEMPERATURE: TEMP > 90\xB0" "C      ", "     P.A. MANAGEMENT : OVER DRIVING     ",
+    "     WARNING CODE NOT IDENTIFIED!       ", "     WARNING CODE NOT IDENTIFIED!       ",
+    "    P.A. MANAGEMENT : PW REV > 300 W    ", "    P.A. MANAGEMENT : PA PROTECTION     ",
+};
+const char* const UnknownAlert = "      WARNING CODE NOT IDENTIFIED!      ";
+
+struct HistoryText {
+    uint8_t Code;
+    const char* Text;
+};
+const HistoryText HistoryTexts[10] = {
+    {17, "POWER MANAGEMENT: V PA < 20 V      "}, {18, "POWER MANAGEMENT: V PA < 26 V      "},
+    {19, "POWER MANAGEMENT: V PA > 50 V      "}, {20, "POWER MANAGEMENT: V PA > 50 V      "},
+    {21, "POWER MANAGEMENT: I PA > 40 A      "}, {22, "POWER MANAGEMENT: I PA > 50 A      "},
+    {23, "OVER TEMPERATURE: TEMP > 90\xB0" "C      "}, {24, "P.A. MANAGEMENT : OVER DRIVING     "},
+    {27, "P.A. MANAGEMENT : PW REV > 300 W   "}, {28, "P.A. MANAGEMENT : PA PROTECTION    "},
+};
+
+const char* AlertText(uint16_t screen) {
+    const unsigned index = screen - kFirstAlertCode; // codes below 17 wrap past the table
+    return index < std::size(AlertTexts) ? AlertTexts[index] : UnknownAlert;
+}
+
+// Entries the history frame carries: ScreenData[1] to [10].
+constexpr unsigned kHistorySlots = 10;
+
+unsigned HistoryCount(uint16_t header) { return header & 0x0F; }
+unsigned HistoryTop(uint16_t header) { return (header >> 4) & 0x0F; }
+
+std::string HistoryLine(unsigned entry, uint8_t alarm) {
+    const unsigned input = alarm & 0x80 ? 2 : 1;
+    const unsigned code = alarm & 0x7F;
+    for (const HistoryText& h : HistoryTexts)
+        if (h.Code == code) return StrFormat("%2u)IN %u %s", entry, input, h.Text);
+    return StrFormat("%2u)IN %u WARNING CODE NOT IDENTIFIED", entry, input);
+}
+
+} // namespace
+
+void ShowAlert(TMainForm& f) {
+    const uint16_t screen = f.ComThread->Screen;
+    if (screen == f.LastScreen) return;
+    f.LastScreen = screen;
+    f.stMode->SetFontColor(clRed);
+    f.stMode->SetCaption("ALERT MODE");
+    f.ClearLcd();
+    f.LcdTextOut(0, 0, false, "--------------- WARNING ----------------");
+    f.LcdTextOut(0, 2, false, AlertText(screen));
+    f.LcdTextOut(0, 5, false, " -------------------------------------- ");
+    f.LcdTextOut(0, 6, false, "         [DISPLAY]:RESET ALARM          ");
+    SetVisible(f.pnl_LCD, true);
+    f.stAlarm->SetColor(clRed);
+    f.stAlarm->SetFontColor(clBlack);
+}
+
+void ShowAlarmHistory(TMainForm& f) {
+    const TComThread& st = *f.ComThread;
+    const uint16_t header = st.GetScreenData(0);
+    const unsigned count = HistoryCount(header);
+    if (f.LastScreen != 29) {
+        f.LastScreen = 29;
+        f.stMode->SetCaption("");
+        SetVisible(f.stFlex, false);
+        f.ClearLcd();
+        f.LcdTextOut(0, 0, false, LcdDashes);
+        f.LcdTextOut(0, 5, false, LcdDashes);
+        f.LcdTextOut(13, 0, false, " ALARM HISTORY ");
+        f.LcdTextOut(0, 6, false, "     [<-] [->]            [DISPLAY]     ");
+        f.LcdTextOut(0, 7, false, "      SCROLL                QUIT        ");
+        f.HistorySnapshot[0] = static_cast<uint8_t>(header);
+        for (unsigned k = std::min(count, kHistorySlots); k >= 1; --k)
+            f.HistorySnapshot[k] = static_cast<uint8_t>(st.GetScreenData(static_cast<uint16_t>(k)));
+        if (count == 0) f.LcdTextOut(14, 2, false, "BUFFER EMPTY");
+        f.ShownTop = 0;
+        f.ShownCount = static_cast<uint8_t>(count);
+        SetVisible(f.pnl_LCD, true);
+    }
+    // A changed count, also one that arrives after an empty buffer was shown, takes a new
+    // snapshot with the next status; this one still draws from the old.
+    if (count != f.ShownCount) f.LastScreen = TMainForm::NoScreen;
+
+    const unsigned top = HistoryTop(header);
+    if (count == 0 || top == f.ShownTop) return;
+    f.ShownTop = static_cast<uint8_t>(top);
+    // Only the entries the snapshot holds have data: the rows start at the last of those.
+    const unsigned held = std::min<unsigned>(f.ShownCount, kHistorySlots);
+    int row = 1;
+    for (unsigned e = std::min(top, held); e != 0 && row <= 4; --e, ++row)
+        f.LcdTextOut(0, row, false, HistoryLine(e, f.HistorySnapshot[e]));
+}
+
+} // namespace kaldor
