@@ -166,7 +166,9 @@ TEST_F(StartupTest, AutoShutdownStoredOffThenToggledOn) {
     EXPECT_FALSE(form->itmShutdown->isChecked());
     EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: OFF"));
 
-    form->itmShutdown->trigger();
+    QSignalSpy toggled(form->itmShutdown, &QAction::toggled);
+    form->itmShutdownClick(); // as a click on the item
+    EXPECT_EQ(toggled.count(), 1) << "one click, one change of the mark";
     EXPECT_TRUE(form->itmShutdown->isChecked());
     EXPECT_EQ(Get("DefaultShutdown").toInt(), 1);
     EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: ON"));

@@ -1,7 +1,10 @@
 // Shows the main window on a test amplifier that reports standby, and saves a picture of it.
 //   window-shot out.png [screen [screen.png [lcd | field=value ...]]]
 // A field is a payload byte, bN (N = 0..29), or a status data value, sdN (N = 0..10); values are
-// hexadecimal. screen.png holds the whole screen, the report dialogs included.
+// hexadecimal; then=N (decimal) switches the screen code to N after 800 ms (then=30 shows the
+// lost link after what came before). screen.png holds the whole screen, the report dialogs
+// included. right presses the + key after 600 ms; init shows the power-on panel.
+#include <QAction>
 #include <QApplication>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -38,10 +41,23 @@ int main(int argc, char** argv) {
     form.show();
     const int screen = argc > 2 ? std::atoi(argv[2]) : 0;
     StatusPayload payload = StatusPayload().Screen(static_cast<uint8_t>(screen));
+    int then = -1;
     for (int i = 4; i < argc; ++i) {
         const std::string field = argv[i];
         const auto eq = field.find('=');
+        if (field == "init") { // the power-on panel, as the ON sequence shows it
+            form.pnlInit->show();
+            continue;
+        }
+        if (field == "right") { // presses + once the statuses come: the power level readout
+            QTimer::singleShot(600, [&form] { form.actRight->trigger(); });
+            continue;
+        }
         if (eq == std::string::npos) continue;
+        if (field.rfind("then=", 0) == 0) {
+            then = std::atoi(field.c_str() + eq + 1);
+            continue;
+        }
         const int n = std::atoi(field.c_str() + (field[0] == 's' ? 2 : 1));
         const auto value = static_cast<uint8_t>(std::strtoul(field.c_str() + eq + 1, nullptr, 16));
         if (field.rfind("sd", 0) == 0 && n >= 0 && n <= 10) payload.ScreenData(n, value);
@@ -50,6 +66,8 @@ int main(int argc, char** argv) {
     QTimer feed;
     QObject::connect(&feed, &QTimer::timeout, [&] { amp.Send(StatusFrame(payload)); });
     feed.start(200);
+    if (then >= 0 && then <= 255)
+        QTimer::singleShot(800, [&] { payload.Screen(static_cast<uint8_t>(then)); });
     if (argc > 4 && std::string(argv[4]) == "lcd") {
         // The character display over the meters, as the setup screens will show it.
         form.pnl_LCD->show();
