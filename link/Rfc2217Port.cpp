@@ -76,46 +76,30 @@ ByteVector TelnetCodec::ComPortCommand(uint8_t command, const ByteVector& value)
     return out;
 }
 
-// Answers only what changes an option's state, so two sides never loop (RFC 854).
+// Answers only what changes an option's state, so two sides never loop (RFC 854). DO and DONT
+// ask about our side, WILL and WONT about theirs; each side answers with the other pair.
 void TelnetCodec::Negotiate(uint8_t verb, uint8_t option, ByteVector& replies) {
-    auto reply = [&](uint8_t answer) { replies.insert(replies.end(), {IAC, answer, option}); };
-    switch (verb) {
-    case DO:
-        if (!WeOffer(option)) {
-            reply(WONT);
-        } else if (!usOn_[option]) {
-            usOn_[option] = true;
-            if (!usAsked_[option]) reply(WILL);
+    const bool ours = verb == DO || verb == DONT;
+    const bool enable = verb == DO || verb == WILL;
+    bool& on = ours ? usOn_[option] : themOn_[option];
+    bool& asked = ours ? usAsked_[option] : themAsked_[option];
+    const bool wanted = ours ? WeOffer(option) : WeAccept(option);
+    auto reply = [&](bool yes) {
+        replies.insert(replies.end(), {IAC, ours ? (yes ? WILL : WONT) : (yes ? DO : DONT), option});
+    };
+    if (verb == DONT && option == OPT_COM_PORT) comPortRefused_ = true;
+    if (enable) {
+        if (!wanted) {
+            reply(false);
+        } else if (!on) {
+            on = true;
+            if (!asked) reply(true);
         }
-        usAsked_[option] = false;
-        break;
-    case DONT:
-        if (option == OPT_COM_PORT) comPortRefused_ = true;
-        if (usOn_[option] || usAsked_[option]) {
-            if (!usAsked_[option]) reply(WONT);
-            usOn_[option] = false;
-        }
-        usAsked_[option] = false;
-        break;
-    case WILL:
-        if (!WeAccept(option)) {
-            reply(DONT);
-        } else if (!themOn_[option]) {
-            themOn_[option] = true;
-            if (!themAsked_[option]) reply(DO);
-        }
-        themAsked_[option] = false;
-        break;
-    case WONT:
-        if (themOn_[option] || themAsked_[option]) {
-            if (!themAsked_[option]) reply(DONT);
-            themOn_[option] = false;
-        }
-        themAsked_[option] = false;
-        break;
-    default:
-        break;
+    } else if (on || asked) {
+        if (!asked) reply(false);
+        on = false;
     }
+    asked = false;
 }
 
 void TelnetCodec::Subnegotiation() {
