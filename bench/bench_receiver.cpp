@@ -1,87 +1,13 @@
 // Drives a receiver through a pseudo-terminal at the line's full rate, on a quiet line and on a
 // port that failed to open, and prints frames decoded and the CPU share of one core used.
 //   bench_receiver [--seconds N]
-#include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <string>
-
-#include "link/Frames.h"
-#include "link/Tcomthread.h"
-#include "support/TestAmp.h"
+#include "ReceiverBench.h"
 
 using namespace kaldor;
 using namespace kaldor::test;
-
-namespace {
-
-double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-// The far end: frames back to back at 9600 baud 8N1 (960 bytes a second), in a child process so
-// its work is not counted.
-pid_t StartSender(TestAmp& amp, int seconds) {
-    const pid_t pid = fork();
-    if (pid != 0) return pid;
-    StatusPayload p;
-    p.Screen(1).Flags(0x16).Word(22, 8000).Word(24, 120).Word(26, 500).Word(28, 220);
-    const Bytes frame = StatusFrame(p);
-    const double bytesPerSecond = 960.0;
-    timespec next{};
-    clock_gettime(CLOCK_MONOTONIC, &next);
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds + 1);
-    uint16_t n = 0;
-    while (std::chrono::steady_clock::now() < end) {
-        p.Word(22, static_cast<uint16_t>(8000 + (n++ % 400)));
-        amp.Send(StatusFrame(p));
-        const long ns = static_cast<long>(frame.size() / bytesPerSecond * 1e9);
-        next.tv_nsec += ns;
-        while (next.tv_nsec >= 1000000000L) {
-            next.tv_nsec -= 1000000000L;
-            ++next.tv_sec;
-        }
-        clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
-    }
-    _exit(0);
-}
-
-void Run(const char* name, SerialPort& port, int seconds) {
-    QueueDispatcher window;
-    long passes = 0, frames = 0;
-    uint16_t lastPower = 0;
-    const double cpu0 = CpuSeconds();
-    const auto t0 = std::chrono::steady_clock::now();
-    {
-        TComThread receiver(
-            port,
-            [&](TComThread* t) {
-                ++passes;
-                if (t->Screen != 30 && t->OutputPower != lastPower) ++frames;
-                lastPower = t->OutputPower;
-            },
-            &window);
-        window.RunFor(seconds * 1000);
-        receiver.Terminate();
-        receiver.WaitFor();
-    }
-    const double wall =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    const double cpu = CpuSeconds() - cpu0;
-    std::printf("%-12s %6.1f s  passes %7ld  frames decoded %6ld (%5.1f/s)  CPU %.3f s = %.2f %% of one core\n",
-                name, wall, passes, frames, frames / wall, cpu, 100.0 * cpu / wall);
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     int seconds = 10;

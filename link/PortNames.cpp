@@ -15,12 +15,14 @@ void SetStoredDeviceLookup(std::function<std::string(int)> lookup) {
     storedLookup = std::move(lookup);
 }
 
-std::string PortDeviceName(int n) {
-#ifdef _WIN32
-    return "COM" + std::to_string(n);
-#else
+std::string PortEnvironmentDevice(int n) {
     const std::string var = "KALDOR_COM" + std::to_string(n);
-    if (const char* env = std::getenv(var.c_str()); env && *env) return env;
+    const char* env = std::getenv(var.c_str());
+    return env ? std::string(env) : std::string();
+}
+
+std::string PortDeviceName(int n) {
+    if (std::string env = PortEnvironmentDevice(n); !env.empty()) return env;
     {
         std::lock_guard<std::mutex> lock(lookupMutex);
         if (storedLookup) {
@@ -28,6 +30,13 @@ std::string PortDeviceName(int n) {
             if (!stored.empty()) return stored;
         }
     }
+    return DefaultPortDevice(n);
+}
+
+std::string DefaultPortDevice(int n) {
+#ifdef _WIN32
+    return "COM" + std::to_string(n);
+#else
     return "/dev/ttyS" + std::to_string(n - 1);
 #endif
 }

@@ -4,10 +4,14 @@
 
 namespace kaldor {
 
-// The console knows its ports by number 1 to 6. On POSIX, port n is the device named by the
-// environment variable KALDOR_COM<n>, else by the stored setting "ComDevice<n>" (looked up
-// through the hook the application installs), else /dev/ttyS<n-1>. On Windows it is "COM<n>".
+// The console knows its ports by number 1 to 6. Port n is the device named by the environment
+// variable KALDOR_COM<n>, else by the stored setting "ComDevice<n>" (looked up through the hook
+// the application installs), else the default: /dev/ttyS<n-1> on POSIX, "COM<n>" on Windows.
+// A name rfc2217://host:port is a port on a remote serial server.
 std::string PortDeviceName(int n);
+// KALDOR_COM<n>, empty when not set: it overrides whatever is stored.
+std::string PortEnvironmentDevice(int n);
+std::string DefaultPortDevice(int n);
 
 // Returns the stored device for port n, or an empty string when none is stored.
 void SetStoredDeviceLookup(std::function<std::string(int)> lookup);

@@ -1,7 +1,9 @@
 #include "SerialPort.h"
 
+#include <cstdio>
 #include <mutex>
 
+#include "Rfc2217Port.h"
 #include "SerialPortDevice.h"
 
 namespace kaldor {
@@ -26,10 +28,13 @@ void NotifyDtr(const std::string& device, bool raised) {
 
 SerialPort::~SerialPort() { Close(); }
 
-bool SerialPort::IsOpen() const { return dev_ && dev_->Open(); }
+bool SerialPort::IsOpen() const {
+    return dev_ && (dev_->Remote ? dev_->Remote->IsOpen() : dev_->Open());
+}
 
 void SerialPort::Close() {
     if (dev_) dev_->CloseOnce();
+    if (dev_ && dev_->Remote) dev_->Remote->Close();
     dev_.reset();
 }
 
@@ -41,6 +46,12 @@ bool SerialPort::BeginRead(int count) {
 int SerialPort::PortNumber() const { return dev_ ? dev_->Port : 0; }
 
 std::string SerialPort::DeviceName() const { return dev_ ? dev_->Name : std::string(); }
+
+void SerialPort::ReportOpenFailure(int n, const std::string& name, const std::string& reason) const {
+    if (openReports_)
+        std::fprintf(stderr, "KALDOR Console: cannot open COM%d (%s): %s\n", n, name.c_str(),
+                     reason.c_str());
+}
 
 bool SerialPort::SetDtr() { return SetDtrLevel(true); }
 

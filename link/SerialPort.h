@@ -47,6 +47,10 @@ public:
     int PortNumber() const;
     std::string DeviceName() const;
 
+    // A failed Open names the device and the reason on standard error, unless told to keep
+    // quiet (the reconnect's attempts while a device is away).
+    void SetOpenReports(bool on) { openReports_ = on; }
+
     // Called with the device name and the new level on every DTR change, including the low
     // level after Open. Lets the simulated amplifier see DTR where the device has no modem lines.
     static void SetDtrObserver(std::function<void(const std::string& device, bool raised)> observer);
@@ -58,8 +62,20 @@ private:
     // The start of every Read: false when there is nothing to read from the OS.
     bool BeginRead(int count);
 
+    void ReportOpenFailure(int n, const std::string& name, const std::string& reason) const;
+
+    // A device named rfc2217://host:port is a port on a remote serial server: these stand in for
+    // the OS calls then (SerialPortRemote.cpp).
+    bool IsRemote() const;
+    bool OpenRemote(int n, const std::string& name, int baud, uint8_t parity, uint8_t byteSize,
+                    uint8_t stopBits);
+    int ReadRemote(void* buffer, int count);
+    int WriteRemote(const void* buffer, int count);
+    bool SetDtrRemote(bool raised);
+
     std::shared_ptr<Device> dev_;
     bool lastReadFailed_ = false;
+    bool openReports_ = true;
 };
 
 } // namespace kaldor

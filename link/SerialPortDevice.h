@@ -1,6 +1,7 @@
 #pragma once
 // The OS side of a serial port, shared by all copies of one SerialPort.
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -12,12 +13,15 @@
 
 namespace kaldor {
 
+class Rfc2217Port;
+
 struct SerialPort::Device {
     int Port = 0;
     std::string Name;
     std::atomic<bool> Cancelled{false};
     std::atomic<int> TimeoutMs{1000};
     std::mutex CloseMutex;
+    std::shared_ptr<Rfc2217Port> Remote; // set for a device on a remote serial server
 #ifdef _WIN32
     HANDLE Handle = INVALID_HANDLE_VALUE;
     DCB Dcb{};

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "PortNames.h"
+#include "Rfc2217Port.h"
 #include "SerialPort.h"
 #include "SerialPortDevice.h"
 
@@ -83,20 +84,20 @@ void SerialPort::Device::CloseOnce() {
 
 bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits,
                       int /*inQueue*/, int /*outQueue*/) {
+    if (const std::string name = PortDeviceName(n); IsRemoteDevice(name))
+        return OpenRemote(n, name, baud, parity, byteSize, stopBits);
     Close();
     auto dev = std::make_shared<Device>();
     dev->Port = n;
     dev->Name = PortDeviceName(n);
     const int fd = ::open(dev->Name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        std::fprintf(stderr, "KALDOR Console: cannot open COM%d (%s): %s\n", n, dev->Name.c_str(),
-                     std::strerror(errno));
+        ReportOpenFailure(n, dev->Name, std::strerror(errno));
         return false;
     }
     // Exclusive, like a Windows COM port: TIOCEXCL keeps others out, flock also covers root.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        std::fprintf(stderr, "KALDOR Console: cannot open COM%d (%s): in use by another program\n",
-                     n, dev->Name.c_str());
+        ReportOpenFailure(n, dev->Name, "in use by another program");
         ::close(fd);
         return false;
     }
@@ -120,6 +121,7 @@ bool SerialPort::SetTimeouts(int ms) {
 }
 
 int SerialPort::Read(void* buffer, int count) {
+    if (IsRemote()) return ReadRemote(buffer, count);
     if (!BeginRead(count)) return 0;
     auto* out = static_cast<unsigned char*>(buffer);
     const int fd = dev_->Handle;
@@ -162,6 +164,7 @@ int SerialPort::Read(void* buffer, int count) {
 }
 
 int SerialPort::Write(const void* buffer, int count) {
+    if (IsRemote()) return WriteRemote(buffer, count);
     if (!IsOpen() || count <= 0) return 0;
     const auto* in = static_cast<const unsigned char*>(buffer);
     const int fd = dev_->Handle;
@@ -184,6 +187,7 @@ int SerialPort::Write(const void* buffer, int count) {
 }
 
 bool SerialPort::SetDtrLevel(bool raised) {
+    if (IsRemote()) return SetDtrRemote(raised);
     if (!IsOpen()) return false;
     int line = TIOCM_DTR;
     const bool ok = ::ioctl(dev_->Handle, raised ? TIOCMBIS : TIOCMBIC, &line) == 0;
@@ -194,6 +198,7 @@ bool SerialPort::SetDtrLevel(bool raised) {
 void SerialPort::CancelRead() {
     if (!dev_) return;
     dev_->Cancelled = true;
+    if (dev_->Remote) dev_->Remote->Cancel();
     if (dev_->Wake[1] >= 0) {
         const char byte = 1;
         [[maybe_unused]] ssize_t ignored = ::write(dev_->Wake[1], &byte, 1);

@@ -1,7 +1,9 @@
 #ifdef _WIN32
 #include <cstdio>
+#include <string>
 
 #include "PortNames.h"
+#include "Rfc2217Port.h"
 #include "SerialPort.h"
 #include "SerialPortDevice.h"
 
@@ -17,6 +19,8 @@ void SerialPort::Device::CloseOnce() {
 
 bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits,
                       int inQueue, int outQueue) {
+    if (const std::string remote = PortDeviceName(n); IsRemoteDevice(remote))
+        return OpenRemote(n, remote, baud, parity, byteSize, stopBits);
     Close();
     auto dev = std::make_shared<Device>();
     dev->Port = n;
@@ -26,7 +30,7 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
     dev->Handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (dev->Handle == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "KALDOR Console: cannot open %s: error %lu\n", name, GetLastError());
+        ReportOpenFailure(n, name, "error " + std::to_string(GetLastError()));
         return false;
     }
     HANDLE h = dev->Handle;
@@ -69,6 +73,7 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
 
 bool SerialPort::SetTimeouts(int ms) {
     if (!dev_) return false;
+    if (IsRemote()) return (dev_->TimeoutMs = ms), true;
     COMMTIMEOUTS t{};
     GetCommTimeouts(dev_->Handle, &t);
     t.ReadIntervalTimeout = MAXDWORD;
@@ -81,6 +86,7 @@ bool SerialPort::SetTimeouts(int ms) {
 }
 
 int SerialPort::Read(void* buffer, int count) {
+    if (IsRemote()) return ReadRemote(buffer, count);
     if (!BeginRead(count)) return 0;
     DWORD got = 0;
     if (!ReadFile(dev_->Handle, buffer, static_cast<DWORD>(count), &got, nullptr)) {
@@ -91,6 +97,7 @@ int SerialPort::Read(void* buffer, int count) {
 }
 
 int SerialPort::Write(const void* buffer, int count) {
+    if (IsRemote()) return WriteRemote(buffer, count);
     if (!IsOpen() || count <= 0) return 0;
     DWORD put = 0;
     if (!WriteFile(dev_->Handle, buffer, static_cast<DWORD>(count), &put, nullptr)) return 0;
@@ -98,6 +105,7 @@ int SerialPort::Write(const void* buffer, int count) {
 }
 
 bool SerialPort::SetDtrLevel(bool raised) {
+    if (IsRemote()) return SetDtrRemote(raised);
     if (!IsOpen()) return false;
     const bool ok = EscapeCommFunction(dev_->Handle, raised ? SETDTR : CLRDTR) != 0;
     NotifyDtr(dev_->Name, raised);
@@ -107,6 +115,7 @@ bool SerialPort::SetDtrLevel(bool raised) {
 void SerialPort::CancelRead() {
     if (!dev_) return;
     dev_->Cancelled = true;
+    if (dev_->Remote) dev_->Remote->Cancel();
     // Ends a ReadFile that waits on the device in the receiver thread.
     if (IsOpen()) CancelIoEx(dev_->Handle, nullptr);
 }

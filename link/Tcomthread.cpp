@@ -22,7 +22,10 @@ uint16_t TComThread::GetScreenData(uint16_t i) const {
 void TComThread::Execute() {
     while (!Terminated()) {
         const bool failed = Pass();
-        if (failed) SleepUnlessTerminated(FailedReadPauseMs);
+        if (failed) {
+            PortFailed = true;
+            SleepUnlessTerminated(FailedReadPauseMs);
+        }
     }
 }
 

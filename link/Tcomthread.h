@@ -28,6 +28,9 @@ public:
     StatusEvent OnStatus;
     // Atomic because the power sequence reads it outside the hand-off.
     std::atomic<TDateTime> LinkDeadline{0.0};
+    // Set once a read has failed at once: the device went away (hang-up, unplugged, connection
+    // dropped) or never opened. The window reads it to reconnect.
+    std::atomic<bool> PortFailed{false};
 
     static constexpr int BufferSize = 4096;
     // Pause after a read that failed at once, so a dead port does not spin.

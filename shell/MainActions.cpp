@@ -44,13 +44,24 @@ void TMainForm::StopReceiver() {
 
 void TMainForm::actOpenComExecute(int n) {
     if (n < 1 || n > PortCount) return;
-    StopReceiver();
-    ComPort.Close();
-    ComPort.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
-    ComPort.SetTimeouts(5000);
+    StopReconnecting();
+    ChosenPort = n;
+    ReopenPort(n);
     actOpenCom[static_cast<size_t>(n - 1)]->setChecked(true);
     SetText(StatusPanels[0], PortText(n));
     SaveComPort(n);
+    StartReceiver();
+}
+
+bool TMainForm::ReopenPort(int n) {
+    StopReceiver();
+    ComPort.Close();
+    const bool opened = ComPort.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    ComPort.SetTimeouts(5000);
+    return opened;
+}
+
+void TMainForm::StartReceiver() {
     ComThread = std::make_unique<TComThread>(
         ComPort, [this](TComThread* sender) { HandleStatus(sender); }, &StatusDispatcher());
 }

@@ -148,6 +148,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    StopReconnecting();
     // Lowering DTR switches the amplifier off when auto shutdown held it on.
     ComPort.ClearDtr();
     StopReceiver();

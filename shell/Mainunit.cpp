@@ -68,6 +68,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildDisplay();
     BuildOverlays();
     BuildMenu();
+    BuildReconnect();
 
     tmrWarning = new QTimer(this);
     tmrWarning->setObjectName(QStringLiteral("tmrWarning"));

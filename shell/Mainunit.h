@@ -167,6 +167,28 @@ public:
 
     static QString PortText(int n); // "Serial port: COMn"
 
+    // --- Reconnect and devices ---
+    // The Serial Port action's steps on the line: stop and delete the receiver, close, open port
+    // n, time-outs. True when the device opened.
+    bool ReopenPort(int n);
+    // A new receiver on ComPort with HandleStatus as its event.
+    void StartReceiver();
+    // Once a second: when the chosen port's device has gone, reopens it by name in the Serial
+    // Port action's order, without storing it or a message; one line on standard error when
+    // the device goes and one when it is back.
+    void tmrReconnectTimer();
+    // Ends any reconnecting: a port chosen from the menu, the window closing.
+    void StopReconnecting();
+    // "Devices...": assigns a device to each port; OK stores them.
+    void itmDevicesClick();
+    // Re-probes the ports whose device the dialog changed, except the one in use.
+    void DevicesChanged(const QList<int>& ports);
+    QAction* itmDevices = nullptr;
+    QTimer* tmrReconnect = nullptr;
+    int ChosenPort = 0;         // the port of the last Serial Port action, 0 before any
+    bool Reconnecting = false;  // the chosen port's device is away and being reopened
+    static constexpr int ReconnectIntervalMs = 1000;
+
 signals:
     // After every status event, with the screen code it handled.
     void StatusHandled(uint16_t screen);
@@ -178,6 +200,7 @@ private:
     void BuildDisplay();
     void BuildOverlays();
     void BuildMenu();
+    void BuildReconnect();
     QAction* MakeAction(const char* name, const char* category, const QString& caption,
                         const QString& hint, const QKeySequence& shortcut);
     void LayoutClient();

@@ -133,6 +133,16 @@ std::string TSettings::LoadComDevice(int n) const {
     return std::string();
 }
 
+void TSettings::SaveComDevice(int n, const std::string& device) {
+    const auto store = OpenStore(application_);
+    const QString key = QStringLiteral("ComDevice%1").arg(n);
+    if (device.empty())
+        store->remove(key);
+    else
+        store->setValue(key, QString::fromStdString(device));
+    Commit(*store);
+}
+
 std::function<std::string(int)> TSettings::DeviceLookup() const {
     const QString application = application_;
     return [application](int n) { return TSettings(application).LoadComDevice(n); };

@@ -49,6 +49,8 @@ public:
 
     // "ComDevice<n>": the device path of port n on POSIX; empty when none is stored.
     std::string LoadComDevice(int n) const;
+    // Stores the device of port n; an empty name removes it, so the default applies again.
+    void SaveComDevice(int n, const std::string& device);
     // The lookup for SetStoredDeviceLookup (link/PortNames.h). It opens the store on each call,
     // so it may run on any thread and outlive this object.
     std::function<std::string(int)> DeviceLookup() const;

@@ -262,7 +262,10 @@ TEST_F(WindowTest, MenusAndTheSerialPortRadioGroup) {
     EXPECT_EQ(form->itmShutdown->text(), QStringLiteral("&Shutdown when exit/disconnect"));
     EXPECT_TRUE(form->itmShutdown->isCheckable());
     const QList<QAction*> ports = form->itmSerialPort->actions();
-    ASSERT_EQ(ports.size(), 6);
+    ASSERT_EQ(ports.size(), 7); // COM1 to COM6, then the device assignment
+    EXPECT_EQ(ports[6], form->itmDevices);
+    EXPECT_EQ(form->itmDevices->text(), QStringLiteral("Devices..."));
+    EXPECT_FALSE(form->itmDevices->actionGroup());
     for (int n = 1; n <= 6; ++n) {
         QAction* a = ports[n - 1];
         EXPECT_EQ(a->objectName(), QStringLiteral("actOpenCom%1").arg(n));

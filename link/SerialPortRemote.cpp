@@ -1,0 +1,51 @@
+// SerialPort on a device named rfc2217://host:port: the remote serial server stands in for the
+// OS device, with the same settings, time-outs and Read behaviour.
+#include <string>
+
+#include "Rfc2217Port.h"
+#include "SerialPort.h"
+#include "SerialPortDevice.h"
+
+namespace kaldor {
+
+bool SerialPort::IsRemote() const { return dev_ && dev_->Remote; }
+
+bool SerialPort::OpenRemote(int n, const std::string& name, int baud, uint8_t parity,
+                            uint8_t byteSize, uint8_t stopBits) {
+    Close();
+    auto dev = std::make_shared<Device>();
+    dev->Port = n;
+    dev->Name = name;
+    dev->Remote = std::make_shared<Rfc2217Port>();
+    std::string error;
+    if (!dev->Remote->Open(name, baud, parity, byteSize, stopBits, error)) {
+        ReportOpenFailure(n, name, error);
+        return false;
+    }
+    dev_ = std::move(dev);
+    NotifyDtr(dev_->Name, false);
+    SetTimeouts(1000);
+    return true;
+}
+
+int SerialPort::ReadRemote(void* buffer, int count) {
+    if (!BeginRead(count)) return 0;
+    bool failed = false;
+    const int n = dev_->Remote->Read(static_cast<uint8_t*>(buffer), count, dev_->TimeoutMs, failed);
+    lastReadFailed_ = failed;
+    return n;
+}
+
+int SerialPort::WriteRemote(const void* buffer, int count) {
+    if (!IsOpen()) return 0;
+    return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count, dev_->TimeoutMs);
+}
+
+bool SerialPort::SetDtrRemote(bool raised) {
+    if (!IsOpen()) return false;
+    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF, dev_->TimeoutMs);
+    NotifyDtr(dev_->Name, raised);
+    return ok;
+}
+
+} // namespace kaldor

@@ -1,0 +1,164 @@
+#ifndef _WIN32
+#include "TcpSocket.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace kaldor {
+namespace {
+
+#ifdef MSG_NOSIGNAL
+constexpr int kSendFlags = MSG_NOSIGNAL; // a closed peer must not kill the console with SIGPIPE
+#else
+constexpr int kSendFlags = 0;
+#endif
+
+int MsLeft(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Connects fd to one address within the deadline; false with errno set.
+bool ConnectOne(int fd, const addrinfo& a, std::chrono::steady_clock::time_point deadline) {
+    if (::connect(fd, a.ai_addr, a.ai_addrlen) == 0) return true;
+    if (errno != EINPROGRESS) return false;
+    for (;;) {
+        pollfd p{fd, POLLOUT, 0};
+        const int r = ::poll(&p, 1, MsLeft(deadline));
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0) errno = ETIMEDOUT;
+        if (r <= 0) return false;
+        int err = 0;
+        socklen_t len = sizeof err;
+        ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
+        errno = err;
+        return err == 0;
+    }
+}
+
+} // namespace
+
+struct TcpSocket::Impl {
+    int Fd = -1;
+    int Wake[2] = {-1, -1};
+    std::atomic<bool> Woken{false};
+};
+
+TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
+
+TcpSocket::~TcpSocket() { Close(); }
+
+bool TcpSocket::IsOpen() const { return impl_->Fd >= 0; }
+
+bool TcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
+                        std::string& error) {
+    Close();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* list = nullptr;
+    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+        error = ::gai_strerror(rc);
+        return false;
+    }
+    error = "no address";
+    for (const addrinfo* a = list; a; a = a->ai_next) {
+        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                                a->ai_protocol);
+        if (fd < 0) {
+            error = std::strerror(errno);
+            continue;
+        }
+        if (ConnectOne(fd, *a, deadline)) {
+            int on = 1; // key frames are small and must leave at once
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+            impl_->Fd = fd;
+            break;
+        }
+        error = std::strerror(errno);
+        ::close(fd);
+        if (MsLeft(deadline) == 0) break;
+    }
+    ::freeaddrinfo(list);
+    if (impl_->Fd < 0) return false;
+    if (::pipe2(impl_->Wake, O_NONBLOCK | O_CLOEXEC) != 0) impl_->Wake[0] = impl_->Wake[1] = -1;
+    impl_->Woken = false;
+    return true;
+}
+
+TcpSocket::WaitResult TcpSocket::WaitReadable(int timeoutMs) {
+    if (impl_->Fd < 0) return WaitResult::Failed;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (impl_->Woken) return WaitResult::Woken;
+        pollfd fds[2] = {{impl_->Fd, POLLIN, 0}, {impl_->Wake[0], POLLIN, 0}};
+        const int r = ::poll(fds, impl_->Wake[0] >= 0 ? 2 : 1, MsLeft(deadline));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return WaitResult::Failed;
+        if (r == 0) return WaitResult::TimedOut;
+        if (fds[1].revents) return WaitResult::Woken;
+        return WaitResult::Readable; // data, the peer's close or an error: Receive tells which
+    }
+}
+
+int TcpSocket::Receive(uint8_t* buffer, int size) {
+    if (impl_->Fd < 0) return -1;
+    for (;;) {
+        const ssize_t n = ::recv(impl_->Fd, buffer, static_cast<size_t>(size), 0);
+        if (n > 0) return static_cast<int>(n);
+        if (n == 0) return -1;
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+    }
+}
+
+bool TcpSocket::SendAll(const uint8_t* data, int size, int timeoutMs) {
+    if (impl_->Fd < 0) return false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    int done = 0;
+    while (done < size) {
+        const ssize_t n = ::send(impl_->Fd, data + done, static_cast<size_t>(size - done), kSendFlags);
+        if (n > 0) {
+            done += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        pollfd p{impl_->Fd, POLLOUT, 0};
+        const int wait = MsLeft(deadline);
+        if (wait == 0 || ::poll(&p, 1, wait) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return false;
+    }
+    return true;
+}
+
+void TcpSocket::Wake() {
+    impl_->Woken = true;
+    if (impl_->Wake[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] ssize_t ignored = ::write(impl_->Wake[1], &byte, 1);
+    }
+}
+
+void TcpSocket::Close() {
+    if (impl_->Fd >= 0) ::close(impl_->Fd);
+    impl_->Fd = -1;
+    for (int& w : impl_->Wake) {
+        if (w >= 0) ::close(w);
+        w = -1;
+    }
+}
+
+} // namespace kaldor
+#endif

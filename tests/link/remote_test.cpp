@@ -1,0 +1,228 @@
+// The serial port on a remote serial server: addresses, the Telnet layer, what the port asks a
+// server for, and a real ser2net in front of the test amplifier.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "link/Rfc2217Port.h"
+#include "link/SerialPort.h"
+#include "support/RemoteServers.h"
+
+namespace kaldor::test {
+namespace {
+
+using namespace telnet;
+
+TEST(RemoteAddress, Parses) {
+    struct Case {
+        const char* name;
+        bool ok;
+        const char* host;
+        const char* port;
+    } cases[] = {
+        {"rfc2217://127.0.0.1:4000", true, "127.0.0.1", "4000"},
+        {"rfc2217://station.example:2217/", true, "station.example", "2217"},
+        {"rfc2217://[::1]:3000", true, "::1", "3000"},
+        {"rfc2217://[fe80::1%eth0]:65535", true, "fe80::1%eth0", "65535"},
+        {"rfc2217://::1:3000", false, "", ""},   // IPv6 needs brackets
+        {"rfc2217://host", false, "", ""},
+        {"rfc2217://host:0", false, "", ""},
+        {"rfc2217://host:65536", false, "", ""},
+        {"rfc2217://host:12a", false, "", ""},
+        {"rfc2217://:4000", false, "", ""},
+        {"rfc2217://[::1]4000", false, "", ""},
+        {"/dev/ttyUSB0", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string host, port;
+        EXPECT_EQ(ParseRemoteDevice(c.name, host, port), c.ok) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(host, c.host) << c.name;
+            EXPECT_EQ(port, c.port) << c.name;
+        }
+    }
+}
+
+TEST(TelnetCodec, TakesCommandsOutOfTheStream) {
+    struct Case {
+        const char* what;
+        Bytes in, data, replies;
+    } cases[] = {
+        {"plain data", {0x01, 0xAA, 0x02}, {0x01, 0xAA, 0x02}, {}},
+        {"doubled 0xFF is one data byte", {0xFF, 0xFF, 0x10, 0xFF, 0xFF}, {0xFF, 0x10, 0xFF}, {}},
+        {"asked-for options agreed silently", {IAC, DO, OPT_BINARY, IAC, WILL, OPT_SGA, 0x05}, {0x05}, {}},
+        {"server echo refused", {IAC, WILL, OPT_ECHO}, {}, {IAC, DONT, OPT_ECHO}},
+        {"unknown option refused", {IAC, DO, 24}, {}, {IAC, WONT, 24}},
+        {"DONT for an option already off ignored", {IAC, DONT, OPT_ECHO}, {}, {}},
+        {"sub-negotiation with 0xFF taken out",
+         {0x07, IAC, SB, OPT_COM_PORT, 101, 0, 0, IAC, IAC, IAC, SE, 0x08}, {0x07, 0x08}, {}},
+        {"NOP and go-ahead taken out", {IAC, 241, 0x09, IAC, 249}, {0x09}, {}},
+    };
+    for (const Case& c : cases) {
+        TelnetCodec codec;
+        codec.Greeting();
+        Bytes data, replies;
+        // Byte by byte as well as whole: a command may be split across receives.
+        for (size_t i = 0; i < c.in.size(); ++i) codec.Feed(&c.in[i], 1, data, replies);
+        EXPECT_EQ(Hex(data), Hex(c.data)) << c.what;
+        EXPECT_EQ(Hex(replies), Hex(c.replies)) << c.what;
+    }
+}
+
+TEST(TelnetCodec, OverlongSubnegotiationStaysBounded) {
+    TelnetCodec codec;
+    Bytes in{IAC, SB, OPT_COM_PORT, 107};
+    in.insert(in.end(), 100000, 0x55);
+    in.insert(in.end(), {IAC, SE, 0x42});
+    Bytes data, replies;
+    codec.Feed(in.data(), in.size(), data, replies);
+    EXPECT_EQ(Hex(data), "42");
+}
+
+TEST(TelnetCodec, DataBeforeThePurgeAnswerIsDropped) {
+    TelnetCodec codec;
+    codec.DropUntilPurged();
+    const Bytes in{0x11, 0x22, IAC, SB, OPT_COM_PORT, PURGE_DATA + SERVER_OFFSET, 3, IAC, SE, 0x33};
+    Bytes data, replies;
+    codec.Feed(in.data(), in.size(), data, replies);
+    EXPECT_EQ(Hex(data), "33");
+}
+
+SerialPort OpenOn(const std::string& address, bool expectOpen = true) {
+    setenv("KALDOR_COM4", address.c_str(), 1);
+    SerialPort port;
+    EXPECT_EQ(port.Open(4, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096), expectOpen) << address;
+    unsetenv("KALDOR_COM4");
+    return port;
+}
+
+using Command = RecordingServer::Command;
+
+TEST(RemotePort, AsksForTheLineSettingsAndDtrLow) {
+    RecordingServer server;
+    SerialPort port = OpenOn(server.Address());
+    ASSERT_TRUE(port.IsOpen());
+    const std::vector<Command> expected = {
+        {SET_BAUDRATE, {0x00, 0x00, 0x25, 0x80}}, {SET_DATASIZE, {8}}, {SET_PARITY, {1}},
+        {SET_STOPSIZE, {1}}, {SET_CONTROL, {NO_FLOW_CONTROL}}, {SET_CONTROL, {DTR_OFF}},
+        {SET_CONTROL, {RTS_OFF}}, {SET_LINESTATE_MASK, {0}}, {SET_MODEMSTATE_MASK, {0}},
+        {PURGE_DATA, {PURGE_BOTH}}};
+    EXPECT_EQ(server.Commands(), expected);
+    EXPECT_EQ(server.Options(), (std::vector<uint8_t>{OPT_COM_PORT, OPT_BINARY, OPT_SGA}));
+
+    // DTR as the power sequence drives it, and low again at close.
+    port.SetDtr();
+    port.ClearDtr();
+    ASSERT_TRUE(server.WaitUntil([](auto& c, auto&) { return c.size() == 12; }));
+    EXPECT_EQ(server.Commands()[10], (Command{SET_CONTROL, {DTR_ON}}));
+    EXPECT_EQ(server.Commands()[11], (Command{SET_CONTROL, {DTR_OFF}}));
+}
+
+TEST(RemotePort, ReadsAndWritesLikeASerialPort) {
+    RecordingServer server;
+    SerialPort port = OpenOn(server.Address());
+    port.SetTimeouts(300);
+    ASSERT_EQ(port.Write("\x01\xFF\x02", 3), 3);
+    ASSERT_TRUE(server.WaitUntil([](auto&, auto& d) { return d.size() >= 3; }));
+    EXPECT_EQ(Hex(server.Data()), "01 FF 02");
+
+    uint8_t buf[16];
+    // Bytes waiting come back at once, never more than asked.
+    server.SendRaw({0x0A, 0xFF, 0xFF, 0x0B, IAC, 241, 0x0C});
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(port.Read(buf, 2), 2);
+    EXPECT_EQ(Hex(Bytes(buf, buf + 2)), "0A FF");
+    EXPECT_EQ(port.Read(buf, 16), 2);
+    EXPECT_EQ(Hex(Bytes(buf, buf + 2)), "0B 0C");
+
+    // Nothing waiting: waits for the count, or the time-out with what came.
+    std::thread later([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        server.SendRaw({0x21});
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        server.SendRaw({0x22});
+    });
+    EXPECT_EQ(port.Read(buf, 2), 2);
+    later.join();
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(port.Read(buf, 1), 0);
+    EXPECT_FALSE(port.LastReadFailed());
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
+}
+
+TEST(RemotePort, CancelEndsAWaitingReadPromptly) {
+    RecordingServer server;
+    SerialPort port = OpenOn(server.Address());
+    port.SetTimeouts(5000);
+    SerialPort copy = port;
+    std::thread reader([&] {
+        uint8_t b;
+        copy.Read(&b, 1);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto t0 = std::chrono::steady_clock::now();
+    port.CancelRead();
+    reader.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(500));
+}
+
+TEST(RemotePort, RefusedOrDroppedIsAFailedPort) {
+    const int unused = FreeLoopbackPort();
+    SerialPort refused = OpenOn("rfc2217://127.0.0.1:" + std::to_string(unused), false);
+    uint8_t b;
+    EXPECT_EQ(refused.Read(&b, 1), 0);
+    EXPECT_TRUE(refused.LastReadFailed());
+
+    RecordingServer server;
+    SerialPort port = OpenOn(server.Address());
+    server.Drop();
+    EXPECT_EQ(port.Read(&b, 1), 0);
+    EXPECT_TRUE(port.LastReadFailed());
+    EXPECT_EQ(port.Read(&b, 1), 0); // and at once from then on
+    EXPECT_TRUE(port.LastReadFailed());
+}
+
+// --- ser2net ------------------------------------------------------------------------------------
+
+class Ser2netTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Ser2net::Installed()) << "ser2net is missing: tools/packages.txt installs it";
+        ASSERT_TRUE(ser2net.Start());
+    }
+    TestAmp amp;
+    Ser2net ser2net{amp.DevicePath()};
+};
+
+TEST_F(Ser2netTest, CarriesEveryByteBothWays) {
+    SerialPort port = OpenOn(ser2net.Address());
+    port.SetTimeouts(2000);
+    Bytes all(256);
+    for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<uint8_t>(255 - i);
+    ASSERT_EQ(port.Write(all.data(), 256), 256);
+    EXPECT_EQ(Hex(amp.Received(256)), Hex(all));
+
+    amp.Send(all);
+    Bytes got;
+    uint8_t buf[300];
+    for (int i = 0; i < 50 && got.size() < 256; ++i) {
+        const int n = port.Read(buf, static_cast<int>(256 - got.size()));
+        got.insert(got.end(), buf, buf + n);
+    }
+    EXPECT_EQ(Hex(got), Hex(all));
+}
+
+TEST_F(Ser2netTest, StoppingItFailsTheReads) {
+    SerialPort port = OpenOn(ser2net.Address());
+    port.SetTimeouts(2000);
+    ser2net.Stop();
+    uint8_t b;
+    EXPECT_EQ(port.Read(&b, 1), 0);
+    EXPECT_TRUE(port.LastReadFailed());
+    OpenOn(ser2net.Address(), false);
+}
+
+} // namespace
+} // namespace kaldor::test

@@ -1,0 +1,262 @@
+#include "RemoteServers.h"
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sstream>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+#include "link/Rfc2217Port.h"
+
+namespace kaldor::test {
+
+using namespace kaldor::telnet;
+
+namespace {
+
+int BoundLoopbackSocket(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int LocalPort(int fd) {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+    return ntohs(a.sin_port);
+}
+
+} // namespace
+
+int FreeLoopbackPort() {
+    const int fd = BoundLoopbackSocket(0);
+    if (fd < 0) throw std::runtime_error("no free loopback port");
+    const int port = LocalPort(fd);
+    ::close(fd);
+    return port;
+}
+
+bool Listening(int port) {
+    char wanted[32];
+    std::snprintf(wanted, sizeof wanted, "0100007F:%04X", port);
+    std::ifstream tcp("/proc/net/tcp");
+    std::string line;
+    while (std::getline(tcp, line)) {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (local == wanted && state == "0A") return true;
+    }
+    return false;
+}
+
+// --- ser2net ----------------------------------------------------------------------------------
+
+Ser2net::Ser2net(std::string device) : device_(std::move(device)), port_(FreeLoopbackPort()) {
+    char path[] = "/tmp/kaldor-ser2net-XXXXXX.yaml";
+    const int fd = ::mkstemps(path, 5);
+    if (fd < 0) throw std::runtime_error("no configuration file");
+    config_ = path;
+    const std::string yaml = "%YAML 1.1\n---\n"
+                             "connection: &amp\n"
+                             "  accepter: telnet(rfc2217),tcp,127.0.0.1," + std::to_string(port_) + "\n"
+                             "  connector: serialdev," + device_ + ",9600n81,local\n"
+                             "  options:\n"
+                             "    kickolduser: true\n";
+    [[maybe_unused]] ssize_t ignored = ::write(fd, yaml.data(), yaml.size());
+    ::close(fd);
+}
+
+Ser2net::~Ser2net() {
+    Stop();
+    ::unlink(config_.c_str());
+}
+
+bool Ser2net::Installed() { return ::access("/usr/sbin/ser2net", X_OK) == 0; }
+
+bool Ser2net::Start() {
+    Stop();
+    pid_ = ::fork();
+    if (pid_ == 0) {
+        const int null = ::open("/dev/null", O_RDWR);
+        ::dup2(null, 1);
+        ::dup2(null, 2); // it complains about its network announcements
+        // -n: stay in the foreground as our child; -u: no lock files in /var/lock
+        ::execl("/usr/sbin/ser2net", "ser2net", "-n", "-u", "-c", config_.c_str(), nullptr);
+        ::_exit(127);
+    }
+    for (int i = 0; i < 300; ++i) {
+        if (Listening(port_)) return true;
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) break;
+        ::usleep(10000);
+    }
+    pid_ = -1;
+    return false;
+}
+
+void Ser2net::Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    ::waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+}
+
+// --- Recording server -------------------------------------------------------------------------
+
+RecordingServer::RecordingServer() {
+    listen_ = BoundLoopbackSocket(0);
+    if (listen_ < 0 || ::listen(listen_, 4) != 0) throw std::runtime_error("cannot listen");
+    port_ = LocalPort(listen_);
+    if (::pipe2(wake_, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    thread_ = std::thread([this] { Serve(); });
+}
+
+RecordingServer::~RecordingServer() {
+    const char b = 0;
+    [[maybe_unused]] ssize_t ignored = ::write(wake_[1], &b, 1);
+    thread_.join();
+    for (int fd : {listen_, conn_, wake_[0], wake_[1]})
+        if (fd >= 0) ::close(fd);
+}
+
+void RecordingServer::Serve() {
+    for (;;) {
+        int conn;
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            conn = conn_;
+        }
+        pollfd fds[2] = {{wake_[0], POLLIN, 0}, {conn >= 0 ? conn : listen_, POLLIN, 0}};
+        if (::poll(fds, 2, -1) <= 0) continue;
+        if (fds[0].revents) return;
+        if (conn < 0) {
+            const int c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
+            std::lock_guard<std::mutex> lock(m_);
+            conn_ = c;
+            state_ = 0;
+            continue;
+        }
+        uint8_t buf[1024];
+        const ssize_t n = ::recv(conn, buf, sizeof buf, 0);
+        std::lock_guard<std::mutex> lock(m_);
+        if (n <= 0) {
+            ::close(conn_);
+            conn_ = -1;
+        } else {
+            Parse(buf, static_cast<size_t>(n));
+        }
+        cv_.notify_all();
+    }
+}
+
+// Called with m_ held.
+void RecordingServer::Parse(const uint8_t* in, size_t n) {
+    Bytes reply;
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t b = in[i];
+        switch (state_) {
+        case 0: // data
+            if (b == IAC) state_ = 1;
+            else data_.push_back(b);
+            break;
+        case 1: // after IAC
+            if (b == IAC) {
+                data_.push_back(IAC);
+                state_ = 0;
+            } else if (b == SB) {
+                sub_.clear();
+                state_ = 3;
+            } else if (b >= WILL && b <= DONT) {
+                verb_ = b;
+                state_ = 2;
+            } else {
+                state_ = 0;
+            }
+            break;
+        case 2: // option
+            if (verb_ == WILL) {
+                options_.push_back(b);
+                reply.insert(reply.end(), {IAC, DO, b});
+            }
+            state_ = 0;
+            break;
+        case 3: // sub-negotiation
+            if (b == IAC) state_ = 4;
+            else sub_.push_back(b);
+            break;
+        case 4:
+            if (b == SE) {
+                if (sub_.size() >= 2 && sub_[0] == OPT_COM_PORT) {
+                    commands_.push_back({sub_[1], Bytes(sub_.begin() + 2, sub_.end())});
+                    Bytes answer = sub_;
+                    answer[1] = static_cast<uint8_t>(answer[1] + SERVER_OFFSET);
+                    reply.insert(reply.end(), {IAC, SB});
+                    reply.insert(reply.end(), answer.begin(), answer.end());
+                    reply.insert(reply.end(), {IAC, SE});
+                }
+                state_ = 0;
+            } else {
+                sub_.push_back(b);
+                state_ = 3;
+            }
+            break;
+        }
+    }
+    if (!reply.empty() && conn_ >= 0)
+        [[maybe_unused]] ssize_t ignored = ::send(conn_, reply.data(), reply.size(), MSG_NOSIGNAL);
+}
+
+bool RecordingServer::WaitUntil(
+    const std::function<bool(const std::vector<Command>&, const Bytes&)>& pred, int timeoutMs) {
+    std::unique_lock<std::mutex> lock(m_);
+    return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                        [&] { return pred(commands_, data_); });
+}
+
+std::vector<RecordingServer::Command> RecordingServer::Commands() {
+    std::lock_guard<std::mutex> lock(m_);
+    return commands_;
+}
+
+Bytes RecordingServer::Data() {
+    std::lock_guard<std::mutex> lock(m_);
+    return data_;
+}
+
+std::vector<uint8_t> RecordingServer::Options() {
+    std::lock_guard<std::mutex> lock(m_);
+    return options_;
+}
+
+void RecordingServer::SendRaw(const Bytes& bytes) {
+    std::lock_guard<std::mutex> lock(m_);
+    if (conn_ >= 0)
+        [[maybe_unused]] ssize_t ignored = ::send(conn_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+void RecordingServer::Drop() {
+    std::lock_guard<std::mutex> lock(m_);
+    if (conn_ >= 0) ::shutdown(conn_, SHUT_RDWR);
+}
+
+} // namespace kaldor::test

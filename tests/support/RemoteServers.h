@@ -1,0 +1,86 @@
+#pragma once
+// Far ends for the remote serial port: a ser2net serving a device over RFC 2217, and a small
+// RFC 2217 server that records what the console asks for.
+#include <sys/types.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "TestAmp.h"
+
+namespace kaldor::test {
+
+// A loopback TCP port that nobody listens on at the moment.
+int FreeLoopbackPort();
+// Whether something listens on 127.0.0.1:port (from /proc/net/tcp, without connecting).
+bool Listening(int port);
+
+// ser2net serving device at rfc2217://127.0.0.1:<port>, with its own configuration.
+class Ser2net {
+public:
+    explicit Ser2net(std::string device);
+    ~Ser2net();
+    static bool Installed();
+    // Starts it (again, on the same port) and waits until it listens; false if it does not.
+    bool Start();
+    void Stop();
+    int Port() const { return port_; }
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    std::string device_;
+    std::string config_;
+    int port_;
+    pid_t pid_ = -1;
+};
+
+// Accepts one connection at a time, agrees to COM-PORT-OPTION, answers every command and
+// records the commands and the (unescaped) data.
+class RecordingServer {
+public:
+    RecordingServer();
+    ~RecordingServer();
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+    struct Command {
+        uint8_t Code;
+        Bytes Value;
+        bool operator==(const Command& o) const { return Code == o.Code && Value == o.Value; }
+    };
+    // Waits until pred holds on the records, or timeoutMs.
+    bool WaitUntil(const std::function<bool(const std::vector<Command>&, const Bytes&)>& pred,
+                   int timeoutMs = 3000);
+    std::vector<Command> Commands();
+    Bytes Data();
+    std::vector<uint8_t> Options(); // the client's WILL requests, in order
+    // Raw bytes to the client, as they are.
+    void SendRaw(const Bytes& bytes);
+    // Ends the connection.
+    void Drop();
+
+private:
+    void Serve();
+    void Parse(const uint8_t* in, size_t n);
+
+    int listen_ = -1;
+    int port_ = 0;
+    int conn_ = -1;
+    int wake_[2] = {-1, -1};
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::vector<Command> commands_;
+    Bytes data_;
+    std::vector<uint8_t> options_;
+    int state_ = 0;
+    uint8_t verb_ = 0;
+    Bytes sub_;
+    std::thread thread_;
+};
+
+} // namespace kaldor::test

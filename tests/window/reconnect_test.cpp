@@ -1,0 +1,205 @@
+// A link that comes back and reaches far: the console on a ser2net, on a recording RFC 2217
+// server, reconnecting a local device behind a symbolic link, and the Devices dialog.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "WindowFixture.h"
+#include "link/PortNames.h"
+#include "link/Rfc2217Port.h"
+#include "shell/DevicesDialog.h"
+#include "shell/MessageBox.h"
+#include "support/RemoteServers.h"
+
+namespace kaldor::test {
+namespace {
+
+Bytes FrameBytes(const CommandFrame& f) { return Bytes(f.Bytes, f.Bytes + f.Count); }
+
+// What the console wrote, while the window thread keeps running its timers.
+Bytes ReceivedWhileRunning(TestAmp& amp, size_t count, int ms) {
+    Bytes got;
+    (void)QTest::qWaitFor([&] {
+        const Bytes more = amp.Received(0, 0, 5);
+        got.insert(got.end(), more.begin(), more.end());
+        return got.size() >= count;
+    }, ms);
+    return got;
+}
+
+double CpuSeconds() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+class ReconnectTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(config.isValid());
+        UseSettingsIn(config);
+        settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
+        SetStoredDeviceLookup(settings->DeviceLookup());
+        form = std::make_unique<TMainForm>(*settings);
+        form->InitLcd();
+        form->show();
+    }
+    void TearDown() override {
+        form.reset();
+        SetStoredDeviceLookup({});
+        for (int n = 1; n <= 6; ++n) unsetenv(("KALDOR_COM" + std::to_string(n)).c_str());
+    }
+    // Waits until the window has handled a status with that screen code.
+    bool WaitScreen(uint16_t screen, int ms) {
+        QSignalSpy spy(form.get(), &TMainForm::StatusHandled);
+        return QTest::qWaitFor([&] {
+            for (const auto& call : spy)
+                if (call.at(0).value<uint16_t>() == screen) return true;
+            return false;
+        }, ms);
+    }
+    void Point(const std::string& device) { setenv("KALDOR_COM1", device.c_str(), 1); }
+
+    QTemporaryDir config;
+    std::unique_ptr<TSettings> settings;
+    std::unique_ptr<TMainForm> form;
+};
+
+TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
+    ASSERT_TRUE(Ser2net::Installed()) << "ser2net is missing: tools/packages.txt installs it";
+    TestAmp amp;
+    Ser2net ser2net(amp.DevicePath());
+    ASSERT_TRUE(ser2net.Start());
+    Point(ser2net.Address());
+    form->actOpenComExecute(1);
+    ASSERT_TRUE(form->ComPort.IsOpen());
+
+    StatusPayload status;
+    status.Screen(1).Word(22, 0xFFFF); // 0xFF on the line
+    ASSERT_TRUE(FeedStatus(*form, amp, status));
+    form->actTune->trigger();
+    EXPECT_EQ(Hex(amp.Received(FrameBytes(KeyFrame(Key::Tune)).size())),
+              Hex(FrameBytes(KeyFrame(Key::Tune))));
+
+    ser2net.Stop();
+    EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 2500));
+    ASSERT_TRUE(ser2net.Start());
+    const Bytes request = FrameBytes(LinkRequestFrame());
+    EXPECT_EQ(Hex(ReceivedWhileRunning(amp, request.size(), 4000)), Hex(request));
+    EXPECT_TRUE(FeedStatus(*form, amp, status));
+    EXPECT_EQ(form->ChosenPort, 1);
+    EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "OLV", "Kaldor_Console_Test")
+                  .value("DefaultComPort").toInt(), 1);
+}
+
+TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
+    const std::string link = (config.path() + "/by-id-amp").toStdString();
+    auto amp = std::make_unique<TestAmp>();
+    std::filesystem::create_symlink(amp->DevicePath(), link);
+    Point(link);
+    form->actOpenComExecute(1);
+    ASSERT_TRUE(form->ComPort.IsOpen());
+    ASSERT_TRUE(FeedStatus(*form, *amp, StatusPayload().Screen(1)));
+
+    amp.reset(); // unplugged
+    EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 1500));
+    const double cpu0 = CpuSeconds();
+    QTest::qWait(1200);
+    EXPECT_LT(CpuSeconds() - cpu0, 0.4) << "the console spins while the device is away";
+
+    auto again = std::make_unique<TestAmp>(); // plugged in again, maybe as another device
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(again->DevicePath(), link);
+    const Bytes request = FrameBytes(LinkRequestFrame());
+    EXPECT_EQ(Hex(ReceivedWhileRunning(*again, request.size(), 3000)), Hex(request));
+    EXPECT_TRUE(FeedStatus(*form, *again, StatusPayload().Screen(2)));
+}
+
+TEST_F(ReconnectTest, ChoosingAPortEndsReconnecting) {
+    const int unused = FreeLoopbackPort();
+    Point("rfc2217://127.0.0.1:" + std::to_string(unused));
+    form->actOpenComExecute(1);
+    EXPECT_FALSE(form->ComPort.IsOpen());
+    QTest::qWait(1100);
+    EXPECT_TRUE(form->Reconnecting);
+    TestAmp amp;
+    amp.BindPort(2);
+    form->actOpenComExecute(2);
+    EXPECT_FALSE(form->Reconnecting);
+    EXPECT_EQ(form->ChosenPort, 2);
+    EXPECT_EQ(form->ComPort.DeviceName(), amp.DevicePath());
+}
+
+TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
+    RecordingServer server;
+    Point(server.Address());
+    form->actOpenComExecute(1);
+    const size_t opened = server.Commands().size();
+    form->itmShutdown->setChecked(false); // ON gives a DTR pulse
+    form->ResponseDelay = 0;
+    form->StartupDelay = 0;
+    form->actOn->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->actOn->isEnabled(); }, 3000));
+    ScopedMessageBoxResponder yes([](const MessageBoxCall&) { return IDYES; });
+    EXPECT_TRUE(form->close());
+    using namespace telnet;
+    ASSERT_TRUE(server.WaitUntil([&](auto& c, auto&) { return c.size() >= opened + 3; }));
+    std::vector<int> controls;
+    for (size_t i = opened; i < server.Commands().size(); ++i)
+        controls.push_back(server.Commands()[i].Value.at(0));
+    EXPECT_EQ(controls, (std::vector<int>{DTR_ON, DTR_OFF, DTR_OFF}));
+    EXPECT_EQ(controls.size() + opened, server.Commands().size());
+}
+
+TEST_F(ReconnectTest, DevicesDialogStoresWhatTheNextChoiceOpens) {
+    TestAmp amp;
+    setenv("KALDOR_COM3", "/dev/ttyS9", 1);
+    form->actOpenCom[1]->setEnabled(false); // the probe found nothing on COM2
+    form->itmDevices->trigger();
+    auto* dialog = form->findChild<TDevicesDialog*>();
+    ASSERT_TRUE(dialog);
+    EXPECT_FALSE(dialog->Device(3)->isEnabled());
+    EXPECT_EQ(dialog->Device(3)->currentText(), "/dev/ttyS9");
+    dialog->Device(2)->setEditText(QString::fromStdString(amp.DevicePath()));
+    dialog->Device(5)->setEditText(" rfc2217://[::1]:3000 ");
+    dialog->accept();
+    EXPECT_EQ(settings->LoadComDevice(2), amp.DevicePath());
+    EXPECT_EQ(settings->LoadComDevice(5), "rfc2217://[::1]:3000");
+    EXPECT_EQ(settings->LoadComDevice(3), "");
+    EXPECT_TRUE(form->actOpenCom[1]->isEnabled()) << "the new device opens: COM2 can be chosen";
+
+    form->actOpenComExecute(2);
+    form->SendLinkRequest();
+    EXPECT_EQ(Hex(amp.Received(FrameBytes(LinkRequestFrame()).size())), Hex(FrameBytes(LinkRequestFrame())));
+
+    // Emptied, the port falls back to its default.
+    TDevicesDialog again(*settings, form.get());
+    again.Device(5)->setEditText("");
+    again.accept();
+    EXPECT_EQ(again.Changed(), QList<int>{5});
+    EXPECT_EQ(PortDeviceName(5), DefaultPortDevice(5));
+}
+
+TEST(DeviceChoices, StableNamesFirstThenDevicesInNumericOrder) {
+    QTemporaryDir root;
+    QDir dir(root.path());
+    dir.mkpath("serial/by-id");
+    for (const char* name : {"ttyS10", "ttyS2", "ttyS0", "ttyACM0", "ttyUSB1", "tty0", "null"})
+        QFile(dir.filePath(name)).open(QIODevice::WriteOnly);
+    QFile::link("../../ttyUSB1", dir.filePath("serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2-if00-port0"));
+    QStringList got;
+    for (const DeviceChoice& c : DeviceChoices(root.path())) got << c.Label;
+    const QString byId = dir.filePath("serial/by-id/usb-FTDI_FT232R_USB_UART_A1B2-if00-port0");
+    EXPECT_EQ(got, (QStringList{"FTDI FT232R USB UART A1B2 (ttyUSB1): " + byId,
+                                dir.filePath("ttyUSB1"), dir.filePath("ttyACM0"),
+                                dir.filePath("ttyS0"), dir.filePath("ttyS2"), dir.filePath("ttyS10")}));
+}
+
+} // namespace
+} // namespace kaldor::test
