@@ -107,14 +107,16 @@ TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
     ASSERT_TRUE(form->ComPort.IsOpen());
     ASSERT_TRUE(FeedStatus(*form, *amp, StatusPayload().Screen(1)));
 
-    amp.reset(); // unplugged
+    // Unplugged: the stable name goes first, as udev removes it; the freed pseudo-terminal
+    // number may be handed to another program meanwhile, which the console must not open.
+    std::filesystem::remove(link);
+    amp.reset();
     EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 1500));
     const double cpu0 = CpuSeconds();
     QTest::qWait(1200);
     EXPECT_LT(CpuSeconds() - cpu0, 0.4) << "the console spins while the device is away";
 
     auto again = std::make_unique<TestAmp>(); // plugged in again, maybe as another device
-    std::filesystem::remove(link);
     std::filesystem::create_symlink(again->DevicePath(), link);
     const Bytes request = FrameBytes(LinkRequestFrame());
     EXPECT_EQ(Hex(ReceivedWhileRunning(*again, request.size(), 3000)), Hex(request));
