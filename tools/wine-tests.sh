@@ -26,10 +26,6 @@ done
 [[ -n "$loader" ]] || skip "no Wine loader found"
 command -v wineserver >/dev/null || skip "no wineserver found"
 
-build_tree build-win -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
-    -DKALDOR_CORE_ONLY=ON -DKALDOR_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
-    -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
-
 wine_dir="$top/build-win/wine"
 export WINEPREFIX="$wine_dir/prefix"
 export WINEARCH=win64
@@ -37,21 +33,8 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree=d;mshtml=d"
 mkdir -p "$wine_dir"
 
-if [[ ! -f "$wine_dir/prefix-ready" ]]; then
-    echo "== Wine prefix: creating $WINEPREFIX"
-    rm -rf "$WINEPREFIX"
-    "$loader" wineboot --init >"$wine_dir/wineboot.log" 2>&1 || skip "wineboot failed (see $wine_dir/wineboot.log)"
-    for port in COM1 COM2; do
-        link="$wine_dir/${port,,}"
-        "$loader" reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$link" /f >>"$wine_dir/wineboot.log" 2>&1 ||
-            skip "the registry of the Wine prefix could not be set (see $wine_dir/wineboot.log)"
-    done
-    wineserver -w
-    touch "$wine_dir/prefix-ready"
-fi
-
 socat_pid=""
-cleanup() {
+cleanup() { # also ends a prefix still being made
     wineserver -k >/dev/null 2>&1 || true
     if [[ -n "$socat_pid" ]]; then
         kill "$socat_pid" 2>/dev/null || true
@@ -59,6 +42,34 @@ cleanup() {
     fi
 }
 trap cleanup EXIT
+
+# A new prefix with COM1 and COM2 mapped to the links that socat makes.
+make_prefix() {
+    rm -rf "$WINEPREFIX" "$wine_dir/prefix-ready"
+    "$loader" wineboot --init || return 1
+    local port
+    for port in COM1 COM2; do
+        "$loader" reg add 'HKLM\Software\Wine\Ports' /v "$port" /d "$wine_dir/${port,,}" /f || return 1
+    done
+    wineserver -w
+    touch "$wine_dir/prefix-ready"
+}
+
+# Made while the core builds: wineboot spends most of its half minute waiting.
+prefix_job=""
+if [[ ! -f "$wine_dir/prefix-ready" ]]; then
+    echo "== Wine prefix: creating $WINEPREFIX"
+    make_prefix >"$wine_dir/prefix.log" 2>&1 &
+    prefix_job=$!
+fi
+
+build_tree build-win -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
+    -DKALDOR_CORE_ONLY=ON -DKALDOR_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
+
+if [[ -n "$prefix_job" ]] && ! wait "$prefix_job"; then
+    skip "the Wine prefix could not be made (see $wine_dir/prefix.log)"
+fi
 
 rm -f "$wine_dir/com1" "$wine_dir/com2"
 socat pty,rawer,link="$wine_dir/com1" pty,rawer,link="$wine_dir/com2" 2>"$wine_dir/socat.log" &
