@@ -27,8 +27,8 @@ struct Transfer {
         if (Ov.hEvent) CloseHandle(Ov.hEvent);
     }
 
-    // Waits for the transfer (or for stop, when given), cancels it when it did not end by
-    // itself, and returns whether it succeeded; bytes moves in any case.
+    // Waits for the transfer, begun or already done (or for stop, when given), cancels it when
+    // it did not end by itself, and returns whether it succeeded; bytes is what moved in any case.
     bool Finish(HANDLE h, DWORD& bytes, int timeoutMs, HANDLE stop = nullptr) {
         const HANDLE waits[2] = {Ov.hEvent, stop};
         if (WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, WaitLimit(timeoutMs)) !=
@@ -149,14 +149,11 @@ int SerialPort::Read(void* buffer, int count) {
 
     Transfer t;
     DWORD got = 0;
-    if (ReadFile(d.Handle, buffer, ask, &got, &t.Ov)) return static_cast<int>(got);
-    DWORD error = GetLastError();
-    // The stop event ends the wait: set before ReadFile, it ends it at once.
-    if (error == ERROR_IO_PENDING) {
-        if (t.Finish(d.Handle, got, d.TimeoutMs, d.Stop.H)) return static_cast<int>(got);
-        error = GetLastError();
-    }
-    lastReadFailed_ = got == 0 && !QuietEnd(error);
+    // The stop event ends the wait; set before ReadFile began, it ends it at once.
+    if ((ReadFile(d.Handle, buffer, ask, nullptr, &t.Ov) || GetLastError() == ERROR_IO_PENDING) &&
+        t.Finish(d.Handle, got, d.TimeoutMs, d.Stop.H))
+        return static_cast<int>(got);
+    lastReadFailed_ = got == 0 && !QuietEnd(GetLastError());
     return static_cast<int>(got);
 }
 
@@ -164,10 +161,9 @@ int SerialPort::Write(const void* buffer, int count) {
     if (!IsOpen() || count <= 0) return 0;
     Transfer t;
     DWORD put = 0;
-    if (WriteFile(dev_->Handle, buffer, static_cast<DWORD>(count), &put, &t.Ov))
-        return static_cast<int>(put);
-    if (GetLastError() != ERROR_IO_PENDING) return 0;
-    t.Finish(dev_->Handle, put, dev_->TimeoutMs);
+    if (WriteFile(dev_->Handle, buffer, static_cast<DWORD>(count), nullptr, &t.Ov) ||
+        GetLastError() == ERROR_IO_PENDING)
+        t.Finish(dev_->Handle, put, dev_->TimeoutMs);
     return static_cast<int>(put);
 }
 
