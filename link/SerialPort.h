@@ -6,12 +6,23 @@
 
 namespace kaldor {
 
-// Line settings as the Win32 constants number them.
+// Line settings as the Win32 constants number them. <windows.h> defines the same names as
+// macros of the same values: where it came first, its macros stand in for these.
+#ifndef NOPARITY
 constexpr uint8_t NOPARITY = 0;
+#endif
+#ifndef ODDPARITY
 constexpr uint8_t ODDPARITY = 1;
+#endif
+#ifndef EVENPARITY
 constexpr uint8_t EVENPARITY = 2;
+#endif
+#ifndef ONESTOPBIT
 constexpr uint8_t ONESTOPBIT = 0;
+#endif
+#ifndef TWOSTOPBITS
 constexpr uint8_t TWOSTOPBITS = 2;
+#endif
 
 // One serial device. Copies refer to the same open device (the receiver holds a copy of the
 // window's port); whichever copy closes first closes the device, the others only forget it,

@@ -8,6 +8,9 @@
 #include "SerialPort.h"
 
 #ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <windows.h>
 #endif
 
@@ -26,6 +29,17 @@ struct SerialPort::Device {
     HANDLE Handle = INVALID_HANDLE_VALUE;
     DCB Dcb{};
     COMMCONFIG Config{};
+    // Set by CancelRead, never reset: a waiting read and every later one end at once. It lives
+    // as long as the last copy, so a copy may cancel after another has closed the device.
+    struct Event {
+        HANDLE H = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        Event() = default;
+        Event(const Event&) = delete;
+        Event& operator=(const Event&) = delete;
+        ~Event() {
+            if (H) CloseHandle(H);
+        }
+    } Stop;
 #else
     int Handle = -1;
     int Wake[2] = {-1, -1}; // a byte in the pipe wakes a waiting read

@@ -1,4 +1,5 @@
 #ifdef _WIN32
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,57 @@
 #include "SerialPortDevice.h"
 
 namespace kaldor {
+namespace {
+
+static_assert(NOPARITY == 0 && ODDPARITY == 1 && EVENPARITY == 2 && ONESTOPBIT == 0 &&
+              TWOSTOPBITS == 2);
+
+// The driver ends each transfer at its own time-out; this only bounds a wait on a driver that
+// does not.
+DWORD WaitLimit(int timeoutMs) { return static_cast<DWORD>(std::max(timeoutMs, 0)) + 1000; }
+
+// One overlapped transfer with its own event.
+struct Transfer {
+    OVERLAPPED Ov{};
+    Transfer() { Ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+    ~Transfer() {
+        if (Ov.hEvent) CloseHandle(Ov.hEvent);
+    }
+
+    // Waits for the transfer, begun or already done (or for stop, when given), cancels it when
+    // it did not end by itself, and returns whether it succeeded; bytes is what moved in any case.
+    bool Finish(HANDLE h, DWORD& bytes, int timeoutMs, HANDLE stop = nullptr) {
+        const HANDLE waits[2] = {Ov.hEvent, stop};
+        if (WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, WaitLimit(timeoutMs)) !=
+            WAIT_OBJECT_0)
+            CancelIoEx(h, &Ov);
+        // Waits for the cancel too: Ov and the buffer must outlive the transfer.
+        return GetOverlappedResult(h, &Ov, &bytes, TRUE) != 0;
+    }
+};
+
+// Ends of a read that are no fault of the device.
+bool QuietEnd(DWORD error) {
+    return error == ERROR_OPERATION_ABORTED || error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
+}
+
+// The system's text for an error code, on one line.
+std::string SystemReason(DWORD code) {
+    char* text = nullptr;
+    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                       FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n && text ? std::string(text, n) : std::string();
+    if (text) LocalFree(text);
+    std::replace(reason.begin(), reason.end(), '\r', ' ');
+    std::replace(reason.begin(), reason.end(), '\n', ' ');
+    while (!reason.empty() && reason.back() == ' ') reason.pop_back();
+    return reason + (reason.empty() ? "" : " ") + "(error " + std::to_string(code) + ")";
+}
+
+} // namespace
 
 bool SerialPort::Device::Open() const { return Handle != INVALID_HANDLE_VALUE; }
 
@@ -24,13 +76,16 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
     Close();
     auto dev = std::make_shared<Device>();
     dev->Port = n;
-    char name[16];
-    std::snprintf(name, sizeof name, "COM%d", n);
-    dev->Name = name;
-    dev->Handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    dev->Name = PortDeviceName(n);
+    // Overlapped: on a synchronous handle the system would queue the window thread's writes and
+    // DTR changes behind the receiver's waiting read.
+    dev->Handle = CreateFileA(dev->Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (dev->Handle == INVALID_HANDLE_VALUE) {
-        ReportOpenFailure(n, name, "error " + std::to_string(GetLastError()));
+        const DWORD error = GetLastError();
+        const bool busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+        ReportOpenFailure(n, dev->Name,
+                          std::string(busy ? "in use by another program: " : "") + SystemReason(error));
         return false;
     }
     HANDLE h = dev->Handle;
@@ -74,6 +129,7 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
 bool SerialPort::SetTimeouts(int ms) {
     if (!dev_) return false;
     if (IsRemote()) return (dev_->TimeoutMs = ms), true;
+    if (!IsOpen()) return false;
     COMMTIMEOUTS t{};
     GetCommTimeouts(dev_->Handle, &t);
     t.ReadIntervalTimeout = MAXDWORD;
@@ -88,19 +144,33 @@ bool SerialPort::SetTimeouts(int ms) {
 int SerialPort::Read(void* buffer, int count) {
     if (IsRemote()) return ReadRemote(buffer, count);
     if (!BeginRead(count)) return 0;
+    Device& d = *dev_;
+    // With these time-outs the driver holds waiting bytes until the whole count has come or the
+    // time-out has passed; asking for no more than are waiting returns them at once.
+    DWORD ask = static_cast<DWORD>(count);
+    DWORD errors = 0;
+    COMSTAT stat{};
+    if (ClearCommError(d.Handle, &errors, &stat) && stat.cbInQue > 0)
+        ask = std::min<DWORD>(ask, stat.cbInQue);
+
+    Transfer t;
     DWORD got = 0;
-    if (!ReadFile(dev_->Handle, buffer, static_cast<DWORD>(count), &got, nullptr)) {
-        lastReadFailed_ = GetLastError() != ERROR_OPERATION_ABORTED;
-        return 0;
-    }
+    // The stop event ends the wait; set before ReadFile began, it ends it at once.
+    if ((ReadFile(d.Handle, buffer, ask, nullptr, &t.Ov) || GetLastError() == ERROR_IO_PENDING) &&
+        t.Finish(d.Handle, got, d.TimeoutMs, d.Stop.H))
+        return static_cast<int>(got);
+    lastReadFailed_ = got == 0 && !QuietEnd(GetLastError());
     return static_cast<int>(got);
 }
 
 int SerialPort::Write(const void* buffer, int count) {
     if (IsRemote()) return WriteRemote(buffer, count);
     if (!IsOpen() || count <= 0) return 0;
+    Transfer t;
     DWORD put = 0;
-    if (!WriteFile(dev_->Handle, buffer, static_cast<DWORD>(count), &put, nullptr)) return 0;
+    if (WriteFile(dev_->Handle, buffer, static_cast<DWORD>(count), nullptr, &t.Ov) ||
+        GetLastError() == ERROR_IO_PENDING)
+        t.Finish(dev_->Handle, put, dev_->TimeoutMs);
     return static_cast<int>(put);
 }
 
@@ -116,8 +186,7 @@ void SerialPort::CancelRead() {
     if (!dev_) return;
     dev_->Cancelled = true;
     if (dev_->Remote) dev_->Remote->Cancel();
-    // Ends a ReadFile that waits on the device in the receiver thread.
-    if (IsOpen()) CancelIoEx(dev_->Handle, nullptr);
+    if (dev_->Stop.H) SetEvent(dev_->Stop.H);
 }
 
 } // namespace kaldor

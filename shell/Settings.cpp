@@ -12,6 +12,10 @@
 #include <optional>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include "shell/Registry.h"
+#endif
+
 namespace kaldor {
 namespace {
 
@@ -40,24 +44,17 @@ std::unique_ptr<QSettings> OpenStore(const QString& application) {
     return store;
 }
 
+#ifndef _WIN32
 std::optional<int> ReadInt32(const QSettings& store, const char* name) {
     const QVariant value = store.value(QLatin1String(name));
     if (value.typeId() == QMetaType::Int) return value.toInt();
-#ifndef _WIN32
     // A text file has no types: a value reads when its whole text is a 32-bit decimal number.
-    // (In the registry only a REG_DWORD reads, as Qt hands it over as int.)
     if (value.typeId() == QMetaType::QString) {
         bool ok = false;
         const int number = value.toString().toInt(&ok, 10);
         if (ok) return number;
     }
-#endif
     return std::nullopt;
-}
-
-int LoadInt(const QString& application, const char* name, int fallback) {
-    const auto store = OpenStore(application);
-    return ReadInt32(*store, name).value_or(fallback);
 }
 
 void Commit(QSettings& store) {
@@ -65,6 +62,43 @@ void Commit(QSettings& store) {
     if (store.status() != QSettings::NoError)
         throw std::runtime_error("The settings could not be written to " +
                                  store.fileName().toStdString() + ".");
+}
+#endif
+
+// The integer values, open for one settings operation. On Windows they go straight to the
+// registry key, so that they are REG_DWORD and only a REG_DWORD reads.
+class IntStore {
+public:
+#ifdef _WIN32
+    explicit IntStore(const QString& application)
+        : path_("Software\\" + std::string(TSettings::kOrganisation) + "\\" +
+                application.toStdString()),
+          key_(path_) {}
+    std::optional<int> Read(const char* name) const { return key_.ReadInt32(name); }
+    void Write(const char* name, int value) { failed_ |= !key_.WriteInt32(name, value); }
+    void Commit() {
+        if (failed_)
+            throw std::runtime_error("The settings could not be written to HKEY_CURRENT_USER\\" +
+                                     path_ + ".");
+    }
+
+private:
+    std::string path_;
+    RegistryKey key_;
+    bool failed_ = false;
+#else
+    explicit IntStore(const QString& application) : store_(OpenStore(application)) {}
+    std::optional<int> Read(const char* name) const { return ReadInt32(*store_, name); }
+    void Write(const char* name, int value) { store_->setValue(name, QVariant(value)); }
+    void Commit() { kaldor::Commit(*store_); }
+
+private:
+    std::unique_ptr<QSettings> store_;
+#endif
+};
+
+int LoadInt(const QString& application, const char* name, int fallback) {
+    return IntStore(application).Read(name).value_or(fallback);
 }
 
 } // namespace
@@ -74,14 +108,14 @@ TSettings::TSettings(const QString& application) : application_(application) {}
 QString TSettings::Location() const { return OpenStore(application_)->fileName(); }
 
 bool TSettings::LoadWindowPlacement(int& top, int& left, int& height, int& width) const {
-    const auto store = OpenStore(application_);
-    const auto t = ReadInt32(*store, kTop);
+    const IntStore store(application_);
+    const auto t = store.Read(kTop);
     if (!t) return false;
-    const auto l = ReadInt32(*store, kLeft);
+    const auto l = store.Read(kLeft);
     if (!l) return false;
-    const auto h = ReadInt32(*store, kHeight);
+    const auto h = store.Read(kHeight);
     if (!h) return false;
-    const auto w = ReadInt32(*store, kWidth);
+    const auto w = store.Read(kWidth);
     if (!w) return false;
     top = *t;
     left = *l;
@@ -91,28 +125,28 @@ bool TSettings::LoadWindowPlacement(int& top, int& left, int& height, int& width
 }
 
 void TSettings::SaveWindowPlacement(int top, int left, int height, int width) {
-    const auto store = OpenStore(application_);
-    store->setValue(kTop, QVariant(top));
-    store->setValue(kLeft, QVariant(left));
-    store->setValue(kHeight, QVariant(height));
-    store->setValue(kWidth, QVariant(width));
-    Commit(*store);
+    IntStore store(application_);
+    store.Write(kTop, top);
+    store.Write(kLeft, left);
+    store.Write(kHeight, height);
+    store.Write(kWidth, width);
+    store.Commit();
 }
 
 int TSettings::LoadComPort() const { return LoadInt(application_, kComPort, 0); }
 
 void TSettings::SaveComPort(int n) {
-    const auto store = OpenStore(application_);
-    store->setValue(kComPort, QVariant(n));
-    Commit(*store);
+    IntStore store(application_);
+    store.Write(kComPort, n);
+    store.Commit();
 }
 
 bool TSettings::LoadAutoShutdown() const { return LoadInt(application_, kShutdown, 1) != 0; }
 
 void TSettings::SaveAutoShutdown(bool on) {
-    const auto store = OpenStore(application_);
-    store->setValue(kShutdown, QVariant(on ? 1 : 0));
-    Commit(*store);
+    IntStore store(application_);
+    store.Write(kShutdown, on ? 1 : 0);
+    store.Commit();
 }
 
 int TSettings::LoadStartupDelay() const {

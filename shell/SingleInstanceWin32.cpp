@@ -1,5 +1,6 @@
 #ifdef _WIN32
 #include "shell/SingleInstance.h"
+#include "shell/NamedMutex.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QByteArray>
@@ -16,8 +17,6 @@
 
 namespace kaldor {
 namespace {
-
-constexpr DWORD kMutexAllAccess = 0x1F0001; // MUTEX_ALL_ACCESS
 
 // The broadcast reaches every top-level window of the console; only the hidden one made for it
 // acts, so each later start is handled once.
@@ -47,7 +46,7 @@ private:
 struct TSingleInstance::Impl {
     TSingleInstance* Owner;
     QString Directory;
-    HANDLE Mutex = nullptr;
+    NamedMutex Lock{kLockName};
     bool MayRun = false;
     std::unique_ptr<QWindow> Window;
     std::unique_ptr<BroadcastFilter> Filter;
@@ -56,17 +55,7 @@ struct TSingleInstance::Impl {
 
     bool Acquire() {
         if (MayRun) return true;
-        if (HANDLE running = OpenMutexA(kMutexAllAccess, FALSE, kLockName)) {
-            CloseHandle(running);
-            return false;
-        }
-        HANDLE mutex = CreateMutexA(nullptr, TRUE, kLockName);
-        if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
-            // Another console created it since OpenMutexA; it is not ours to own.
-            CloseHandle(mutex);
-            return false;
-        }
-        Mutex = mutex; // null when the system refused: run without the lock
+        if (!Lock.Acquire()) return false; // runs without the lock when the system refused one
         MayRun = true;
         Listen();
         return true;
@@ -90,16 +79,12 @@ struct TSingleInstance::Impl {
             Filter.reset();
         }
         Window.reset();
-        if (Mutex) {
-            ReleaseMutex(Mutex);
-            CloseHandle(Mutex);
-            Mutex = nullptr;
-        }
+        Lock.Release();
         MayRun = false;
     }
 
     bool SignalRunning() const {
-        if (Mutex) return false; // the running console is this one
+        if (Lock.Holds()) return false; // the running console is this one
         const UINT message = RegisterWindowMessageA(kSignalName);
         if (message == 0) return false;
         SendMessageA(HWND_BROADCAST, message, 0, 0);

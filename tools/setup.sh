@@ -2,7 +2,9 @@
 set -euo pipefail
 top="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
+# ensure_packages [LIST]: the Debian packages named in LIST (default tools/packages.txt).
 ensure_packages() {
+    local list="${1:-$top/tools/packages.txt}"
     local missing=()
     local pkg
     while read -r pkg; do
@@ -10,7 +12,7 @@ ensure_packages() {
         if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$pkg")
         fi
-    done <"$top/tools/packages.txt"
+    done <"$list"
     if ((${#missing[@]} == 0)); then
         echo "== packages: all present"
         return

@@ -41,7 +41,7 @@ protected:
     void TearDown() override {
         Stop();
         port.Close();
-        unsetenv("KALDOR_COM1");
+        UnsetEnv("KALDOR_COM1");
     }
     virtual int TimeoutMs() const { return 50; }
 

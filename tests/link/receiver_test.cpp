@@ -195,18 +195,18 @@ TEST_F(ReceiverTest, RandomBytesNeitherCrashNorStopTheReceiver) {
     while (sender.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
         dispatcher.RunOne(50);
     sender.get();
-    dispatcher.RunFor(300); // a false length may swallow bytes until a read times out
-    // Where the noise ends depends on how a busy machine cut it into reads: a false length may
-    // still swallow the next frame. The amplifier sends again within a second; so does the test.
-    const Bytes good = StatusFrame(StatusPayload().Screen(12).ScreenData(3, 77));
-    bool seen = false;
-    for (int i = 0; i < 20 && !seen; ++i) {
-        amp.Send(good);
-        seen = dispatcher.RunUntil(
-            [&] { return !snaps.empty() && snaps.back().Screen == 12 && snaps.back().ScreenData[3] == 77; },
-            500);
+    // The amplifier goes on sending its status. A false length in the noise may swallow the
+    // first frames while the receiver still works through the noise (slowly under Wine).
+    const Bytes status = StatusFrame(StatusPayload().Screen(12).ScreenData(3, 77));
+    const auto seen = [&] {
+        return !snaps.empty() && snaps.back().Screen == 12 && snaps.back().ScreenData[3] == 77;
+    };
+    bool found = false;
+    for (int i = 0; i < 50 && !found; ++i) {
+        amp.Send(status);
+        found = dispatcher.RunUntil(seen, 200);
     }
-    ASSERT_TRUE(seen);
+    EXPECT_TRUE(found);
 }
 
 // A line stuck sending sync bytes must not hold the receiver in one pass: the hand-offs go on

@@ -1,15 +1,9 @@
 #include "TestAmp.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <poll.h>
-#include <stdexcept>
-#include <termios.h>
-#include <unistd.h>
 
 #include "link/Clock.h"
 #include "link/Frames.h"
@@ -38,84 +32,29 @@ std::string Hex(const Bytes& bytes) {
     return s;
 }
 
-TestAmp::TestAmp() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
-        throw std::runtime_error("no pseudo-terminal");
-    path_ = ptsname(master_);
-    slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (slave_ < 0) throw std::runtime_error("cannot open " + path_);
-    termios tio{};
-    tcgetattr(slave_, &tio);
-    cfmakeraw(&tio); // no echo before the console sets the line up itself
-    tcsetattr(slave_, TCSANOW, &tio);
+void SetEnv(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), value.c_str());
+#else
+    setenv(name.c_str(), value.c_str(), 1);
+#endif
 }
 
-TestAmp::~TestAmp() {
-    HangUp();
-    if (slave_ >= 0) ::close(slave_);
+void UnsetEnv(const std::string& name) {
+#ifdef _WIN32
+    _putenv_s(name.c_str(), "");
+#else
+    unsetenv(name.c_str());
+#endif
 }
 
-void TestAmp::BindPort(int n) const {
-    setenv(("KALDOR_COM" + std::to_string(n)).c_str(), path_.c_str(), 1);
-}
-
-void TestAmp::Send(const Bytes& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno != EAGAIN && errno != EINTR) throw std::runtime_error("send failed");
-        pollfd p{master_, POLLOUT, 0};
-        if (::poll(&p, 1, 5000) <= 0) throw std::runtime_error("console does not read");
-    }
-}
-
-Bytes TestAmp::Received(size_t minBytes, int timeoutMs, int quietMs) {
-    using clock = std::chrono::steady_clock;
-    Bytes got;
-    const auto deadline = clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        int wait;
-        if (got.size() < minBytes) {
-            wait = static_cast<int>(
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - clock::now())
-                    .count());
-            if (wait <= 0) break;
-        } else {
-            wait = quietMs;
-        }
-        pollfd p{master_, POLLIN, 0};
-        if (::poll(&p, 1, wait) <= 0) {
-            if (got.size() >= minBytes) break;
-            continue;
-        }
-        uint8_t buf[512];
-        const ssize_t n = ::read(master_, buf, sizeof buf);
-        if (n > 0) {
-            got.insert(got.end(), buf, buf + n);
-        } else if (!(n < 0 && (errno == EAGAIN || errno == EINTR))) {
-            // EIO: nobody holds the console's end open at the moment
-            if (got.size() >= minBytes) break;
-            p = {-1, 0, 0};
-            ::poll(&p, 0, 5);
-        }
-    }
-    return got;
-}
-
-termios TestAmp::LineSettings() const {
-    termios tio{};
-    tcgetattr(slave_, &tio);
-    return tio;
-}
-
-void TestAmp::HangUp() {
-    if (master_ >= 0) ::close(master_);
-    master_ = -1;
+bool UnderWine() {
+#ifdef _WIN32
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
 }
 
 void QueueDispatcher::Post(std::function<void()> task) {

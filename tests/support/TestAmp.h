@@ -8,8 +8,15 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <termios.h>
 #include <vector>
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <termios.h>
+#endif
 
 #include "link/WorkerThread.h"
 
@@ -39,6 +46,19 @@ Bytes StatusFrame(const Bytes& payload, int syncCount = 2, int checksumDelta = 0
 Bytes StatusFrame(const StatusPayload& payload, int syncCount = 2, int checksumDelta = 0);
 std::string Hex(const Bytes& bytes);
 
+// The line settings as the device holds them.
+struct LineState {
+    int Baud = 0;
+    int ByteSize = 0;
+    int Parity = -1;   // NOPARITY, ODDPARITY, EVENPARITY
+    int StopBits = -1; // ONESTOPBIT, TWOSTOPBITS
+    bool CtsFlow = true;
+    bool XonXoff = true;
+};
+
+// POSIX: the master of a pseudo-terminal pair whose slave the console opens.
+// Windows: the far end of a null-modem pair, COM2 wired to the console's COM1 (under Wine two
+// pseudo-terminals joined by socat, see test.sh), driven through the Win32 calls.
 class TestAmp {
 public:
     TestAmp();
@@ -48,23 +68,40 @@ public:
 
     // The device the console opens; also bound to port n by BindPort.
     const std::string& DevicePath() const { return path_; }
-    // KALDOR_COM<n> := the device, so the console's port n is this amplifier.
+    // KALDOR_COM<n> := the device, so the console's port n is this amplifier. On Windows the
+    // amplifier is wired to COM1 and cannot be moved.
     void BindPort(int n) const;
 
     void Send(const Bytes& bytes);
     // What the console wrote since the last call: waits until at least minBytes have come or
     // timeoutMs has passed, then collects what follows within quietMs.
     Bytes Received(size_t minBytes, int timeoutMs = 2000, int quietMs = 30);
-    // The line settings the console left on the device.
+    // The line settings the console left on the device; false when the device cannot tell (a
+    // second handle on a Windows port that enforces its exclusive open).
+    bool Line(LineState& line) const;
+#ifndef _WIN32
+    // The raw terminal settings the console left on the device.
     struct termios LineSettings() const;
     // Closes the far end: to the console the device is gone.
     void HangUp();
+#endif
 
 private:
+#ifdef _WIN32
+    HANDLE far_ = INVALID_HANDLE_VALUE;
+    int Transfer(void* data, DWORD count, bool write);
+#else
     int master_ = -1;
     int slave_ = -1; // held open so the line stays up between the console's opens
+#endif
     std::string path_;
 };
+
+// The environment, the same on every system.
+void SetEnv(const std::string& name, const std::string& value);
+void UnsetEnv(const std::string& name);
+// True when this Windows program runs under Wine, which cannot show some device behaviour.
+bool UnderWine();
 
 // A window thread stand-in for link tests: hand-offs queue here until the test runs them.
 class QueueDispatcher : public Dispatcher {

@@ -1,0 +1,34 @@
+#pragma once
+#ifdef _WIN32
+#include <string>
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+
+namespace kaldor {
+
+// A named system mutex that marks the one running console.
+class NamedMutex {
+public:
+    explicit NamedMutex(std::string name) : name_(std::move(name)) {}
+    ~NamedMutex() { Release(); }
+    NamedMutex(const NamedMutex&) = delete;
+    NamedMutex& operator=(const NamedMutex&) = delete;
+
+    // OpenMutexA, then CreateMutexA initially owned. False when another owner holds the name.
+    // True also when the system refused to make the mutex at all (then nobody is kept out and
+    // Holds() is false), so that the console still runs.
+    bool Acquire();
+    // ReleaseMutex and close, on the thread that acquired it; nothing when not held.
+    void Release();
+    bool Holds() const { return handle_ != nullptr; }
+
+private:
+    std::string name_;
+    HANDLE handle_ = nullptr;
+};
+
+} // namespace kaldor
+#endif
