@@ -212,13 +212,22 @@ TEST_F(ReceiverTest, RandomBytesNeitherCrashNorStopTheReceiver) {
 // A line stuck sending sync bytes must not hold the receiver in one pass: the hand-offs go on
 // and the lost link shows once the deadline has passed.
 TEST_F(ReceiverTest, AnEndlessSyncRunStillEndsPassesAndLosesTheLink) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows test line is one pair of COM ports for all tests: the run would "
+                    "still be in its buffers when the next test opens it (the pass is the same "
+                    "code on every system)";
+#endif
     Start();
     amp.Send(StatusFrame(Full()));
     ASSERT_TRUE(RunUntilScreen(13));
     std::atomic<bool> stop{false};
     std::thread sender([&] {
         const Bytes run(256, 0xAA);
-        while (!stop) amp.Send(run);
+        try {
+            while (!stop) amp.Send(run);
+        } catch (const std::exception&) {
+            // a line that stays full past the sender's patience: the run has been long enough
+        }
     });
     const size_t before = snaps.size();
     dispatcher.RunFor(200);

@@ -201,24 +201,21 @@ TEST_F(SerialPortTest, AMissingPortFailsWithTheSystemsReason) {
 
 TEST(PortNames, EnvironmentThenStoredSettingThenTheSystemDevice) {
 #ifdef _WIN32
-    SetEnv("KALDOR_COM3", "/dev/pts/77");
-    SetStoredDeviceLookup([](int) { return std::string("/dev/ttyUSB0"); });
-    EXPECT_EQ(PortDeviceName(3), "COM3") << "Windows knows its ports by name alone";
-    UnsetEnv("KALDOR_COM3");
-    SetStoredDeviceLookup({});
+    const std::string com3 = "COM3", com4 = "COM4", com1 = "COM1";
 #else
+    const std::string com3 = "/dev/ttyS2", com4 = "/dev/ttyS3", com1 = "/dev/ttyS0";
+#endif
     UnsetEnv("KALDOR_COM3");
     SetStoredDeviceLookup({});
-    EXPECT_EQ(PortDeviceName(3), "/dev/ttyS2");
-    EXPECT_EQ(PortDeviceName(1), "/dev/ttyS0");
-    SetStoredDeviceLookup([](int n) { return n == 3 ? std::string("/dev/ttyUSB0") : std::string(); });
-    EXPECT_EQ(PortDeviceName(3), "/dev/ttyUSB0");
-    EXPECT_EQ(PortDeviceName(4), "/dev/ttyS3");
+    EXPECT_EQ(PortDeviceName(3), com3);
+    EXPECT_EQ(PortDeviceName(1), com1);
+    SetStoredDeviceLookup([](int n) { return n == 3 ? std::string("rfc2217://station:3000") : std::string(); });
+    EXPECT_EQ(PortDeviceName(3), "rfc2217://station:3000");
+    EXPECT_EQ(PortDeviceName(4), com4);
     SetEnv("KALDOR_COM3", "/dev/pts/77");
     EXPECT_EQ(PortDeviceName(3), "/dev/pts/77");
     UnsetEnv("KALDOR_COM3");
     SetStoredDeviceLookup({});
-#endif
 }
 
 TEST_F(SerialPortTest, WriteAndCancelReachAReadWaitingInAnotherThread) {
