@@ -17,7 +17,7 @@ public:
     TcpSocket& operator=(const TcpSocket&) = delete;
 
     // Resolves host (a name or an address literal) and connects within timeoutMs. False with the
-    // reason in error when no address answers.
+    // reason in error when no address answers, or at once when Wake has been called.
     bool Connect(const std::string& host, const std::string& port, int timeoutMs, std::string& error);
     bool IsOpen() const;
 
@@ -29,7 +29,8 @@ public:
     int Receive(uint8_t* buffer, int size);
     // Sends all of data unless timeoutMs passes or the connection fails first.
     bool SendAll(const uint8_t* data, int size, int timeoutMs);
-    // Ends a WaitReadable on another thread, and every later one returns Woken at once.
+    // Ends a WaitReadable or Connect on another thread; every later one returns at once, for the
+    // life of this object.
     void Wake();
     void Close();
 

@@ -28,16 +28,21 @@ int MsLeft(std::chrono::steady_clock::time_point deadline) {
     return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// Connects fd to one address within the deadline; false with errno set.
-bool ConnectOne(int fd, const addrinfo& a, std::chrono::steady_clock::time_point deadline) {
+// Connects fd to one address within the deadline, unless wake becomes readable first; false
+// with errno set.
+bool ConnectOne(int fd, const addrinfo& a, std::chrono::steady_clock::time_point deadline, int wake) {
     if (::connect(fd, a.ai_addr, a.ai_addrlen) == 0) return true;
     if (errno != EINPROGRESS) return false;
     for (;;) {
-        pollfd p{fd, POLLOUT, 0};
-        const int r = ::poll(&p, 1, MsLeft(deadline));
+        pollfd p[2] = {{fd, POLLOUT, 0}, {wake, POLLIN, 0}};
+        const int r = ::poll(p, wake >= 0 ? 2 : 1, MsLeft(deadline));
         if (r < 0 && errno == EINTR) continue;
         if (r == 0) errno = ETIMEDOUT;
         if (r <= 0) return false;
+        if (p[1].revents) {
+            errno = ECANCELED;
+            return false;
+        }
         int err = 0;
         socklen_t len = sizeof err;
         ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &err, &len);
@@ -54,9 +59,17 @@ struct TcpSocket::Impl {
     std::atomic<bool> Woken{false};
 };
 
-TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
+// The wake pipe lives as long as the object, so Wake from another thread never meets a pipe
+// that Close or Connect is replacing.
+TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {
+    if (::pipe2(impl_->Wake, O_NONBLOCK | O_CLOEXEC) != 0) impl_->Wake[0] = impl_->Wake[1] = -1;
+}
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+    for (int w : impl_->Wake)
+        if (w >= 0) ::close(w);
+}
 
 bool TcpSocket::IsOpen() const { return impl_->Fd >= 0; }
 
@@ -64,6 +77,8 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
                         std::string& error) {
     Close();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    error = std::strerror(ECANCELED);
+    if (impl_->Woken) return false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -80,7 +95,7 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
             error = std::strerror(errno);
             continue;
         }
-        if (ConnectOne(fd, *a, deadline)) {
+        if (ConnectOne(fd, *a, deadline, impl_->Wake[0])) {
             int on = 1; // key frames are small and must leave at once
             ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
             impl_->Fd = fd;
@@ -88,13 +103,10 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
         }
         error = std::strerror(errno);
         ::close(fd);
-        if (MsLeft(deadline) == 0) break;
+        if (MsLeft(deadline) == 0 || impl_->Woken) break;
     }
     ::freeaddrinfo(list);
-    if (impl_->Fd < 0) return false;
-    if (::pipe2(impl_->Wake, O_NONBLOCK | O_CLOEXEC) != 0) impl_->Wake[0] = impl_->Wake[1] = -1;
-    impl_->Woken = false;
-    return true;
+    return impl_->Fd >= 0;
 }
 
 TcpSocket::WaitResult TcpSocket::WaitReadable(int timeoutMs) {
@@ -154,10 +166,6 @@ void TcpSocket::Wake() {
 void TcpSocket::Close() {
     if (impl_->Fd >= 0) ::close(impl_->Fd);
     impl_->Fd = -1;
-    for (int& w : impl_->Wake) {
-        if (w >= 0) ::close(w);
-        w = -1;
-    }
 }
 
 } // namespace kaldor

@@ -32,27 +32,27 @@ std::string ErrorText(int code) {
     return text[0] ? std::string(text) : "error " + std::to_string(code);
 }
 
+// Connects s to one address within the deadline, unless wake is signalled first.
 bool ConnectOne(SOCKET s, const addrinfo& a, std::chrono::steady_clock::time_point deadline,
-                int& err) {
-    if (::connect(s, a.ai_addr, static_cast<int>(a.ai_addrlen)) == 0) return true;
-    err = WSAGetLastError();
-    if (err != WSAEWOULDBLOCK) return false;
-    fd_set write, fail;
-    FD_ZERO(&write);
-    FD_ZERO(&fail);
-    FD_SET(s, &write);
-    FD_SET(s, &fail);
-    const int ms = MsLeft(deadline);
-    timeval tv{ms / 1000, (ms % 1000) * 1000};
-    const int r = ::select(0, nullptr, &write, &fail, &tv);
-    if (r == 0) err = WSAETIMEDOUT;
-    if (r <= 0) return false;
-    if (FD_ISSET(s, &fail)) {
-        int len = sizeof err;
-        ::getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len);
-        return false;
+                HANDLE wake, int& err) {
+    WSAEVENT connected = WSACreateEvent();
+    ::WSAEventSelect(s, connected, FD_CONNECT); // also makes s non-blocking
+    bool ok = ::connect(s, a.ai_addr, static_cast<int>(a.ai_addrlen)) == 0;
+    if (!ok && (err = WSAGetLastError()) == WSAEWOULDBLOCK) {
+        HANDLE events[2] = {connected, wake};
+        const DWORD r = WaitForMultipleObjects(wake ? 2 : 1, events, FALSE,
+                                               static_cast<DWORD>(MsLeft(deadline)));
+        WSANETWORKEVENTS ne{};
+        if (r == WAIT_OBJECT_0 && ::WSAEnumNetworkEvents(s, connected, &ne) == 0) {
+            err = ne.iErrorCode[FD_CONNECT_BIT];
+            ok = err == 0;
+        } else {
+            err = r == WAIT_OBJECT_0 + 1 ? WSAECANCELLED : WSAETIMEDOUT;
+        }
     }
-    return true;
+    ::WSAEventSelect(s, nullptr, 0);
+    WSACloseEvent(connected);
+    return ok;
 }
 
 } // namespace
@@ -64,9 +64,16 @@ struct TcpSocket::Impl {
     std::atomic<bool> Woken{false};
 };
 
-TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {}
+// The wake event lives as long as the object, so Wake from another thread never meets an event
+// that Close or Connect is replacing.
+TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {
+    impl_->Wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+}
 
-TcpSocket::~TcpSocket() { Close(); }
+TcpSocket::~TcpSocket() {
+    Close();
+    if (impl_->Wake) CloseHandle(impl_->Wake);
+}
 
 bool TcpSocket::IsOpen() const { return impl_->Socket != INVALID_SOCKET; }
 
@@ -75,6 +82,8 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     Close();
     StartWinsock();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    error = ErrorText(WSAECANCELLED);
+    if (impl_->Woken) return false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -91,10 +100,8 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
             error = ErrorText(WSAGetLastError());
             continue;
         }
-        u_long nonBlocking = 1;
-        ::ioctlsocket(s, FIONBIO, &nonBlocking);
         int err = 0;
-        if (ConnectOne(s, *a, deadline, err)) {
+        if (ConnectOne(s, *a, deadline, impl_->Wake, err)) {
             BOOL on = TRUE;
             ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
             impl_->Socket = s;
@@ -102,14 +109,12 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
         }
         error = ErrorText(err);
         ::closesocket(s);
-        if (MsLeft(deadline) == 0) break;
+        if (MsLeft(deadline) == 0 || impl_->Woken) break;
     }
     ::freeaddrinfo(list);
     if (impl_->Socket == INVALID_SOCKET) return false;
     impl_->Readable = WSACreateEvent();
     ::WSAEventSelect(impl_->Socket, impl_->Readable, FD_READ | FD_CLOSE);
-    impl_->Wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    impl_->Woken = false;
     return true;
 }
 
@@ -170,8 +175,6 @@ void TcpSocket::Close() {
     impl_->Socket = INVALID_SOCKET;
     if (impl_->Readable != WSA_INVALID_EVENT) WSACloseEvent(impl_->Readable);
     impl_->Readable = WSA_INVALID_EVENT;
-    if (impl_->Wake) CloseHandle(impl_->Wake);
-    impl_->Wake = nullptr;
 }
 
 } // namespace kaldor

@@ -85,6 +85,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
 
 TMainForm::~TMainForm() {
     gate_->Close();
+    ServerProbe.reset();
     StopReceiver();
     ComPort.Close();
 }

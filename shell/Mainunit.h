@@ -9,6 +9,7 @@
 
 #include "link/Clock.h"
 #include "link/Frames.h"
+#include "link/RemoteProbe.h"
 #include "link/SerialPort.h"
 #include "link/Tcomthread.h"
 #include "link/Timingthread.h"
@@ -179,6 +180,12 @@ public:
     void tmrReconnectTimer();
     // Ends any reconnecting: a port chosen from the menu, the window closing.
     void StopReconnecting();
+    // One reconnect attempt: reopens port n, a new receiver, and the link request when the
+    // device is back.
+    void ReconnectPort(int n, const std::string& device);
+    // A remote server is reopened only once a probe off the window thread has found it there:
+    // an open that meets no server would hold the window for seconds.
+    void ProbeDone(uint64_t ticket, bool reachable);
     // "Devices...": assigns a device to each port; OK stores them.
     void itmDevicesClick();
     // Re-probes the ports whose device the dialog changed, except the one in use.
@@ -187,6 +194,9 @@ public:
     QTimer* tmrReconnect = nullptr;
     int ChosenPort = 0;         // the port of the last Serial Port action, 0 before any
     bool Reconnecting = false;  // the chosen port's device is away and being reopened
+    std::unique_ptr<RemoteProbe> ServerProbe; // made at the first remote reconnect
+    uint64_t ProbeTicket = 0;   // the probe under way, 0 for none
+    std::string ProbeDevice;    // the device it probes
     static constexpr int ReconnectIntervalMs = 1000;
 
 signals:

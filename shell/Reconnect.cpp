@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "link/PortNames.h"
+#include "link/Rfc2217Port.h"
 #include "shell/DevicesDialog.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
@@ -27,6 +28,8 @@ void TMainForm::BuildReconnect() {
 void TMainForm::StopReconnecting() {
     Reconnecting = false;
     ChosenPort = 0;
+    ProbeTicket = 0;
+    if (ServerProbe) ServerProbe->Cancel();
 }
 
 void TMainForm::tmrReconnectTimer() {
@@ -40,6 +43,27 @@ void TMainForm::tmrReconnectTimer() {
         std::fprintf(stderr, "KALDOR Console: COM%d (%s): device lost, reconnecting\n", n,
                      device.c_str());
     Reconnecting = true;
+    if (!IsRemoteDevice(device)) {
+        ReconnectPort(n, device); // a missing local device fails to open at once
+        return;
+    }
+    if (ProbeTicket != 0) return; // one probe at a time, at most one a tick
+    if (!ServerProbe)
+        ServerProbe = std::make_unique<RemoteProbe>(
+            gate_.get(), [this](uint64_t ticket, bool reachable) { ProbeDone(ticket, reachable); });
+    ProbeTicket = ServerProbe->Probe(device);
+    ProbeDevice = device;
+}
+
+void TMainForm::ProbeDone(uint64_t ticket, bool reachable) {
+    if (ticket == 0 || ticket != ProbeTicket) return; // a probe that reconnecting has left
+    ProbeTicket = 0;
+    if (!reachable || !Reconnecting || ChosenPort == 0) return;
+    // The device may have been reassigned meanwhile: the next tick probes the new one.
+    if (PortDeviceName(ChosenPort) == ProbeDevice) ReconnectPort(ChosenPort, ProbeDevice);
+}
+
+void TMainForm::ReconnectPort(int n, const std::string& device) {
     ComPort.SetOpenReports(false); // one line for the loss, none for each attempt
     const bool back = ReopenPort(n);
     ComPort.SetOpenReports(true);

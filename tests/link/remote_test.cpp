@@ -4,8 +4,12 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <thread>
+#include <utility>
+#include <vector>
 
+#include "link/RemoteProbe.h"
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "support/RemoteServers.h"
@@ -222,6 +226,63 @@ TEST_F(Ser2netTest, StoppingItFailsTheReads) {
     EXPECT_EQ(port.Read(&b, 1), 0);
     EXPECT_TRUE(port.LastReadFailed());
     OpenOn(ser2net.Address(), false);
+}
+
+using Clock = std::chrono::steady_clock;
+int MsSince(Clock::time_point t0) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+TEST(RemoteProbe, TellsWhetherTheServerAnswers) {
+    RecordingServer up;
+    SilentListener silent;
+    const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
+    struct Case {
+        std::string device;
+        bool reachable;
+        int atLeastMs;
+    } cases[] = {{up.Address(), true, 0}, {refused, false, 0},
+                 {silent.Address(), false, RemoteProbe::ConnectTimeoutMs - 100}};
+    QueueDispatcher window;
+    std::vector<std::pair<uint64_t, bool>> results;
+    RemoteProbe probe(&window, [&](uint64_t t, bool ok) { results.emplace_back(t, ok); });
+    EXPECT_EQ(probe.Probe("/dev/ttyS0"), 0u) << "only a remote address is probed";
+    for (const Case& c : cases) {
+        results.clear();
+        const auto t0 = Clock::now();
+        const uint64_t ticket = probe.Probe(c.device);
+        ASSERT_NE(ticket, 0u) << c.device;
+        if (c.atLeastMs > 0) { // certainly still under way
+            EXPECT_EQ(probe.Probe(c.device), 0u) << "one probe at a time";
+        }
+        ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 3000)) << c.device;
+        EXPECT_GE(MsSince(t0), c.atLeastMs) << c.device;
+        EXPECT_EQ(results, (std::vector<std::pair<uint64_t, bool>>{{ticket, c.reachable}})) << c.device;
+    }
+}
+
+TEST(RemoteProbe, CancelAndStopEndAConnectAtOnce) {
+    SilentListener silent;
+    QueueDispatcher window;
+    int delivered = 0;
+    auto probe = std::make_unique<RemoteProbe>(&window, [&](uint64_t, bool) { ++delivered; });
+    ASSERT_NE(probe->Probe(silent.Address()), 0u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into the connect
+    auto t0 = Clock::now();
+    probe->Cancel();
+    uint64_t next = 0;
+    while (!next && MsSince(t0) < 2000) {
+        next = probe->Probe(silent.Address());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_NE(next, 0u);
+    EXPECT_LT(MsSince(t0), 300) << "the cancelled connect went on";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    t0 = Clock::now();
+    probe.reset(); // the window closes during a probe
+    EXPECT_LT(MsSince(t0), 300);
+    window.RunFor(50);
+    EXPECT_EQ(delivered, 0);
 }
 
 } // namespace

@@ -70,6 +70,26 @@ bool Listening(int port) {
     return false;
 }
 
+// --- A silent address ---------------------------------------------------------------------------
+
+SilentListener::SilentListener(int port) {
+    listen_ = BoundLoopbackSocket(port);
+    if (listen_ < 0 || ::listen(listen_, 0) != 0) throw std::runtime_error("cannot listen");
+    port_ = LocalPort(listen_);
+    filler_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port_));
+    if (::connect(filler_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0)
+        throw std::runtime_error("cannot fill the backlog");
+}
+
+SilentListener::~SilentListener() {
+    for (int fd : {filler_, listen_})
+        if (fd >= 0) ::close(fd);
+}
+
 // --- ser2net ----------------------------------------------------------------------------------
 
 Ser2net::Ser2net(std::string device) : device_(std::move(device)), port_(FreeLoopbackPort()) {

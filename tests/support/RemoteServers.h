@@ -21,6 +21,23 @@ int FreeLoopbackPort();
 // Whether something listens on 127.0.0.1:port (from /proc/net/tcp, without connecting).
 bool Listening(int port);
 
+// An address that does not answer, made without privileges: a listener on 127.0.0.1:port
+// (0 for any free one) whose one-place backlog is already taken, so a connect to it waits for
+// its time-out as one to a station that is switched off.
+class SilentListener {
+public:
+    explicit SilentListener(int port = 0);
+    ~SilentListener();
+    SilentListener(const SilentListener&) = delete;
+    SilentListener& operator=(const SilentListener&) = delete;
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    int listen_ = -1;
+    int filler_ = -1;
+    int port_ = 0;
+};
+
 // ser2net serving device at rfc2217://127.0.0.1:<port>, with its own configuration.
 class Ser2net {
 public:

@@ -95,25 +95,30 @@ void QueueDispatcher::RunFor(int durationMs) {
     RunUntil([] { return false; }, durationMs);
 }
 
-ManualClock::ManualClock(double start) : now_(start) {
-    SetClockSource([this] { return Value(); });
+namespace {
+double Read(std::mutex& m, const double& now) {
+    std::lock_guard<std::mutex> lock(m);
+    return now;
+}
+} // namespace
+
+ManualClock::ManualClock(double start) : state_(std::make_shared<State>()) {
+    state_->now = start;
+    SetClockSource([state = state_] { return Read(state->m, state->now); });
 }
 
 ManualClock::~ManualClock() { SetClockSource({}); }
 
 void ManualClock::Set(double days) {
-    std::lock_guard<std::mutex> lock(m_);
-    now_ = days;
+    std::lock_guard<std::mutex> lock(state_->m);
+    state_->now = days;
 }
 
 void ManualClock::AdvanceSeconds(double seconds) {
-    std::lock_guard<std::mutex> lock(m_);
-    now_ += seconds * OneSecond;
+    std::lock_guard<std::mutex> lock(state_->m);
+    state_->now += seconds * OneSecond;
 }
 
-double ManualClock::Value() const {
-    std::lock_guard<std::mutex> lock(m_);
-    return now_;
-}
+double ManualClock::Value() const { return Read(state_->m, state_->now); }
 
 } // namespace kaldor::test

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -130,8 +131,13 @@ public:
     double Value() const;
 
 private:
-    mutable std::mutex m_;
-    double now_;
+    // Shared with the clock source: a worker that is still reading the time as the clock goes
+    // reads it here, not from a destroyed object.
+    struct State {
+        std::mutex m;
+        double now;
+    };
+    std::shared_ptr<State> state_;
 };
 
 } // namespace kaldor::test

@@ -5,9 +5,12 @@
 
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 
+#include <algorithm>
 #include <cstdio>
+#include <iterator>
 #include <filesystem>
 
 #include "WindowFixture.h"
@@ -31,6 +34,25 @@ Bytes ReceivedWhileRunning(TestAmp& amp, size_t count, int ms) {
         return got.size() >= count;
     }, ms);
     return got;
+}
+
+// The longest the window thread went without running a 10 ms timer, over ms.
+qint64 LongestStallMs(int ms) {
+    QElapsedTimer since;
+    qint64 worst = 0;
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        worst = std::max(worst, since.restart());
+    });
+    tick.start(10);
+    since.start();
+    QTest::qWait(ms);
+    return std::max(worst, since.elapsed());
+}
+
+int ThreadCount() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/task"),
+                                          std::filesystem::directory_iterator()));
 }
 
 double CpuSeconds() {
@@ -96,6 +118,55 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
     EXPECT_EQ(form->ChosenPort, 1);
     EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "OLV", "Kaldor_Console_Test")
                   .value("DefaultComPort").toInt(), 1);
+}
+
+TEST_F(ReconnectTest, WindowStaysResponsiveWhileTheServerIsAway) {
+    ASSERT_TRUE(Ser2net::Installed()) << "ser2net is missing: tools/packages.txt installs it";
+    const int threads = ThreadCount();
+    for (const bool silent : {false, true}) { // a closed listener refuses; a silent one never answers
+        SCOPED_TRACE(silent ? "silent" : "closed");
+        TestAmp amp;
+        Ser2net ser2net(amp.DevicePath());
+        ASSERT_TRUE(ser2net.Start());
+        Point(ser2net.Address());
+        form->actOpenComExecute(1);
+        ASSERT_TRUE(FeedStatus(*form, amp, StatusPayload().Screen(1)));
+
+        ser2net.Stop();
+        auto away = silent ? std::make_unique<SilentListener>(ser2net.Port()) : nullptr;
+        EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 2500));
+        EXPECT_LT(LongestStallMs(3000), 200);
+        EXPECT_TRUE(form->Reconnecting);
+
+        away.reset();
+        ASSERT_TRUE(ser2net.Start());
+        const Bytes request = FrameBytes(LinkRequestFrame());
+        EXPECT_EQ(Hex(ReceivedWhileRunning(amp, request.size(), 5000)), Hex(request));
+        EXPECT_TRUE(FeedStatus(*form, amp, StatusPayload().Screen(2)));
+        EXPECT_FALSE(form->Reconnecting);
+        form->StopReceiver();
+    }
+    form.reset();
+    EXPECT_EQ(ThreadCount(), threads) << "a thread outlived the window";
+}
+
+TEST_F(ReconnectTest, LeavingAProbeUnderWayIsPrompt) {
+    const int threads = ThreadCount();
+    SilentListener silent;
+    Point(silent.Address());
+    QElapsedTimer firstOpen;
+    firstOpen.start();
+    form->actOpenComExecute(1); // the Parts open a chosen port on the window thread
+    EXPECT_LT(firstOpen.elapsed(), Rfc2217Port::ConnectTimeoutMs + 500);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return form->ProbeTicket != 0; }, 2500));
+    QElapsedTimer leave;
+    leave.start();
+    TestAmp amp;
+    amp.BindPort(2);
+    form->actOpenComExecute(2);
+    form.reset();
+    EXPECT_LT(leave.elapsed(), 300);
+    EXPECT_EQ(ThreadCount(), threads);
 }
 
 TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
