@@ -3,7 +3,7 @@
 // steady reading. Prints per phase: frames sent and handled, CPU share of one core (the console
 // process, all its threads), peak memory, repaints per second, and the time from a frame's last
 // byte to the window having handled it. Run it on a display (Xvfb :99 and DISPLAY=:99).
-//   bench_console [--seconds N]
+//   bench_console [--seconds N] [--paints]   (--paints: repaints by widget)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -19,6 +19,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
 #include <string>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -52,6 +53,12 @@ int64_t MonotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
+}
+
+double WindowThreadCpu() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
 double ProcessCpu() {
@@ -121,15 +128,35 @@ long PeakKb() {
 
 struct PaintCounter : QObject {
     long paints = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint) ++paints;
+    bool byWidget = false; // --paints: which widgets were painted how often
+    std::map<std::string, long> widgets;
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (e->type() != QEvent::Paint) return false;
+        ++paints;
+        if (byWidget) {
+            std::string name = o->metaObject()->className();
+            for (QObject* p = o; p && name.size() < 120; p = p->parent())
+                if (!p->objectName().isEmpty()) {
+                    name += " " + p->objectName().toStdString();
+                    break;
+                }
+            ++widgets[name];
+        }
         return false;
+    }
+    void PrintWidgets(double seconds) {
+        std::vector<std::pair<long, std::string>> top;
+        for (const auto& [name, n] : widgets) top.emplace_back(n, name);
+        std::sort(top.rbegin(), top.rend());
+        for (size_t i = 0; i < top.size() && i < 25; ++i)
+            std::printf("    %7.1f/s  %s\n", top[i].first / seconds, top[i].second.c_str());
+        widgets.clear();
     }
 };
 
 struct Phase {
     long sent0 = 0, handled = 0, paints0 = 0;
-    double cpu0 = 0.0;
+    double cpu0 = 0.0, windowCpu0 = 0.0;
     QElapsedTimer wall;
     std::vector<double> latencyMs;
 };
@@ -144,8 +171,11 @@ double Percentile(std::vector<double> v, double q) {
 
 int main(int argc, char** argv) {
     int seconds = 20;
-    for (int i = 1; i < argc; ++i)
+    bool paintsByWidget = false;
+    for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(2, std::atoi(argv[++i]));
+        if (!std::strcmp(argv[i], "--paints")) paintsByWidget = true;
+    }
 
     // The sender forks before any thread exists.
     auto* shared = static_cast<Shared*>(
@@ -174,6 +204,7 @@ int main(int argc, char** argv) {
         form.show();
 
         PaintCounter counter;
+        counter.byWidget = paintsByWidget;
         app.installEventFilter(&counter);
         Phase phase;
         TDateTime lastDeadline = 0.0;
@@ -192,19 +223,23 @@ int main(int argc, char** argv) {
             phase = Phase();
             phase.sent0 = shared->sent.load();
             phase.cpu0 = ProcessCpu();
+            phase.windowCpu0 = WindowThreadCpu();
             phase.paints0 = counter.paints;
+            counter.widgets.clear();
             phase.wall.start();
         };
         auto report = [&](const char* name) {
             const double wall = phase.wall.elapsed() / 1000.0;
             const long sent = shared->sent.load() - phase.sent0;
-            std::printf("%-24s %5.1f s  frames sent %5ld handled %5ld  CPU %5.2f %% of one core  "
-                        "peak memory %5.1f MB  repaints %6.1f/s  byte to window: median %.2f ms, "
-                        "max %.2f ms, 99%% %.2f ms\n",
+            std::printf("%-24s %5.1f s  frames sent %5ld handled %5ld  CPU %5.2f %% of one core "
+                        "(window thread %.2f %%)  peak memory %5.1f MB  repaints %6.1f/s  byte to "
+                        "window: median %.2f ms, max %.2f ms, 99%% %.2f ms\n",
                         name, wall, sent, phase.handled, 100.0 * (ProcessCpu() - phase.cpu0) / wall,
+                        100.0 * (WindowThreadCpu() - phase.windowCpu0) / wall,
                         PeakKb() / 1024.0, (counter.paints - phase.paints0) / wall,
                         Percentile(phase.latencyMs, 0.5), Percentile(phase.latencyMs, 1.0),
                         Percentile(phase.latencyMs, 0.99));
+            if (paintsByWidget) counter.PrintWidgets(wall);
             std::fflush(stdout);
         };
         auto at = [](int ms, std::function<void()> f) { QTimer::singleShot(ms, std::move(f)); };
