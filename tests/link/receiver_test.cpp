@@ -196,10 +196,17 @@ TEST_F(ReceiverTest, RandomBytesNeitherCrashNorStopTheReceiver) {
         dispatcher.RunOne(50);
     sender.get();
     dispatcher.RunFor(300); // a false length may swallow bytes until a read times out
-    amp.Send(StatusFrame(StatusPayload().Screen(12).ScreenData(3, 77)));
-    ASSERT_TRUE(dispatcher.RunUntil(
-        [&] { return !snaps.empty() && snaps.back().Screen == 12 && snaps.back().ScreenData[3] == 77; },
-        10000));
+    // Where the noise ends depends on how a busy machine cut it into reads: a false length may
+    // still swallow the next frame. The amplifier sends again within a second; so does the test.
+    const Bytes good = StatusFrame(StatusPayload().Screen(12).ScreenData(3, 77));
+    bool seen = false;
+    for (int i = 0; i < 20 && !seen; ++i) {
+        amp.Send(good);
+        seen = dispatcher.RunUntil(
+            [&] { return !snaps.empty() && snaps.back().Screen == 12 && snaps.back().ScreenData[3] == 77; },
+            500);
+    }
+    ASSERT_TRUE(seen);
 }
 
 // A line stuck sending sync bytes must not hold the receiver in one pass: the hand-offs go on
