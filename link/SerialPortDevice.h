@@ -43,6 +43,7 @@ struct SerialPort::Device {
 #else
     int Handle = -1;
     int Wake[2] = {-1, -1}; // a byte in the pipe wakes a waiting read
+    int ByteMicros = 0;     // one character's time on the line at its speed and format
 #endif
     bool Open() const;
     void CloseOnce();

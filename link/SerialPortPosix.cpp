@@ -1,4 +1,5 @@
 #ifndef _WIN32
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -57,10 +58,32 @@ void Configure(int fd, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopB
     tcsetattr(fd, TCSANOW, &tio);
 }
 
+// Start, data, parity and stop bits of one character.
+int ByteMicros(int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits) {
+    if (SpeedFor(baud) == B0) return 0;
+    const int bits = 1 + (byteSize >= 5 && byteSize <= 8 ? byteSize : 8) + (parity != NOPARITY) +
+                     (stopBits == TWOSTOPBITS ? 2 : 1);
+    return bits * 1000000 / baud;
+}
+
 int Remaining(std::chrono::steady_clock::time_point deadline) {
     using namespace std::chrono;
     const auto left = duration_cast<milliseconds>(deadline - steady_clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// A UART hands over the rest of a count one character time apiece, and the reader would wake
+// for each. The rest cannot all be there sooner than their time on the line, so the reader
+// sleeps that long and then takes them together; a cancel or a hang-up still ends the sleep
+// at once. Bytes that came faster wait no longer than their line time.
+void AwaitLine(const SerialPort::Device& dev, int missing,
+               std::chrono::steady_clock::time_point deadline) {
+    if (missing <= 0 || dev.ByteMicros <= 0 || dev.Cancelled) return;
+    const int lineMs = static_cast<int>((static_cast<long long>(missing) * dev.ByteMicros) / 1000);
+    const int wait = std::min(lineMs, Remaining(deadline));
+    if (wait <= 0) return;
+    pollfd fds[2] = {{dev.Handle, 0, 0}, {dev.Wake[0], POLLIN, 0}}; // hang-up, cancel
+    ::poll(fds, dev.Wake[0] >= 0 ? 2 : 1, wait);
 }
 
 } // namespace
@@ -105,6 +128,7 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
     if (::pipe2(dev->Wake, O_NONBLOCK | O_CLOEXEC) != 0) dev->Wake[0] = dev->Wake[1] = -1;
     dev->Handle = fd;
     Configure(fd, baud, parity, byteSize, stopBits);
+    dev->ByteMicros = ByteMicros(baud, parity, byteSize, stopBits);
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);
     tcflush(fd, TCIOFLUSH);
@@ -152,6 +176,7 @@ int SerialPort::Read(void* buffer, int count) {
             n = ::read(fd, out + total, count - total);
             if (n > 0) {
                 total += static_cast<int>(n);
+                AwaitLine(*dev_, count - total, deadline);
                 continue;
             }
             if (n < 0 && (errno == EAGAIN || errno == EINTR)) continue;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -274,4 +275,51 @@ TEST_F(SerialPortTest, AVanishedDeviceFailsAtOnce) {
     EXPECT_TRUE(port.LastReadFailed());
     EXPECT_LT(ElapsedMs(t0), 1000);
 #endif
+}
+
+// Bytes trickling in at the line's rate, as a UART hands them over: the read that waits for a
+// count sleeps through their line time and takes them together. The count still comes back
+// whole and in order, and a cancel or a vanished device still ends the wait at once.
+TEST_F(SerialPortTest, ARateWaitForTricklingBytesKeepsCountCancelAndHangUp) {
+    enum class End { Count, Cancel, HangUp };
+    for (End end : {End::Count, End::Cancel, End::HangUp}) {
+        SCOPED_TRACE(static_cast<int>(end));
+        TestAmp line;
+        line.BindPort(2);
+        SerialPort port;
+        ASSERT_TRUE(OpenLine(port, 2));
+        ASSERT_TRUE(port.SetTimeouts(5000));
+        const int count = end == End::Count ? 30 : 1000; // 1000 bytes: over a second on the line
+        std::atomic<bool> stop{false};
+        uint8_t buf[1000];
+        auto reader = std::async(std::launch::async, [&] {
+            const auto t0 = steady_clock::now();
+            const int n = port.Read(buf, count);
+            return std::make_pair(n, ElapsedMs(t0));
+        });
+        std::this_thread::sleep_for(milliseconds(20)); // the read waits: nothing is there yet
+        auto sender = std::async(std::launch::async, [&] {
+            for (int i = 0; i < count && !stop; ++i) {
+                line.Send({static_cast<uint8_t>(i & 0xFF)});
+                std::this_thread::sleep_for(microseconds(1042));
+            }
+        });
+        if (end != End::Count) {
+            std::this_thread::sleep_for(milliseconds(30));
+            stop = true;
+            sender.get();
+            end == End::Cancel ? port.CancelRead() : line.HangUp();
+        }
+        const auto [n, ms] = reader.get();
+        if (end == End::Count) sender.get();
+        if (end == End::Count) {
+            ASSERT_EQ(n, count);
+            for (int i = 0; i < count; ++i) ASSERT_EQ(buf[i], i);
+        } else {
+            EXPECT_GT(n, 0);
+            EXPECT_LT(n, count);
+            EXPECT_LT(ms, 600) << "the wait ran on through the line time";
+        }
+        unsetenv("KALDOR_COM2");
+    }
 }
