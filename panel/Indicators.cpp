@@ -3,21 +3,13 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
+#include "panel/ScreenParts.h"
 #include "shell/Mainunit.h"
 
 namespace kaldor {
 namespace {
-
-// printf into a display text.
-template <typename... Args>
-std::string Format(const char* format, Args... args) {
-    char text[32];
-    std::snprintf(text, sizeof text, format, args...);
-    return text;
-}
 
 void SetLamp(TStaticText* lamp, bool on, TColor onColour) {
     lamp->SetColor(on ? onColour : clBlack);
@@ -67,7 +59,7 @@ void TMainForm::UpdateIndicators() {
     }
 
     if (s.CatInterface == 5 && PcDisplayUntil > Now() && InOperate(screen)) {
-        stFlex->SetCaption(Format("PC=%03u", unsigned{s.GetScreenData(10)}));
+        stFlex->SetCaption(StrFormat("PC=%03u", unsigned{s.GetScreenData(10)}));
         SetVisible(stFlex, true);
     } else {
         SetVisible(stFlex, false);
@@ -98,7 +90,7 @@ void TMainForm::UpdateIndicators() {
     UpdateSwrGain();
 
     stTemp->SetFontColor(clLime);
-    stTemp->SetCaption(Format("%u \xB0%c", unsigned{s.Temperature}, (s.Flags & FlagCelsius) ? 'C' : 'F'));
+    stTemp->SetCaption(StrFormat("%u \xB0%c", unsigned{s.Temperature}, (s.Flags & FlagCelsius) ? 'C' : 'F'));
 }
 
 void TMainForm::UpdateSwrGain() {
@@ -113,7 +105,7 @@ void TMainForm::UpdateSwrGain() {
             stSWR_Gain->SetCaption("<10.0 dB");
         } else if (v <= 200) {
             stSWR_Gain->SetFontColor(clLime);
-            stSWR_Gain->SetCaption(Format("%u.%u dB", v / 10, v % 10));
+            stSWR_Gain->SetCaption(StrFormat("%u.%u dB", v / 10, v % 10));
         } else {
             stSWR_Gain->SetFontColor(clYellow);
             stSWR_Gain->SetCaption(">20.0 dB");
@@ -125,7 +117,7 @@ void TMainForm::UpdateSwrGain() {
     if (v < 100)
         stSWR_Gain->SetCaption("--.--");
     else if (v <= 9998)
-        stSWR_Gain->SetCaption(Format("%u.%02u", v / 100, v % 100));
+        stSWR_Gain->SetCaption(StrFormat("%u.%02u", v / 100, v % 100));
     else
         stSWR_Gain->SetCaption(">99.99");
 }
