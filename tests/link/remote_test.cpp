@@ -218,16 +218,6 @@ TEST_F(Ser2netTest, CarriesEveryByteBothWays) {
     EXPECT_EQ(Hex(got), Hex(all));
 }
 
-TEST_F(Ser2netTest, StoppingItFailsTheReads) {
-    SerialPort port = OpenOn(ser2net.Address());
-    port.SetTimeouts(2000);
-    ser2net.Stop();
-    uint8_t b;
-    EXPECT_EQ(port.Read(&b, 1), 0);
-    EXPECT_TRUE(port.LastReadFailed());
-    OpenOn(ser2net.Address(), false);
-}
-
 using Clock = std::chrono::steady_clock;
 int MsSince(Clock::time_point t0) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());

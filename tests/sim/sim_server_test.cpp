@@ -39,15 +39,6 @@ bool ReadStatus(SerialPort& port, AmpStatus& status, int timeoutMs) {
     return false;
 }
 
-// True when nothing at all comes for ms.
-bool Quiet(SerialPort& port, int ms) {
-    port.SetTimeouts(ms);
-    uint8_t buf[64];
-    const bool quiet = port.Read(buf, sizeof buf) == 0;
-    port.SetTimeouts(200);
-    return quiet;
-}
-
 class SimServerTest : public ::testing::Test {
 protected:
     void Serve(bool powered) {
@@ -99,34 +90,6 @@ TEST_F(SimServerTest, KeysGoInAndStatusFramesComeOut) {
         ReadStatus(port, status, 500);
     }
     EXPECT_EQ(status.Screen, 6);
-}
-
-TEST_F(SimServerTest, OffSilencesAndDtrHeldTwoSecondsSwitchesOn) {
-    Serve(true);
-    Advance(0.2);
-    ASSERT_TRUE(ReadStatus(port, status, 2000));
-    const CommandFrame& off = KeyFrame(Key::Off);
-    port.ClearDtr();
-    ASSERT_EQ(port.Write(off.Bytes, off.Count), off.Count);
-    for (int i = 0; i < 100 && server->Powered(); ++i) Advance(0.1);
-    EXPECT_FALSE(server->Powered());
-    for (int i = 0; i < 30 && !Quiet(port, 100); ++i) {
-    } // drain what was under way, however slowly a busy machine delivers it
-    Advance(3.0);
-    EXPECT_TRUE(Quiet(port, 300));
-
-    const CommandFrame& request = LinkRequestFrame(); // off: no answer
-    port.Write(request.Bytes, request.Count);
-    Advance(0.5);
-    EXPECT_TRUE(Quiet(port, 300));
-
-    port.SetDtr(); // through the observer, as in the simulating console
-    Advance(1.5);
-    EXPECT_TRUE(Quiet(port, 200));
-    Advance(0.6);
-    port.ClearDtr();
-    EXPECT_TRUE(ReadStatus(port, status, 2000));
-    EXPECT_TRUE(server->Powered());
 }
 
 // A console must be able to come back to the amplifier's device, also unprivileged: a pseudo-

@@ -150,25 +150,6 @@ TEST_F(ReconnectTest, WindowStaysResponsiveWhileTheServerIsAway) {
     EXPECT_EQ(ThreadCount(), threads) << "a thread outlived the window";
 }
 
-TEST_F(ReconnectTest, LeavingAProbeUnderWayIsPrompt) {
-    const int threads = ThreadCount();
-    SilentListener silent;
-    Point(silent.Address());
-    QElapsedTimer firstOpen;
-    firstOpen.start();
-    form->actOpenComExecute(1); // the Parts open a chosen port on the window thread
-    EXPECT_LT(firstOpen.elapsed(), Rfc2217Port::ConnectTimeoutMs + 500);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->ProbeTicket != 0; }, 2500));
-    QElapsedTimer leave;
-    leave.start();
-    TestAmp amp;
-    amp.BindPort(2);
-    form->actOpenComExecute(2);
-    form.reset();
-    EXPECT_LT(leave.elapsed(), 300);
-    EXPECT_EQ(ThreadCount(), threads);
-}
-
 TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
     const std::string link = (config.path() + "/by-id-amp").toStdString();
     auto amp = std::make_unique<TestAmp>();
