@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Qt 6 for Windows: a static mingw-w64 build of Debian's source of the host's Qt version, made
+# once per machine into a cache outside the tree, so the whole console cross-builds into one
+# kaldor-console.exe.
+#
+#   tools/qt-windows.sh            make sure the cache holds the install; prints its prefix last
+#   tools/qt-windows.sh --prefix   print the prefix the cache uses, build nothing
+#   tools/qt-windows.sh --archive DIR
+#                                  write DIR/qt6-windows-<key>.tar.xz of the install, which a
+#                                  later run finds in ../shared/cache/ and unpacks instead of building
+#
+# The cache is keyed by a hash of Qt's version, the configure line, the patch and the cross
+# compiler's version; the ready-stamp is written last, so an interrupted build is never taken
+# for a finished one. Where ../shared/cache/ holds an archive with the same key, it is unpacked
+# instead of building. The 2 GB build tree is deleted after the install.
+set -euo pipefail
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+top="$(cd "$here/.." && pwd)"
+cache_root="${KALDOR_CACHE:-$HOME/.cache/kaldor}"
+shared_cache="${KALDOR_SHARED_CACHE:-$top/../shared/cache}"
+patch_file="$here/qt-windows/qwindowsintegration-directwrite.patch"
+toolchain="$top/cmake/mingw-w64-x86_64-posix.cmake"
+cxx=x86_64-w64-mingw32-g++-posix
+
+qt_version="$(dpkg-query -W -f='${Version}' qt6-base-dev 2>/dev/null || true)"
+[[ -n "$qt_version" ]] || { echo "qt-windows: qt6-base-dev is not installed" >&2; exit 1; }
+
+# The configure line, without the prefix and the toolchain path that differ between machines.
+configure_args=(-release -static -qt-host-path /usr -nomake examples -nomake tests -no-opengl
+    -qt-zlib -qt-pcre -qt-libpng -qt-freetype -qt-harfbuzz -qt-doubleconversion -no-libjpeg
+    -no-feature-network -no-feature-sql -no-feature-xml -no-feature-concurrent
+    -no-feature-printsupport -no-feature-dbus -no-feature-tabletevent -no-feature-direct2d
+    -no-feature-vulkan)
+
+key_text() {
+    echo "qt6-base $qt_version"
+    echo "configure ${configure_args[*]}"
+    echo "compiler $("$cxx" --version 2>/dev/null | head -1)"
+    echo "patch $(sha256sum <"$patch_file" | cut -c1-64)"
+}
+key="$(key_text | sha256sum | cut -c1-16)"
+prefix="$cache_root/qt6-windows-$key"
+stamp="$prefix/kaldor-qt-ready"
+
+if [[ "${1:-}" == "--prefix" ]]; then
+    echo "$prefix"
+    exit 0
+fi
+if [[ "${1:-}" == "--archive" ]]; then
+    [[ -f "$stamp" ]] || { echo "qt-windows: no finished install at $prefix" >&2; exit 1; }
+    mkdir -p "$2"
+    tar -C "$cache_root" -cJf "$2/qt6-windows-$key.tar.xz" "qt6-windows-$key"
+    echo "$2/qt6-windows-$key.tar.xz"
+    exit 0
+fi
+
+if [[ -f "$stamp" ]]; then
+    echo "== Qt for Windows: cached at $prefix"
+    echo "$prefix"
+    exit 0
+fi
+
+# An archive of exactly this install: its key file must match ours line for line.
+archive="$shared_cache/qt6-windows-$key.tar.xz"
+if [[ -f "$archive" ]]; then
+    echo "== Qt for Windows: unpacking $archive"
+    rm -rf "$prefix"
+    mkdir -p "$cache_root"
+    if tar -C "$cache_root" -xJf "$archive" && [[ -f "$stamp" ]] &&
+        diff -q <(key_text) "$prefix/kaldor-qt-key" >/dev/null; then
+        echo "$prefix"
+        exit 0
+    fi
+    echo "== Qt for Windows: the archive does not match this machine's key; building instead"
+    rm -rf "$prefix"
+fi
+
+work="$cache_root/qt6-windows-$key.build"
+rm -rf "$work" "$prefix"
+mkdir -p "$work"
+log="$work/build.log"
+echo "== Qt for Windows: building Qt $qt_version (about an hour on two cores; log: $log)"
+
+# Debian's source of the installed version, which needs a deb-src entry.
+if ! apt-get source --download-only -qq "qt6-base=$qt_version" -o "Dir::Cache::archives=$work" \
+    >/dev/null 2>&1 </dev/null; then
+    sources=/etc/apt/sources.list.d/kaldor-src.sources
+    sudo=""
+    [[ $(id -u) -ne 0 ]] && sudo="sudo"
+    codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$codename" "$codename" | $sudo tee "$sources" >/dev/null
+    $sudo apt-get update -qq
+fi
+(cd "$work" && apt-get source -qq "qt6-base=$qt_version" >>"$log" 2>&1)
+src="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)"
+[[ -d "$src" ]] || { echo "qt-windows: the source of qt6-base $qt_version could not be fetched" >&2; exit 1; }
+patch -d "$src" -p1 <"$patch_file" >>"$log"
+
+mkdir -p "$work/build"
+cd "$work/build"
+echo "== Qt for Windows: configure"
+nice -n 10 "$src/configure" -prefix "$prefix" "${configure_args[@]}" -- \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    >>"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
+
+echo "== Qt for Windows: build"
+# Ninja's [done/total] lines, one a minute, as the progress of the long step.
+progress() {
+    local start=$SECONDS shown=$SECONDS line
+    while IFS= read -r line; do
+        echo "$line" >>"$log"
+        case "$line" in
+        "["[0-9]*/*"]"*)
+            if ((SECONDS - shown >= 60)); then
+                shown=$SECONDS
+                echo "   ${line%% *} after $(((SECONDS - start) / 60)) min"
+            fi
+            ;;
+        *"error:"* | "FAILED:"*) echo "$line" ;;
+        esac
+    done
+}
+if ! nice -n 10 cmake --build . --parallel "$(nproc)" 2>&1 | progress; then
+    tail -30 "$log" >&2
+    exit 1
+fi
+cmake --install . >>"$log" 2>&1
+
+key_text >"$prefix/kaldor-qt-key"
+cd /
+rm -rf "$work"
+touch "$stamp"
+echo "== Qt for Windows: installed at $prefix"
+echo "$prefix"
