@@ -32,6 +32,16 @@ std::string HelpText() {
 
 QString ConsoleVersion() { return QStringLiteral(KALDOR_VERSION); }
 
+// Qt is LGPLv3; on Windows it is linked into the program, so a user must learn where both sources
+// are to relink it.
+std::string CreditsText() {
+    return std::string("Built with Qt ") + QT_VERSION_STR +
+           ", under the GNU LGPL version 3 (https://www.qt.io/licensing/).\n"
+           "Qt's source: https://download.qt.io/archive/qt/ or Debian's qt6-base source package.\n"
+           "The console's source, with the scripts that build it against Qt, is installed in the\n"
+           "\"source\" folder beside the Windows program and is part of every release.\n";
+}
+
 CommandLine ParseCommandLine(const QStringList& arguments, std::ostream& out, std::ostream& err) {
     QCommandLineParser parser;
     // Single-dash words as well (-simulate), as Windows users tend to type them.
@@ -59,7 +69,7 @@ CommandLine ParseCommandLine(const QStringList& arguments, std::ostream& out, st
         return result;
     }
     if (parser.isSet(version)) {
-        out << "KALDOR Console " << ConsoleVersion().toStdString() << "\n";
+        out << "KALDOR Console " << ConsoleVersion().toStdString() << "\n" << CreditsText();
         result.Exit = true;
         return result;
     }

@@ -7,6 +7,7 @@
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
+#include "shell/ParentConsole.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
 #include "sim/SimServer.h"
@@ -48,6 +49,7 @@ std::unique_ptr<sim::SimServer> StartSimulatedAmplifier() {
 } // namespace
 
 int main(int argc, char** argv) {
+    AttachParentConsole();
     // Help, version and usage errors need no display, so they are answered before the
     // application object exists (it cannot be made without one).
     QStringList raw;

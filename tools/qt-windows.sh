@@ -76,33 +76,42 @@ if [[ -f "$archive" ]]; then
 fi
 
 work="$cache_root/qt6-windows-$key.build"
-rm -rf "$work" "$prefix"
-mkdir -p "$work"
 log="$work/build.log"
-echo "== Qt for Windows: building Qt $qt_version (about an hour on two cores; log: $log)"
+rm -rf "$prefix"
+# Debian's source of the installed version (which needs a deb-src entry), patched and configured.
+fetch_and_configure() {
+    rm -rf "$work"
+    mkdir -p "$work"
+    echo "== Qt for Windows: building Qt $qt_version (about an hour on two cores; log: $log)"
+    if ! apt-cache showsrc qt6-base 2>/dev/null | grep -qx "Version: $qt_version"; then
+        local sources=/etc/apt/sources.list.d/kaldor-src.sources sudo="" codename
+        [[ $(id -u) -ne 0 ]] && sudo="sudo"
+        codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+            "$codename" "$codename" | $sudo tee "$sources" >/dev/null
+        $sudo apt-get update -qq
+    fi
+    (cd "$work" && apt-get source -qq "qt6-base=$qt_version" >>"$log" 2>&1)
+    local src
+    src="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)"
+    [[ -d "$src" ]] || { echo "qt-windows: the source of qt6-base $qt_version could not be fetched" >&2; exit 1; }
+    patch -d "$src" -p1 <"$patch_file" >>"$log"
+    mkdir -p "$work/build"
+    cd "$work/build"
+    echo "== Qt for Windows: configure"
+    nice -n 10 "$src/configure" -prefix "$prefix" "${configure_args[@]}" -- \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+        >>"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
+    touch "$work/configured"
+}
 
-# Debian's source of the installed version, which needs a deb-src entry.
-if ! apt-get source --download-only -qq "qt6-base=$qt_version" -o "Dir::Cache::archives=$work" \
-    >/dev/null 2>&1 </dev/null; then
-    sources=/etc/apt/sources.list.d/kaldor-src.sources
-    sudo=""
-    [[ $(id -u) -ne 0 ]] && sudo="sudo"
-    codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
-    printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$codename" "$codename" | $sudo tee "$sources" >/dev/null
-    $sudo apt-get update -qq
+# A build that was stopped (a time budget, a reboot) goes on where it was.
+if [[ -f "$work/build/build.ninja" && -f "$work/configured" ]]; then
+    echo "== Qt for Windows: resuming the build in $work (log: $log)"
+    cd "$work/build"
+else
+    fetch_and_configure
 fi
-(cd "$work" && apt-get source -qq "qt6-base=$qt_version" >>"$log" 2>&1)
-src="$(find "$work" -maxdepth 1 -type d -name 'qt6-base-*' | head -1)"
-[[ -d "$src" ]] || { echo "qt-windows: the source of qt6-base $qt_version could not be fetched" >&2; exit 1; }
-patch -d "$src" -p1 <"$patch_file" >>"$log"
-
-mkdir -p "$work/build"
-cd "$work/build"
-echo "== Qt for Windows: configure"
-nice -n 10 "$src/configure" -prefix "$prefix" "${configure_args[@]}" -- \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
-    >>"$log" 2>&1 || { tail -30 "$log" >&2; exit 1; }
 
 echo "== Qt for Windows: build"
 # Ninja's [done/total] lines, one a minute, as the progress of the long step.

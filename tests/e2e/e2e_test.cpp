@@ -40,9 +40,9 @@ protected:
         clock.SetRate(0.25);
         server = std::make_unique<sim::SimServer>(std::move(line), options, [this] { return clock.Now(); });
         const std::string device = server->DevicePath();
-        setenv("KALDOR_COM1", device.c_str(), 1);
+        SetEnv("KALDOR_COM1", device);
         for (int n = 2; n <= TMainForm::PortCount; ++n) // no real devices probed
-            setenv(("KALDOR_COM" + std::to_string(n)).c_str(), "/nonexistent/kaldor", 1);
+            SetEnv("KALDOR_COM" + std::to_string(n), "/nonexistent/kaldor");
         SerialPort::SetDtrObserver([this, device](const std::string& name, bool raised) {
             if (name != device) return;
             dtr = raised;
@@ -65,7 +65,7 @@ protected:
         form.reset();
         SerialPort::SetDtrObserver({});
         server.reset();
-        for (int n = 1; n <= TMainForm::PortCount; ++n) unsetenv(("KALDOR_COM" + std::to_string(n)).c_str());
+        for (int n = 1; n <= TMainForm::PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
     }
 
     // A key as the user presses it in the main window: Alt and the key's letter (or sign).

@@ -16,6 +16,7 @@
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "sim/SimServer.h"
+#include "support/TestAmp.h"
 
 using namespace kaldor;
 
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     sim::SimServer server(std::move(line), sim::SimOptions{}, [&] { return clock.Now(); });
-    setenv("KALDOR_COM1", server.DevicePath().c_str(), 1);
+    test::SetEnv("KALDOR_COM1", server.DevicePath());
     server.Start();
 
     int failed = 0;

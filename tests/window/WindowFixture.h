@@ -53,7 +53,7 @@ protected:
     }
     void TearDown() override {
         form.reset();
-        for (int n = 1; n <= 6; ++n) unsetenv(("KALDOR_COM" + std::to_string(n)).c_str());
+        for (int n = 1; n <= 6; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
     }
     // Opens COM1 and waits for the first status event: a noise byte ends the receiver's first
     // pass, which reports the lost link.

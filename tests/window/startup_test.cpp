@@ -51,14 +51,14 @@ protected:
         ASSERT_TRUE(config.isValid());
         UseSettingsIn(config);
         for (int n = 1; n <= 6; ++n)
-            setenv(Var(n).c_str(), ("/nonexistent/kaldor" + std::to_string(n)).c_str(), 1);
+            SetEnv(Var(n), "/nonexistent/kaldor" + std::to_string(n));
         amp.BindPort(1);
     }
     void TearDown() override {
         SerialPort::SetDtrObserver({});
         form.reset();
         responder.reset();
-        for (int n = 1; n <= 6; ++n) unsetenv(Var(n).c_str());
+        for (int n = 1; n <= 6; ++n) UnsetEnv(Var(n));
     }
 
     QString ConfFile() const { return config.path() + QStringLiteral("/OLV/") + kApp + ".conf"; }
@@ -289,7 +289,7 @@ TEST_F(StartupTest, StoredPortOutOfRangeCountsAsNone) {
 TEST_F(StartupTest, OnlyFreePortIsCom2) {
     TestAmp amp2;
     amp2.BindPort(2);
-    setenv(Var(1).c_str(), "/nonexistent/kaldor1", 1);
+    SetEnv(Var(1), "/nonexistent/kaldor1");
     ASSERT_TRUE(Create());
     EXPECT_EQ(form->ComPort.PortNumber(), 2);
     EXPECT_EQ(Get("DefaultComPort").toInt(), 2);
@@ -300,7 +300,7 @@ TEST_F(StartupTest, OnlyFreePortIsCom2) {
 }
 
 TEST_F(StartupTest, NoPortAtAllStopsTheConsole) {
-    setenv(Var(1).c_str(), "/nonexistent/kaldor1", 1);
+    SetEnv(Var(1), "/nonexistent/kaldor1");
     EXPECT_FALSE(Create());
     QCoreApplication::processEvents(); // the queued quit, outside any loop
     ASSERT_EQ(boxes.size(), 1u);

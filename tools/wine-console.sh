@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The whole console for Windows: cross-builds it against the cached Qt for Windows
+# (tools/qt-windows.sh) into build-win-qt/, with its tests and the installer, and tries it under
+# Wine on an Xvfb display:
+#   1. the window tests, with COM1 wired to COM2 as in the core step;
+#   2. kaldor-console.exe on COM1 with the Linux kaldor-sim at the far end of the line: it asks
+#      for the status, the amplifier answers, a shortcut's frame reaches it; a screenshot;
+#   3. a second start, which brings the first console forward with its message and ends;
+#   4. the installer: silent install, the installed program as in 2, silent uninstall, and
+#      nothing left behind but the user's settings.
+# Usage: tools/wine-console.sh [LINUX-KALDOR-SIM]   (default build-test/kaldor-sim or build/kaldor-sim)
+# Exits 0 with a message when the step cannot run here; a failing check fails it.
+source "$(dirname "$0")/setup.sh"
+label="Windows console under Wine"
+skip() {
+    echo "== $label: SKIPPED: $*"
+    exit 0
+}
+status=0
+fail() {
+    echo "== $label: FAILED: $*"
+    status=1
+}
+
+qt="$("$top/tools/qt-windows.sh" --prefix)"
+[[ -f "$qt/kaldor-qt-ready" ]] || skip "Qt for Windows is not built (tools/qt-windows.sh)"
+sim="${1:-}"
+for candidate in "$top/build-test/kaldor-sim" "$top/build/kaldor-sim"; do
+    [[ -z "$sim" && -x "$candidate" ]] && sim="$candidate"
+done
+[[ -x "$sim" ]] || skip "no Linux kaldor-sim to link to (build it first)"
+for tool in Xvfb xdotool import socat; do
+    command -v "$tool" >/dev/null || skip "$tool is missing"
+done
+source "$top/tools/wine-env.sh"
+start_prefix
+
+build_tree build-win-qt -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
+    -DCMAKE_BUILD_TYPE=Release -DKALDOR_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
+out="$top/build-win-qt"
+wait_prefix
+
+# Wine's window driver needs a display before its first program; the window tests use Windows'
+# own platform plugin on it.
+display=""
+for n in $(seq 90 99); do
+    [[ -e "/tmp/.X11-unix/X$n" || -e "/tmp/.X$n-lock" ]] && continue
+    display=":$n"
+    break
+done
+[[ -n "$display" ]] || skip "no free X display number"
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$wine_dir/xvfb.log" 2>&1 &
+step_pids+=($!)
+export DISPLAY="$display"
+for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+unset QT_QPA_PLATFORM
+
+# 1. The window tests.
+wire_ports
+start_wine_server
+echo "== ctest build-win-qt (the window tests under Wine)"
+(cd "$out" && ctest -L qt --output-on-failure --timeout 300) || fail "window tests"
+report_cases "$label, window tests" "$out/Testing/Temporary/LastTest.log"
+cleanup_line() {
+    kill "${step_pids[-1]}" 2>/dev/null || true
+    wait "${step_pids[-1]}" 2>/dev/null || true
+    unset 'step_pids[-1]'
+}
+cleanup_line
+
+# The bytes socat carried one way (">" from COM1 to the amplifier, "<" back), as one hex line.
+line_bytes() {
+    awk -v dir="$1" '/^[<>] / { on = ($1 == dir); next } on && /^ [0-9a-f]/ { printf "%s", $0 }' \
+        "$wine_dir/socat.log"
+}
+windows_named() { xdotool search --name "$1" 2>/dev/null | wc -l; }
+wait_for() { # wait_for SECONDS COMMAND...: until the command succeeds
+    local limit=$((SECONDS + $1))
+    shift
+    until "$@"; do
+        ((SECONDS < limit)) || return 1
+        sleep 0.5
+    done
+}
+
+# 2. The program on COM1 with the simulator at the far end: LinkRequest out, status frames in,
+# the OPERATE shortcut's frame out. The window is the one whose title is the console's.
+"$loader" reg add 'HKCU\Software\OLV\Kaldor_Console' /v DefaultComPort /t REG_DWORD /d 1 /f >/dev/null
+console_pid=""
+run_console() { # run_console EXE SHOT
+    local exe="$1" shot="$2" device
+    coproc SIM { exec "$sim" </dev/null 2>"$wine_dir/sim.log"; }
+    step_pids+=("$SIM_PID")
+    read -r -t 10 device <&"${SIM[0]}" || { fail "kaldor-sim gave no device"; return; }
+    socat_options=(-x)
+    wire_ports "pty,rawer,link=$wine_dir/com1" "$device,rawer"
+    socat_options=()
+    "$loader" "$exe" >"$wine_dir/console.log" 2>&1 &
+    console_pid=$!
+    if ! wait_for 60 test "$(windows_named '^KALDOR Console')" -gt 0; then
+        fail "no console window within 60 s ($exe)"
+        return
+    fi
+    wait_for 20 grep -q "55 55 55 01 80 80" <(line_bytes ">") || fail "no LinkRequest on COM1"
+    wait_for 20 grep -q "aa aa 1e" <(line_bytes "<") || fail "no status frame from the amplifier"
+    sleep 2 # a few frames drawn
+    local window
+    window="$(xdotool search --name '^KALDOR Console' | head -1)"
+    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" || true
+    xdotool key --window "$window" alt+o
+    wait_for 10 grep -q "55 55 55 02 10 1c 2c" <(line_bytes ">") ||
+        fail "the OPERATE shortcut (Alt+O) sent no OPERATE frame"
+    sleep 2
+    import -window root "$shot"
+    echo "   screenshot: $shot"
+}
+stop_console() {
+    "$loader" taskkill /f /im kaldor-console.exe >/dev/null 2>&1 || true
+    [[ -n "$console_pid" ]] && wait "$console_pid" 2>/dev/null
+    console_pid=""
+    cleanup_line # socat
+    cleanup_line # kaldor-sim
+}
+echo "== $label: kaldor-console.exe on COM1, linked to $sim"
+run_console "$out/kaldor-console.exe" "$out/wine-console.png"
+
+# 3. A second start: the first comes forward with its message box, the second ends.
+before="$(windows_named 'KALDOR Console')"
+if timeout 30 "$loader" "$out/kaldor-console.exe" >"$wine_dir/second.log" 2>&1; then
+    wait_for 10 test "$(windows_named 'KALDOR Console')" -gt "$before" ||
+        fail "the running console showed no message at a second start"
+else
+    fail "a second start did not end by itself"
+fi
+stop_console
+
+# 4. The installer, as a user would run it, silently.
+setup="$(ls "$out"/kaldor-console-setup-*.exe 2>/dev/null | head -1)"
+installed="$WINEPREFIX/drive_c/Program Files/KALDOR Console"
+menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/KALDOR Console"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\KaldorConsole'
+if [[ -z "$setup" ]]; then
+    fail "no installer was built"
+else
+    echo "== $label: $(basename "$setup") /S"
+    "$loader" "$setup" /S || fail "the installer failed"
+    for file in kaldor-console.exe kaldor-sim.exe uninstall.exe NOTICE.txt; do
+        [[ -f "$installed/$file" ]] || fail "the installer left out $file"
+    done
+    for link in "KALDOR Console.lnk" "KALDOR Console (simulated amplifier).lnk"; do
+        [[ -f "$menu/$link" ]] || fail "no Start-menu entry $link"
+    done
+    "$loader" reg query "$uninstall_key" /v UninstallString >/dev/null 2>&1 ||
+        fail "no Add/Remove Programs entry"
+    run_console "$installed/kaldor-console.exe" "$out/wine-installed.png"
+    stop_console
+    "$loader" "$installed/uninstall.exe" /S || fail "the uninstaller failed"
+    # The uninstaller runs on from a copy of itself in the temporary folder.
+    wait_for 30 test ! -e "$installed" || fail "uninstalling left $installed"
+    [[ ! -e "$menu" ]] || fail "uninstalling left the Start-menu folder"
+    ! "$loader" reg query "$uninstall_key" >/dev/null 2>&1 || fail "uninstalling left the Add/Remove Programs entry"
+    "$loader" reg query 'HKCU\Software\OLV\Kaldor_Console' /v DefaultComPort >/dev/null 2>&1 ||
+        fail "uninstalling removed the user's settings"
+fi
+((status == 0)) && echo "== $label: passed"
+exit "$status"
