@@ -12,7 +12,6 @@
 #include "link/SerialPort.h"
 #include "sim/SimServer.h"
 #include "sim/TelnetServer.h"
-#include "support/TestAmp.h"
 
 using namespace kaldor;
 using namespace kaldor::telnet;
@@ -63,8 +62,8 @@ TEST(TelnetServerCodec, AnswersAsASerialServer) {
         codec.DtrChanged = [&dtr](bool raised) { dtr.push_back(raised); };
         ByteVector data, replies;
         for (size_t i = 0; i < c.in.size(); ++i) codec.Feed(&c.in[i], 1, data, replies); // split anywhere
-        EXPECT_EQ(Hex(replies), Hex(c.replies)) << c.what;
-        EXPECT_EQ(Hex(data), Hex(c.data)) << c.what;
+        EXPECT_EQ(replies, c.replies) << c.what;
+        EXPECT_EQ(data, c.data) << c.what;
         EXPECT_EQ(dtr, c.dtr) << c.what;
     }
 }
@@ -77,7 +76,7 @@ TEST(TelnetServerCodec, OverlongSubnegotiationStaysBounded) {
     ByteVector data, replies;
     codec.Feed(in.data(), in.size(), data, replies);
     EXPECT_TRUE(replies.empty());
-    EXPECT_EQ(Hex(data), "42");
+    EXPECT_EQ(data, ByteVector{0x42});
 }
 
 // Reads until a valid status frame has come or timeoutMs has passed.
@@ -194,7 +193,7 @@ TEST(SimRfc2217Line, CarriesEveryByteValue) {
             const int n = line->Read(buf, sizeof buf, 20);
             got.insert(got.end(), buf, buf + n);
         }
-        EXPECT_EQ(Hex(got), Hex(bytes)) << "to the amplifier";
+        EXPECT_EQ(got, bytes) << "to the amplifier";
 
         line->Write(bytes.data(), int(bytes.size()));
         got.clear();
@@ -203,7 +202,7 @@ TEST(SimRfc2217Line, CarriesEveryByteValue) {
             const int n = port.Read(buf, int(bytes.size() - got.size()), 20, failed);
             got.insert(got.end(), buf, buf + n);
         }
-        EXPECT_EQ(Hex(got), Hex(bytes)) << "to the console";
+        EXPECT_EQ(got, bytes) << "to the console";
     }
 }
 
