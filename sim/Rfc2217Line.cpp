@@ -13,6 +13,7 @@ namespace {
 // A console that takes nothing for this long has gone; a frame cut short would also break
 // the Telnet stream (half a doubled 0xFF), so the connection ends instead.
 constexpr int kSendTimeoutMs = 500;
+constexpr int kIdleMs = 10;
 
 class Rfc2217Line : public SimLine {
 public:
@@ -37,12 +38,15 @@ public:
         if (r == TcpSocket::WaitResult::Failed)
             std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs)); // no busy loop
         if (r != TcpSocket::WaitResult::Readable) return 0;
-        TakeNewClient();
-        if (!client_->IsOpen()) return 0;
+        const bool taken = TakeNewClient();
         // Decoding never lengthens: what count raw bytes give fits the buffer.
         uint8_t raw[512];
-        const int n = client_->Receive(raw, std::min(count, static_cast<int>(sizeof raw)));
+        const int n = client_->IsOpen()
+                          ? client_->Receive(raw, std::min(count, static_cast<int>(sizeof raw)))
+                          : 0;
         if (n < 0) EndSession(*client_);
+        // Readable, yet nothing came (an accept that keeps failing): no busy loop.
+        if (n == 0 && !taken) std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
         if (n <= 0) return 0;
         ByteVector data, replies;
         codec_.Feed(raw, static_cast<size_t>(n), data, replies);
@@ -61,13 +65,14 @@ public:
 
 private:
     // The newest console takes the line over, as if the cable were moved to it.
-    void TakeNewClient() {
-        if (!listener_.Accept(*spare_)) return;
+    bool TakeNewClient() {
+        if (!listener_.Accept(*spare_)) return false;
         std::swap(client_, spare_);
         EndSession(*spare_);
         codec_ = TelnetServerCodec();
         codec_.DtrChanged = [this](bool raised) { SetDtr(raised); };
         Send(codec_.Greeting());
+        return true;
     }
 
     void Send(const ByteVector& bytes) {

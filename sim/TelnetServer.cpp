@@ -114,7 +114,8 @@ void TelnetServerCodec::Command(ByteVector& replies) {
         break;
     default: return; // notifications and flow control suspend and resume: no answer
     }
-    const ByteVector reply = TelnetCodec::ComPortCommand(static_cast<uint8_t>(command + SERVER_OFFSET), answer);
+    const ByteVector reply =
+        TelnetCodec::ComPortCommand(static_cast<uint8_t>(command + SERVER_OFFSET), answer);
     replies.insert(replies.end(), reply.begin(), reply.end());
 }
 
