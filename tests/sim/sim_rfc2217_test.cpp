@@ -96,7 +96,11 @@ protected:
         address = line->DevicePath();
         server = std::make_unique<sim::SimServer>(std::move(line), options, [this] { return clock.load(); });
         server->Start();
+        const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(port.Open(address, 9600, NOPARITY, 8, ONESTOPBIT, error)) << error;
+        EXPECT_LT(std::chrono::steady_clock::now() - start,
+                  std::chrono::milliseconds(Rfc2217Port::NegotiationTimeoutMs))
+            << "every step of the set-up answered, none waited out";
     }
     void Advance(double seconds) {
         for (double done = 0; done < seconds; done += 0.1) {
