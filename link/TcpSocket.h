@@ -35,6 +35,32 @@ public:
     void Close();
 
 private:
+    friend class TcpListener;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// The server side, for the simulated amplifier's remote line: listens, and hands one waiting
+// connection at a time to a TcpSocket. Wake here ends one wait only.
+class TcpListener {
+public:
+    TcpListener();
+    ~TcpListener();
+    TcpListener(const TcpListener&) = delete;
+    TcpListener& operator=(const TcpListener&) = delete;
+
+    // Listens on host (an address literal) and port, "0" for a free one. False with the reason
+    // in error.
+    bool Listen(const std::string& host, const std::string& port, std::string& error);
+    int Port() const;
+    // Waits until a connection waits, client (when open) can be received from, Wake is called,
+    // or timeoutMs passes. Readable stands for either; Accept and Receive tell which.
+    TcpSocket::WaitResult Wait(TcpSocket& client, int timeoutMs);
+    // Takes a waiting connection into client, closing what client held; false when none waits.
+    bool Accept(TcpSocket& client);
+    void Wake();
+
+private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -168,5 +168,86 @@ void TcpSocket::Close() {
     impl_->Fd = -1;
 }
 
+// --- The listener ---------------------------------------------------------------------------
+
+struct TcpListener::Impl {
+    int Fd = -1;
+    int Wake[2] = {-1, -1};
+};
+
+TcpListener::TcpListener() : impl_(std::make_unique<Impl>()) {
+    if (::pipe2(impl_->Wake, O_NONBLOCK | O_CLOEXEC) != 0) impl_->Wake[0] = impl_->Wake[1] = -1;
+}
+
+TcpListener::~TcpListener() {
+    for (int fd : {impl_->Fd, impl_->Wake[0], impl_->Wake[1]})
+        if (fd >= 0) ::close(fd);
+}
+
+bool TcpListener::Listen(const std::string& host, const std::string& port, std::string& error) {
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_NUMERICHOST | AI_NUMERICSERV | AI_PASSIVE;
+    addrinfo* list = nullptr;
+    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+        error = ::gai_strerror(rc);
+        return false;
+    }
+    const int fd = ::socket(list->ai_family, list->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
+                            list->ai_protocol);
+    int on = 1; // the port of a run that just ended is free again at once
+    const bool ok = fd >= 0 && ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0 &&
+                    ::bind(fd, list->ai_addr, list->ai_addrlen) == 0 && ::listen(fd, 4) == 0;
+    error = std::strerror(errno);
+    ::freeaddrinfo(list);
+    if (!ok) {
+        if (fd >= 0) ::close(fd);
+        return false;
+    }
+    impl_->Fd = fd;
+    return true;
+}
+
+int TcpListener::Port() const {
+    sockaddr_storage a{};
+    socklen_t len = sizeof a;
+    if (impl_->Fd < 0 || ::getsockname(impl_->Fd, reinterpret_cast<sockaddr*>(&a), &len) != 0) return 0;
+    if (a.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port);
+}
+
+TcpSocket::WaitResult TcpListener::Wait(TcpSocket& client, int timeoutMs) {
+    if (impl_->Fd < 0) return TcpSocket::WaitResult::Failed;
+    pollfd fds[3] = {{impl_->Wake[0], POLLIN, 0}, {impl_->Fd, POLLIN, 0}, {client.impl_->Fd, POLLIN, 0}};
+    const int r = ::poll(fds, client.IsOpen() ? 3 : 2, timeoutMs);
+    if (r < 0) return errno == EINTR ? TcpSocket::WaitResult::TimedOut : TcpSocket::WaitResult::Failed;
+    if (r == 0) return TcpSocket::WaitResult::TimedOut;
+    if (fds[0].revents) {
+        char drain[16];
+        while (::read(impl_->Wake[0], drain, sizeof drain) > 0) {}
+        return TcpSocket::WaitResult::Woken;
+    }
+    return TcpSocket::WaitResult::Readable;
+}
+
+bool TcpListener::Accept(TcpSocket& client) {
+    if (impl_->Fd < 0) return false;
+    const int fd = ::accept4(impl_->Fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd < 0) return false;
+    int on = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    client.Close();
+    client.impl_->Fd = fd;
+    return true;
+}
+
+void TcpListener::Wake() {
+    if (impl_->Wake[1] >= 0) {
+        const char byte = 1;
+        [[maybe_unused]] ssize_t ignored = ::write(impl_->Wake[1], &byte, 1);
+    }
+}
+
 } // namespace kaldor
 #endif

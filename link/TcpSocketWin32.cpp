@@ -177,5 +177,102 @@ void TcpSocket::Close() {
     impl_->Readable = WSA_INVALID_EVENT;
 }
 
+// --- The listener ---------------------------------------------------------------------------
+
+struct TcpListener::Impl {
+    SOCKET Socket = INVALID_SOCKET;
+    WSAEVENT Acceptable = WSA_INVALID_EVENT;
+    HANDLE Wake = nullptr; // auto-reset: one Wake ends one wait
+};
+
+TcpListener::TcpListener() : impl_(std::make_unique<Impl>()) {
+    impl_->Wake = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+}
+
+TcpListener::~TcpListener() {
+    if (impl_->Socket != INVALID_SOCKET) ::closesocket(impl_->Socket);
+    if (impl_->Acceptable != WSA_INVALID_EVENT) WSACloseEvent(impl_->Acceptable);
+    if (impl_->Wake) CloseHandle(impl_->Wake);
+}
+
+bool TcpListener::Listen(const std::string& host, const std::string& port, std::string& error) {
+    StartWinsock();
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    hints.ai_flags = AI_NUMERICHOST | AI_PASSIVE;
+    addrinfo* list = nullptr;
+    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+        error = ErrorText(rc);
+        return false;
+    }
+    SOCKET s = ::socket(list->ai_family, list->ai_socktype, list->ai_protocol);
+    BOOL on = TRUE; // no other program may take the port over
+    if (s != INVALID_SOCKET)
+        ::setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
+    const bool ok = s != INVALID_SOCKET &&
+                    ::bind(s, list->ai_addr, static_cast<int>(list->ai_addrlen)) == 0 &&
+                    ::listen(s, 4) == 0;
+    error = ErrorText(WSAGetLastError());
+    ::freeaddrinfo(list);
+    if (!ok) {
+        if (s != INVALID_SOCKET) ::closesocket(s);
+        return false;
+    }
+    impl_->Socket = s;
+    impl_->Acceptable = WSACreateEvent();
+    ::WSAEventSelect(s, impl_->Acceptable, FD_ACCEPT); // also makes s non-blocking
+    return true;
+}
+
+int TcpListener::Port() const {
+    sockaddr_storage a{};
+    int len = sizeof a;
+    if (impl_->Socket == INVALID_SOCKET ||
+        ::getsockname(impl_->Socket, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return 0;
+    if (a.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(a).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in&>(a).sin_port);
+}
+
+TcpSocket::WaitResult TcpListener::Wait(TcpSocket& client, int timeoutMs) {
+    using Result = TcpSocket::WaitResult;
+    if (impl_->Socket == INVALID_SOCKET) return Result::Failed;
+    TcpSocket::Impl& c = *client.impl_;
+    if (c.Socket != INVALID_SOCKET) { // as in TcpSocket::WaitReadable: data already waiting counts
+        char probe;
+        if (::recv(c.Socket, &probe, 1, MSG_PEEK) >= 0 || WSAGetLastError() != WSAEWOULDBLOCK)
+            return Result::Readable;
+    }
+    HANDLE events[3] = {impl_->Wake, impl_->Acceptable, c.Readable};
+    const DWORD r = WaitForMultipleObjects(c.Socket != INVALID_SOCKET ? 3 : 2, events, FALSE,
+                                           static_cast<DWORD>(timeoutMs));
+    WSANETWORKEVENTS ignored;
+    if (r == WAIT_OBJECT_0) return Result::Woken;
+    if (r == WAIT_OBJECT_0 + 1) ::WSAEnumNetworkEvents(impl_->Socket, impl_->Acceptable, &ignored);
+    if (r == WAIT_OBJECT_0 + 2) ::WSAEnumNetworkEvents(c.Socket, c.Readable, &ignored);
+    if (r == WAIT_OBJECT_0 + 1 || r == WAIT_OBJECT_0 + 2) return Result::Readable;
+    return r == WAIT_TIMEOUT ? Result::TimedOut : Result::Failed;
+}
+
+bool TcpListener::Accept(TcpSocket& client) {
+    if (impl_->Socket == INVALID_SOCKET) return false;
+    SOCKET s = ::accept(impl_->Socket, nullptr, nullptr);
+    if (s == INVALID_SOCKET) return false;
+    BOOL on = TRUE;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+    client.Close();
+    client.impl_->Socket = s;
+    client.impl_->Readable = WSACreateEvent();
+    // Replaces the listener's FD_ACCEPT selection, which an accepted socket inherits.
+    ::WSAEventSelect(s, client.impl_->Readable, FD_READ | FD_CLOSE);
+    return true;
+}
+
+void TcpListener::Wake() {
+    if (impl_->Wake) SetEvent(impl_->Wake);
+}
+
 } // namespace kaldor
 #endif

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "link/PortNames.h"
+#include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "panel/InfoDialogs.h"
 #include "shell/Application.h"
@@ -27,11 +28,17 @@ bool HasToolkitOption(const QStringList& args) {
     return false;
 }
 
-// The simulated amplifier on COM1: a pseudo-terminal the console opens as any serial device,
-// with DTR handed over directly, since a pseudo-terminal has no modem lines.
+// The simulated amplifier on COM1. POSIX: a pseudo-terminal the console opens as any serial
+// device, with DTR handed over directly, since a pseudo-terminal has no modem lines. Windows has
+// no pseudo-terminals: there the simulator serves its line over RFC 2217 on a free loopback port
+// and COM1 is that remote port, with DTR travelling as SET-CONTROL as to a remote station.
 std::unique_ptr<sim::SimServer> StartSimulatedAmplifier() {
     std::string error;
+#ifdef _WIN32
+    auto server = sim::SimServer::OnRfc2217("127.0.0.1", 0, sim::SimOptions{}, error);
+#else
     auto server = sim::SimServer::OnPseudoTerminal(sim::SimOptions{}, error);
+#endif
     if (!server) {
         std::fprintf(stderr, "kaldor-console: --simulate: %s\n", error.c_str());
         return nullptr;
@@ -39,9 +46,11 @@ std::unique_ptr<sim::SimServer> StartSimulatedAmplifier() {
     qputenv("KALDOR_COM1", QByteArray::fromStdString(server->DevicePath()));
     sim::SimServer* amp = server.get();
     const std::string device = server->DevicePath();
-    SerialPort::SetDtrObserver([amp, device](const std::string& name, bool raised) {
-        if (name == device) amp->SetDtr(raised);
-    });
+    if (!IsRemoteDevice(device)) {
+        SerialPort::SetDtrObserver([amp, device](const std::string& name, bool raised) {
+            if (name == device) amp->SetDtr(raised);
+        });
+    }
     server->Start();
     return server;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -19,10 +20,17 @@ public:
     virtual void Wake() = 0;
     // Called about once a second by the server, for the line's own upkeep.
     virtual void Tend() {}
+    // A line that carries DTR reports each level a console sets through this, from Read.
+    virtual void SetDtrHandler(std::function<void(bool raised)>) {}
 };
 
 // A pseudo-terminal whose other end is the device a console opens (POSIX). Returns null and
 // sets error where there is none.
 std::unique_ptr<SimLine> OpenPseudoTerminal(std::string& error);
+
+// A Telnet COM-PORT-OPTION (RFC 2217) server listening on host (an address literal) and port, 0
+// for a free one; the device is rfc2217://host:port. One console at a time: a new one takes the
+// line over from the last. Null with error set when it cannot listen there.
+std::unique_ptr<SimLine> OpenRfc2217Line(const std::string& host, int port, std::string& error);
 
 } // namespace kaldor::sim

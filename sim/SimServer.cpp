@@ -17,12 +17,21 @@ double SteadySeconds() {
 
 SimServer::SimServer(std::unique_ptr<SimLine> line, const SimOptions& options,
                      std::function<double()> clock)
-    : line_(std::move(line)), clock_(std::move(clock)), amp_(options, clock_()) {}
+    : line_(std::move(line)), clock_(std::move(clock)), amp_(options, clock_()) {
+    line_->SetDtrHandler([this](bool raised) { SetDtr(raised); });
+}
 
 SimServer::~SimServer() { Stop(); }
 
 std::unique_ptr<SimServer> SimServer::OnPseudoTerminal(const SimOptions& options, std::string& error) {
     std::unique_ptr<SimLine> line = OpenPseudoTerminal(error);
+    if (!line) return nullptr;
+    return std::make_unique<SimServer>(std::move(line), options);
+}
+
+std::unique_ptr<SimServer> SimServer::OnRfc2217(const std::string& host, int port,
+                                                const SimOptions& options, std::string& error) {
+    std::unique_ptr<SimLine> line = OpenRfc2217Line(host, port, error);
     if (!line) return nullptr;
     return std::make_unique<SimServer>(std::move(line), options);
 }

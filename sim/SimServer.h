@@ -27,6 +27,9 @@ public:
 
     // On a new pseudo-terminal; null with error set when there is none.
     static std::unique_ptr<SimServer> OnPseudoTerminal(const SimOptions& options, std::string& error);
+    // As an RFC 2217 server on host and port (0: a free one); DTR comes as SET-CONTROL.
+    static std::unique_ptr<SimServer> OnRfc2217(const std::string& host, int port,
+                                                const SimOptions& options, std::string& error);
 
     const std::string& DevicePath() const { return line_->DevicePath(); }
     void Start();

@@ -28,11 +28,15 @@ constexpr int kWaitMs = 10000; // only a failing test waits this long
 
 class EndToEnd : public ::testing::Test {
 protected:
+    // The simulator's line: a pseudo-terminal with DTR handed over, or (as --simulate on
+    // Windows) a remote serial port on loopback, DTR travelling as SET-CONTROL.
+    virtual bool Remote() const { return false; }
+
     void SetUp() override {
         ASSERT_TRUE(config.isValid());
         UseSettingsIn(config);
         std::string error;
-        auto line = sim::OpenPseudoTerminal(error);
+        auto line = Remote() ? sim::OpenRfc2217Line("127.0.0.1", 0, error) : sim::OpenPseudoTerminal(error);
         ASSERT_TRUE(line) << error;
         sim::SimOptions options;
         options.Seed = 1; // its first transmit burst is a clean one
@@ -46,7 +50,7 @@ protected:
         SerialPort::SetDtrObserver([this, device](const std::string& name, bool raised) {
             if (name != device) return;
             dtr = raised;
-            server->SetDtr(raised);
+            if (!Remote()) server->SetDtr(raised);
         });
         server->Start();
 
@@ -93,6 +97,7 @@ protected:
         }
         return text;
     }
+    void OffAndOn();
     bool Connected() const {
         return form->StatusPanels[1]->text() == QStringLiteral("Remote connection: ON");
     }
@@ -179,7 +184,14 @@ TEST_F(EndToEnd, DisplayKeyShowsTheTwoReportDialogsInTurn) {
     ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("STANDBY MODE"); }));
 }
 
-TEST_F(EndToEnd, OffSwitchesTheAmplifierOffAndOnBringsItBackThroughDtr) {
+class EndToEndRemote : public EndToEnd {
+    bool Remote() const override { return true; }
+};
+
+TEST_F(EndToEnd, OffSwitchesTheAmplifierOffAndOnBringsItBackThroughDtr) { OffAndOn(); }
+TEST_F(EndToEndRemote, OffSwitchesTheAmplifierOffAndOnBringsItBackThroughDtr) { OffAndOn(); }
+
+void EndToEnd::OffAndOn() {
     std::vector<MessageBoxCall> boxes;
     ScopedMessageBoxResponder answer([&](const MessageBoxCall& call) {
         boxes.push_back(call);
@@ -211,6 +223,7 @@ TEST_F(EndToEnd, OffSwitchesTheAmplifierOffAndOnBringsItBackThroughDtr) {
     EXPECT_EQ(sleeper.Requested().back(), form->StartupDelay);
 
     clock.Jump(sim::SimAmplifier::DtrPowerOnHold); // the amplifier's start-up, without the wait
+    ASSERT_TRUE(Until([&] { return server->Powered() && form->AmplifierAnswers(); })) << "DTR came through";
     ASSERT_TRUE(Until([&] { return Connected() && form->stMode->text() == QStringLiteral("STANDBY MODE"); }));
     EXPECT_FALSE(form->sbON->isEnabled()) << "the sequence still runs";
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <spawn.h>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -42,10 +43,13 @@ TEST(SimProgram, HelpSaysHowAConsoleReachesIt) {
     EXPECT_EQ(WEXITSTATUS(r.status), 0);
     EXPECT_NE(r.out.find("Usage: kaldor-sim"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("KALDOR_COM1=<path> kaldor-console"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("--rfc2217 PORT"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("the one before is disconnected"), std::string::npos) << r.out;
 }
 
 TEST(SimProgram, UsageErrors) {
-    for (const char* args : {"--bogus", "--seed", "--seed x", "extra"}) {
+    for (const char* args : {"--bogus", "--seed", "--seed x", "extra", "--rfc2217", "--rfc2217 65536",
+                             "--rfc2217 -1", "--bind"}) {
         const Outcome r = Capture(args);
         ASSERT_TRUE(WIFEXITED(r.status)) << args;
         EXPECT_EQ(WEXITSTATUS(r.status), 2) << args;
@@ -53,51 +57,61 @@ TEST(SimProgram, UsageErrors) {
     }
 }
 
+// On a pseudo-terminal, and as a remote serial port on a free loopback port.
 TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    char arg0[] = "kaldor-sim";
-    char* argv[] = {arg0, nullptr};
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, KALDOR_SIM_PATH, &actions, nullptr, argv, environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(out[1]);
+    struct Case {
+        std::vector<std::string> args;
+        const char* path;
+    } cases[] = {{{}, "/dev/"}, {{"--rfc2217", "0"}, "rfc2217://127.0.0.1:"}};
+    for (const Case& k : cases) {
+        int out[2];
+        ASSERT_EQ(::pipe(out), 0);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        std::vector<std::string> args{"kaldor-sim"};
+        args.insert(args.end(), k.args.begin(), k.args.end());
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, KALDOR_SIM_PATH, &actions, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(out[1]);
 
-    std::string path;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') path += c;
-    ::close(out[0]);
-    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+        std::string path;
+        char c;
+        while (::read(out[0], &c, 1) == 1 && c != '\n') path += c;
+        ::close(out[0]);
+        ASSERT_EQ(path.rfind(k.path, 0), 0u) << path;
 
-    setenv("KALDOR_COM1", path.c_str(), 1);
-    SerialPort port;
-    ASSERT_TRUE(port.Open(1, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096));
-    port.SetTimeouts(1000);
-    std::vector<uint8_t> got;
-    uint8_t buf[64];
-    for (int i = 0; i < 20 && got.size() < 80; ++i) {
-        const int n = port.Read(buf, sizeof buf);
-        got.insert(got.end(), buf, buf + n);
+        setenv("KALDOR_COM1", path.c_str(), 1);
+        SerialPort port;
+        ASSERT_TRUE(port.Open(1, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096)) << path;
+        port.SetTimeouts(1000);
+        std::vector<uint8_t> got;
+        uint8_t buf[64];
+        for (int i = 0; i < 20 && got.size() < 80; ++i) {
+            const int n = port.Read(buf, sizeof buf);
+            got.insert(got.end(), buf, buf + n);
+        }
+        bool found = false;
+        AmpStatus status;
+        for (size_t i = 0; !found && i + 34 <= got.size(); ++i)
+            found = got[i] == 0xAA && got[i + 1] == 0xAA &&
+                    DecodeFrame(std::vector<uint8_t>(got.begin() + static_cast<long>(i), got.begin() + static_cast<long>(i) + 34), status);
+        EXPECT_TRUE(found) << path << ": " << Hex(got);
+        port.Close();
+        unsetenv("KALDOR_COM1");
+
+        ::kill(pid, SIGTERM);
+        int status_ = 0;
+        ASSERT_EQ(::waitpid(pid, &status_, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status_)) << path;
+        EXPECT_EQ(WEXITSTATUS(status_), 0) << path;
     }
-    bool found = false;
-    AmpStatus status;
-    for (size_t i = 0; !found && i + 34 <= got.size(); ++i)
-        found = got[i] == 0xAA && got[i + 1] == 0xAA &&
-                DecodeFrame(std::vector<uint8_t>(got.begin() + static_cast<long>(i), got.begin() + static_cast<long>(i) + 34), status);
-    EXPECT_TRUE(found) << Hex(got);
-    port.Close();
-    unsetenv("KALDOR_COM1");
-
-    ::kill(pid, SIGTERM);
-    int status_ = 0;
-    ASSERT_EQ(::waitpid(pid, &status_, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status_));
-    EXPECT_EQ(WEXITSTATUS(status_), 0);
 }
 
 } // namespace

@@ -1,0 +1,113 @@
+// The simulated amplifier's line served over TCP, as a serial server serves a real one.
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "link/TcpSocket.h"
+#include "sim/SimLine.h"
+#include "sim/TelnetServer.h"
+
+namespace kaldor::sim {
+namespace {
+
+// A console that takes nothing for this long has gone; a frame cut short would also break
+// the Telnet stream (half a doubled 0xFF), so the connection ends instead.
+constexpr int kSendTimeoutMs = 500;
+constexpr int kIdleMs = 10;
+
+class Rfc2217Line : public SimLine {
+public:
+    bool Open(const std::string& host, int port, std::string& error) {
+        if (!listener_.Listen(host, std::to_string(port), error)) {
+            error = "cannot listen on " + host + " port " + std::to_string(port) + ": " + error;
+            return false;
+        }
+        const bool v6 = host.find(':') != std::string::npos;
+        path_ = std::string(RemoteDevicePrefix) + (v6 ? "[" + host + "]" : host) + ":" +
+                std::to_string(listener_.Port());
+        return true;
+    }
+
+    const std::string& DevicePath() const override { return path_; }
+
+    void SetDtrHandler(std::function<void(bool)> handler) override { dtrHandler_ = std::move(handler); }
+
+    int Read(uint8_t* buffer, int count, int timeoutMs) override {
+        TakeNewClient();
+        const TcpSocket::WaitResult r = listener_.Wait(*client_, timeoutMs);
+        if (r == TcpSocket::WaitResult::Failed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs)); // no busy loop
+        if (r != TcpSocket::WaitResult::Readable) return 0;
+        const bool taken = TakeNewClient();
+        // Decoding never lengthens: what count raw bytes give fits the buffer.
+        uint8_t raw[512];
+        const int n = client_->IsOpen()
+                          ? client_->Receive(raw, std::min(count, static_cast<int>(sizeof raw)))
+                          : 0;
+        if (n < 0) EndSession(*client_);
+        // Readable, yet nothing came (an accept that keeps failing): no busy loop.
+        if (n == 0 && !taken) std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
+        if (n <= 0) return 0;
+        ByteVector data, replies;
+        codec_.Feed(raw, static_cast<size_t>(n), data, replies);
+        Send(replies);
+        std::copy(data.begin(), data.end(), buffer);
+        return static_cast<int>(data.size());
+    }
+
+    void Write(const uint8_t* bytes, int count) override {
+        ByteVector out;
+        TelnetCodec::AppendEscaped(bytes, static_cast<size_t>(count), out);
+        Send(out);
+    }
+
+    void Wake() override { listener_.Wake(); }
+
+private:
+    // The newest console takes the line over, as if the cable were moved to it.
+    bool TakeNewClient() {
+        if (!listener_.Accept(*spare_)) return false;
+        std::swap(client_, spare_);
+        EndSession(*spare_);
+        codec_ = TelnetServerCodec();
+        codec_.DtrChanged = [this](bool raised) { SetDtr(raised); };
+        Send(codec_.Greeting());
+        return true;
+    }
+
+    void Send(const ByteVector& bytes) {
+        if (bytes.empty() || !client_->IsOpen()) return; // nobody listens: dropped, as on a wire
+        if (!client_->SendAll(bytes.data(), static_cast<int>(bytes.size()), kSendTimeoutMs))
+            EndSession(*client_);
+    }
+
+    void SetDtr(bool raised) {
+        dtr_ = raised;
+        if (dtrHandler_) dtrHandler_(raised);
+    }
+
+    // A console gone drops DTR, as a closed serial port does.
+    void EndSession(TcpSocket& socket) {
+        socket.Close();
+        if (dtr_) SetDtr(false);
+    }
+
+    TcpListener listener_;
+    // A connection is accepted into the spare socket, which then takes the client's place.
+    std::unique_ptr<TcpSocket> client_ = std::make_unique<TcpSocket>();
+    std::unique_ptr<TcpSocket> spare_ = std::make_unique<TcpSocket>();
+    TelnetServerCodec codec_;
+    std::function<void(bool)> dtrHandler_;
+    bool dtr_ = false;
+    std::string path_;
+};
+
+} // namespace
+
+std::unique_ptr<SimLine> OpenRfc2217Line(const std::string& host, int port, std::string& error) {
+    auto line = std::make_unique<Rfc2217Line>();
+    if (!line->Open(host, port, error)) return nullptr;
+    return line;
+}
+
+} // namespace kaldor::sim

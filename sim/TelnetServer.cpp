@@ -1,0 +1,169 @@
+#include "sim/TelnetServer.h"
+
+#include <cstring>
+
+namespace kaldor::sim {
+
+using namespace telnet;
+
+namespace {
+constexpr uint8_t SIGNATURE = 0;
+// SET-CONTROL requests for a setting, and the values of the settings asked for.
+constexpr uint8_t ASK_FLOW = 0, ASK_BREAK = 4, BREAK_ON = 5, BREAK_OFF = 6, ASK_DTR = 7,
+                  ASK_RTS = 10, ASK_INBOUND_FLOW = 13, INBOUND_FIRST = 14, INBOUND_LAST = 19;
+
+bool WeOffer(uint8_t option) { return option == OPT_BINARY || option == OPT_SGA; }
+bool WeAccept(uint8_t option) { return option == OPT_BINARY || option == OPT_SGA || option == OPT_COM_PORT; }
+} // namespace
+
+ByteVector TelnetServerCodec::Greeting() {
+    ByteVector out;
+    for (uint8_t option : {OPT_SGA, OPT_BINARY}) {
+        out.insert(out.end(), {IAC, WILL, option});
+        usAsked_[option] = true;
+    }
+    for (uint8_t option : {OPT_SGA, OPT_BINARY, OPT_COM_PORT}) {
+        out.insert(out.end(), {IAC, DO, option});
+        themAsked_[option] = true;
+    }
+    return out;
+}
+
+// Answers only what changes an option's state, so the two sides never loop (RFC 854).
+void TelnetServerCodec::Negotiate(uint8_t verb, uint8_t option, ByteVector& replies) {
+    const bool ours = verb == DO || verb == DONT;
+    const bool enable = verb == DO || verb == WILL;
+    bool& on = ours ? usOn_[option] : themOn_[option];
+    bool& asked = ours ? usAsked_[option] : themAsked_[option];
+    const bool wanted = ours ? WeOffer(option) : WeAccept(option);
+    auto reply = [&](bool yes) {
+        replies.insert(replies.end(), {IAC, ours ? (yes ? WILL : WONT) : (yes ? DO : DONT), option});
+    };
+    if (enable) {
+        if (!wanted) {
+            reply(false);
+        } else if (!on) {
+            on = true;
+            if (!asked) reply(true);
+        }
+    } else if (on || asked) {
+        if (!asked) reply(false);
+        on = false;
+    }
+    asked = false;
+}
+
+uint8_t TelnetServerCodec::Control(uint8_t value) {
+    switch (value) {
+    case ASK_FLOW: return flow_;
+    case ASK_BREAK: return break_ ? BREAK_ON : BREAK_OFF;
+    case ASK_DTR: return dtr_ ? DTR_ON : DTR_OFF;
+    case ASK_RTS: return rts_ ? RTS_ON : RTS_OFF;
+    case ASK_INBOUND_FLOW: return inboundFlow_;
+    case BREAK_ON:
+    case BREAK_OFF: break_ = value == BREAK_ON; break;
+    case RTS_ON:
+    case RTS_OFF: rts_ = value == RTS_ON; break;
+    case DTR_ON:
+    case DTR_OFF:
+        dtr_ = value == DTR_ON;
+        if (DtrChanged) DtrChanged(dtr_);
+        break;
+    default:
+        if (value >= 1 && value <= 3) flow_ = value;
+        if (value >= INBOUND_FIRST && value <= INBOUND_LAST) inboundFlow_ = value;
+        break;
+    }
+    return value;
+}
+
+// A command with a value of the wrong size is not answered: the client is broken, and an answer
+// would only confirm a setting it did not ask for.
+void TelnetServerCodec::Command(ByteVector& replies) {
+    if (sub_.size() < 2 || sub_[0] != OPT_COM_PORT) return;
+    const uint8_t command = sub_[1];
+    const uint8_t* v = sub_.data() + 2;
+    const size_t n = sub_.size() - 2;
+    auto oneByte = [&](uint8_t& setting, uint8_t low, uint8_t high) -> ByteVector {
+        if (v[0] >= low && v[0] <= high) setting = v[0]; // 0 asks for the setting
+        return {setting};
+    };
+    ByteVector answer;
+    switch (command) {
+    case SIGNATURE: answer.assign(Signature, Signature + std::strlen(Signature)); break;
+    case SET_BAUDRATE: {
+        if (n != 4) return;
+        const uint32_t b = uint32_t(v[0]) << 24 | uint32_t(v[1]) << 16 | uint32_t(v[2]) << 8 | v[3];
+        if (b != 0) baud_ = b;
+        answer = {uint8_t(baud_ >> 24), uint8_t(baud_ >> 16), uint8_t(baud_ >> 8), uint8_t(baud_)};
+        break;
+    }
+    case SET_DATASIZE:
+    case SET_PARITY:
+    case SET_STOPSIZE:
+    case SET_CONTROL:
+    case SET_LINESTATE_MASK:
+    case SET_MODEMSTATE_MASK:
+    case PURGE_DATA:
+        if (n != 1) return;
+        if (command == SET_DATASIZE) answer = oneByte(dataSize_, 5, 8);
+        else if (command == SET_PARITY) answer = oneByte(parity_, 1, 5);
+        else if (command == SET_STOPSIZE) answer = oneByte(stopSize_, 1, 3);
+        else if (command == SET_CONTROL) answer = {Control(v[0])};
+        else answer = {v[0]};
+        break;
+    default: return; // notifications and flow control suspend and resume: no answer
+    }
+    const ByteVector reply =
+        TelnetCodec::ComPortCommand(static_cast<uint8_t>(command + SERVER_OFFSET), answer);
+    replies.insert(replies.end(), reply.begin(), reply.end());
+}
+
+void TelnetServerCodec::Feed(const uint8_t* in, size_t n, ByteVector& data, ByteVector& replies) {
+    for (size_t i = 0; i < n; ++i) {
+        const uint8_t b = in[i];
+        switch (state_) {
+        case State::Data:
+            if (b == IAC)
+                state_ = State::Iac;
+            else
+                data.push_back(b);
+            break;
+        case State::Iac:
+            if (b == IAC) {
+                data.push_back(IAC);
+                state_ = State::Data;
+            } else if (b == DO || b == DONT || b == WILL || b == WONT) {
+                verb_ = b;
+                state_ = State::Option;
+            } else if (b == SB) {
+                sub_.clear();
+                state_ = State::Sub;
+            } else {
+                state_ = State::Data; // NOP, break, go ahead and the like carry nothing here
+            }
+            break;
+        case State::Option:
+            Negotiate(verb_, b, replies);
+            state_ = State::Data;
+            break;
+        case State::Sub:
+            if (b == IAC)
+                state_ = State::SubIac;
+            else if (sub_.size() < MaxSubnegotiation)
+                sub_.push_back(b);
+            break;
+        case State::SubIac:
+            if (b == SE) {
+                Command(replies);
+                state_ = State::Data;
+            } else {
+                if (b == IAC && sub_.size() < MaxSubnegotiation) sub_.push_back(IAC);
+                state_ = State::Sub; // stray IAC inside: stay in it until IAC SE
+            }
+            break;
+        }
+    }
+}
+
+} // namespace kaldor::sim
