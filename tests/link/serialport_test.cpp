@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -199,6 +200,37 @@ TEST_F(SerialPortTest, AMissingPortFailsWithTheSystemsReason) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "one line";
     EXPECT_EQ(err.find('\r'), std::string::npos) << err;
 }
+
+#ifndef _WIN32
+TEST_F(SerialPortTest, ADeviceThatIsNoTerminalDoesNotOpenAndIsNeverWritten) {
+    const std::string file = testing::TempDir() + "kaldor-not-a-port";
+    const std::string content = "a user's file, not a port\n";
+    for (const std::string& device : {file, std::string("/dev/null")}) {
+        if (device == file) {
+            FILE* f = std::fopen(file.c_str(), "wb");
+            ASSERT_NE(f, nullptr);
+            std::fputs(content.c_str(), f);
+            std::fclose(f);
+        }
+        SetEnv("KALDOR_COM5", device);
+        SerialPort port;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(OpenLine(port, 5)) << device;
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(port.Write("\x55\x55\x55\x01\x80\x80", 6), 0) << device;
+        EXPECT_EQ(err, "KALDOR Console: cannot open COM5 (" + device + "): not a serial device\n");
+        EXPECT_EQ(port.OpenFailure(), "COM5 (" + device + "): not a serial device");
+    }
+    UnsetEnv("KALDOR_COM5");
+    std::string after(64, '\0');
+    FILE* f = std::fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    after.resize(std::fread(after.data(), 1, after.size(), f));
+    std::fclose(f);
+    std::remove(file.c_str());
+    EXPECT_EQ(after, content);
+}
+#endif
 
 TEST(PortNames, EnvironmentThenStoredSettingThenTheSystemDevice) {
 #ifdef _WIN32

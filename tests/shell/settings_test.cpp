@@ -6,8 +6,10 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
-#include <stdexcept>
+
+#include <unistd.h>
 
 #include "shell/Settings.h"
 
@@ -25,6 +27,7 @@ protected:
         ASSERT_TRUE(home->isValid());
         qputenv("XDG_CONFIG_HOME", home->path().toLocal8Bit());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home->path());
+        settings = TSettings(); // the store is read at its first use
     }
 
     QString StorePath(const QString& application = "Kaldor_Console") const {
@@ -166,13 +169,53 @@ TEST_F(SettingsTest, DeviceOfAPortAndTheSimulatedStoreAreKeptApart) {
     EXPECT_TRUE(QFileInfo::exists(StorePath("Kaldor_Console_Simulated")));
 }
 
-TEST_F(SettingsTest, AWriteThatCannotReachTheStoreThrows) {
-    QFile blocker(home->filePath("OLV")); // a file where the store's directory belongs
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    EXPECT_THROW(settings.SaveComPort(2), std::runtime_error);
-    EXPECT_THROW(settings.SaveWindowPlacement(0, 0, 450, 800), std::runtime_error);
-    EXPECT_EQ(settings.LoadComPort(), 0) << "reads still fall back silently";
+TEST_F(SettingsTest, TheStoreIsReadOnceAndAnUnchangedValueIsNotWrittenAgain) {
+    Store("DefaultComPort = 3\nDefaultShutdown = 0");
+    EXPECT_EQ(settings.LoadComPort(), 3);
+    const QString before = StoredText();
+    Store("DefaultComPort=5"); // changed behind the running console's back
+    EXPECT_EQ(settings.LoadComPort(), 3);
+    EXPECT_FALSE(settings.LoadAutoShutdown());
+    Store("DefaultComPort = 3\nDefaultShutdown = 0");
+    settings.SaveComPort(3);
+    settings.SaveAutoShutdown(false);
+    EXPECT_EQ(StoredText(), before);
+    settings.SaveComPort(4);
+    EXPECT_TRUE(StoredText().contains("DefaultComPort=4")) << StoredText().toStdString();
+}
+
+TEST_F(SettingsTest, AStoreThatCannotBeWrittenIsSaidOnceAndTheRunGoesOn) {
+    enum Blocker { FileForFolder, FolderForFile, ReadOnlyFolder };
+    for (const Blocker blocker : {FileForFolder, FolderForFile, ReadOnlyFolder}) {
+        FreshHome();
+        if (blocker == FileForFolder) {
+            QFile file(home->filePath("OLV"));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        } else if (blocker == FolderForFile) {
+            ASSERT_TRUE(QDir(home->path()).mkpath("OLV/Kaldor_Console.conf"));
+        } else {
+            Store("DefaultComPort=2");
+            ASSERT_TRUE(QFile::setPermissions(home->filePath("OLV"),
+                                              QFile::ReadOwner | QFile::ExeOwner));
+            // Privileges write anyway: this case counts in the unprivileged run.
+            if (::access(home->filePath("OLV").toLocal8Bit().constData(), W_OK) == 0) continue;
+        }
+        testing::internal::CaptureStderr();
+        EXPECT_NO_THROW({
+            settings.SaveComPort(2);
+            settings.SaveComPort(3);
+            settings.SaveWindowPlacement(0, 0, 450, 800);
+            settings.SaveComDevice(1, "/dev/pts/3");
+        });
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << blocker << ": " << err;
+        EXPECT_NE(err.find("KALDOR Console: The settings could not be written to " +
+                           StorePath().toStdString() + ". They will not be kept."),
+                  std::string::npos)
+            << blocker << ": " << err;
+        QFile::setPermissions(home->filePath("OLV"), QFile::ReadOwner | QFile::WriteOwner |
+                                                         QFile::ExeOwner);
+    }
 }
 
 TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
@@ -185,4 +228,8 @@ TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
     EXPECT_FALSE(TSettings::PlacementVisible(QRect(-800, 0, 800, 450), screens)) << "just left";
     EXPECT_TRUE(TSettings::PlacementVisible(QRect(50, 50, 0, 0), screens)) << "no area, seen corner";
     EXPECT_FALSE(TSettings::PlacementVisible(QRect(100, 100, 800, 450), {}));
+    // Corners at the ends of the int range, as a stored placement may hold them.
+    const QPoint far(INT32_MAX, INT32_MIN), near(INT32_MIN, INT32_MAX);
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(far, far), screens));
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(far, near), screens)) << "spans every screen";
 }

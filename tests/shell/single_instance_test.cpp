@@ -245,3 +245,34 @@ TEST(SingleInstance, AHandlerThatThrowsStillReleasesTheWaitingStart) {
     EXPECT_TRUE(start.reached);
     EXPECT_TRUE(thrown);
 }
+
+TEST(SingleInstance, ALaterStartGivesUpOnAConsoleThatDoesNotTakeItsSignal) {
+    // Not pumping the first's event loop is a console that is stopped or hung; a pumped one
+    // whose user reads the message longer than the time-out is still waited for.
+    for (const bool pumped : {false, true}) {
+        QTemporaryDir dir;
+        TSingleInstance first(dir.path());
+        ASSERT_TRUE(first.Acquire());
+        first.OnOtherInstance = [] { std::this_thread::sleep_for(milliseconds(400)); };
+        TSingleInstance second(dir.path());
+        second.SetAnswerTimeout(200);
+        std::atomic<bool> returned{false};
+        bool reached = true;
+        std::thread start([&] {
+            reached = second.SignalRunning();
+            returned = true;
+        });
+        const auto t0 = steady_clock::now();
+        while (!returned && steady_clock::now() - t0 < milliseconds(3000)) {
+            if (pumped) QCoreApplication::processEvents();
+            std::this_thread::sleep_for(milliseconds(2));
+        }
+        const bool ended = returned;
+        if (!ended) first.Release(); // lets the thread end
+        start.join();
+        EXPECT_TRUE(ended) << "pumped " << pumped;
+        EXPECT_EQ(reached, pumped);
+        EXPECT_EQ(second.NoAnswer(), !pumped);
+        EXPECT_GE(steady_clock::now() - t0, milliseconds(pumped ? 400 : 200));
+    }
+}
