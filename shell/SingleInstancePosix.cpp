@@ -21,6 +21,7 @@
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -288,6 +289,9 @@ struct TSingleInstance::Impl {
             fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             if (fd < 0) return false;
             SetCloseOnExec(fd);
+            // A holder that accepts nothing fills its queue; then connect waits this long.
+            const timeval limit{AnswerTimeoutMs / 1000, AnswerTimeoutMs % 1000 * 1000};
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
             if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
                 break;
             const int error = errno;
@@ -295,7 +299,10 @@ struct TSingleInstance::Impl {
             if (error == EINTR) continue;
             // The lock holder may be between taking the lock and listening.
             const bool notYet = error == ENOENT || error == ECONNREFUSED || error == EAGAIN;
-            if (!notYet || std::chrono::steady_clock::now() >= deadline) return false;
+            if (!notYet || std::chrono::steady_clock::now() >= deadline) {
+                NoAnswer = error == EAGAIN;
+                return false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         if (!SendAll(fd, kSignal, sizeof kSignal - 1)) {

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -247,13 +248,22 @@ TEST(SingleInstance, AHandlerThatThrowsStillReleasesTheWaitingStart) {
 }
 
 TEST(SingleInstance, ALaterStartGivesUpOnAConsoleThatDoesNotTakeItsSignal) {
-    // Not pumping the first's event loop is a console that is stopped or hung; a pumped one
-    // whose user reads the message longer than the time-out is still waited for.
-    for (const bool pumped : {false, true}) {
+    // Not pumping the first's event loop is a console that is stopped or hung, also with its
+    // queue full of later starts; a pumped one whose user reads the message longer than the
+    // time-out is still waited for.
+    enum Case { Stopped, StoppedAndQueueFull, Pumped };
+    for (const Case c : {Stopped, StoppedAndQueueFull, Pumped}) {
         QTemporaryDir dir;
         TSingleInstance first(dir.path());
         ASSERT_TRUE(first.Acquire());
         first.OnOtherInstance = [] { std::this_thread::sleep_for(milliseconds(400)); };
+        std::vector<int> queued;
+        while (c == StoppedAndQueueFull && queued.size() < 64) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            const sockaddr_un address = AddressIn(dir);
+            queued.push_back(fd);
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) break;
+        }
         TSingleInstance second(dir.path());
         second.SetAnswerTimeout(200);
         std::atomic<bool> returned{false};
@@ -264,15 +274,16 @@ TEST(SingleInstance, ALaterStartGivesUpOnAConsoleThatDoesNotTakeItsSignal) {
         });
         const auto t0 = steady_clock::now();
         while (!returned && steady_clock::now() - t0 < milliseconds(3000)) {
-            if (pumped) QCoreApplication::processEvents();
+            if (c == Pumped) QCoreApplication::processEvents();
             std::this_thread::sleep_for(milliseconds(2));
         }
         const bool ended = returned;
         if (!ended) first.Release(); // lets the thread end
         start.join();
-        EXPECT_TRUE(ended) << "pumped " << pumped;
-        EXPECT_EQ(reached, pumped);
-        EXPECT_EQ(second.NoAnswer(), !pumped);
-        EXPECT_GE(steady_clock::now() - t0, milliseconds(pumped ? 400 : 200));
+        for (const int fd : queued) ::close(fd);
+        EXPECT_TRUE(ended) << c;
+        EXPECT_EQ(reached, c == Pumped) << c;
+        EXPECT_EQ(second.NoAnswer(), c != Pumped) << c;
+        EXPECT_GE(steady_clock::now() - t0, milliseconds(c == Pumped ? 400 : 200)) << c;
     }
 }
