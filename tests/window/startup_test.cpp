@@ -249,23 +249,6 @@ TEST_F(StartupTest, OffScreenPlacementKeepsSizeButNotPosition) {
     EXPECT_LT(form->geometry().left(), 20000);
 }
 
-TEST_F(StartupTest, PlacementAtTheEndsOfTheIntRangeIsPlacedByTheSystem) {
-    const int big = INT32_MAX, small = INT32_MIN;
-    struct Case {
-        int top, left, height, width;
-    };
-    for (const Case c : {Case{60, big, 500, 780}, Case{big, 70, 500, 780},
-                         Case{small, small, small, small}, Case{small, big, 500, 780}}) {
-        Put("ApplicationTop", c.top);
-        Put("ApplicationLeft", c.left);
-        Put("ApplicationHeight", c.height);
-        Put("ApplicationWidth", c.width);
-        ASSERT_TRUE(Create()) << c.top << " " << c.left;
-        EXPECT_TRUE(TSettings::PlacementVisible(form->frameGeometry(), TSettings::AvailableScreens()))
-            << c.top << " " << c.left;
-    }
-}
-
 TEST_F(StartupTest, SettingsThatCannotBeWrittenAreSaidOnceAndTheConsoleRuns) {
     ASSERT_TRUE(QDir(config.path()).mkpath(ConfFile())); // a folder where the file belongs
     testing::internal::CaptureStderr();
@@ -374,12 +357,6 @@ TEST_F(StartupTest, OnlyThePortMeantForTheLinkIsReportedAndEveryReasonIsInTheDet
         EXPECT_EQ(boxes[0].Detail, QStringList({reason(2), reason(3), reason(4), reason(5),
                                                 reason(6)}).join('\n'));
     }
-    boxes.clear();
-    setenv(Var(1).c_str(), "/nonexistent/kaldor1", 1);
-    EXPECT_FALSE(Create());
-    QCoreApplication::processEvents();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_TRUE(boxes[0].Detail.startsWith(reason(1) + "\n" + reason(2))) << boxes[0].Detail.toStdString();
 }
 
 // --- Closing ----------------------------------------------------------------------------------
