@@ -49,7 +49,8 @@ std::string SerialPort::DeviceName() const { return dev_ ? dev_->Name : std::str
 
 void SerialPort::ReportOpenFailure(int n, const std::string& name, const std::string& reason) const {
     openFailure_ = "COM" + std::to_string(n) + " (" + name + "): " + reason;
-    if (openReports_) std::fprintf(stderr, "KALDOR Console: cannot open %s\n", openFailure_.c_str());
+    if (openReports_)
+        std::fprintf(stderr, "KALDOR Console: cannot open %s\n", openFailure_.c_str());
 }
 
 bool SerialPort::SetDtr() { return SetDtrLevel(true); }

@@ -83,7 +83,8 @@ struct TSettings::Store {
     // Once per run: the first write that fails says so; later ones are not tried.
     void NotKept(const QString& location) {
         Kept = false;
-        const QString text = QStringLiteral("The settings could not be written to %1.").arg(location);
+        const QString text =
+            QStringLiteral("The settings could not be written to %1.").arg(location);
         std::fprintf(stderr, "KALDOR Console: %s They will not be kept.\n",
                      text.toLocal8Bit().constData());
         std::fflush(stderr);

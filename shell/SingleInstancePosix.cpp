@@ -208,9 +208,9 @@ struct TSingleInstance::Impl {
                 if (client.Received.left(end) == kSignalLine) {
                     ::send(client.Fd, kSeen, sizeof kSeen - 1, kSendFlags | MSG_DONTWAIT);
                     Serve(id);
-                }
-                else
+                } else {
                     Drop(id);
+                }
                 return;
             }
             if (client.Received.size() > kMaxLine) {
@@ -319,7 +319,8 @@ struct TSingleInstance::Impl {
         // The reply, or the end of the connection, comes once the first console is done.
         std::string received;
         char buffer[16];
-        while (received.find(kReply) == std::string::npos && received.size() < static_cast<size_t>(kMaxLine)) {
+        while (received.find(kReply) == std::string::npos &&
+               received.size() < static_cast<size_t>(kMaxLine)) {
             const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) break;
