@@ -48,9 +48,9 @@ int SerialPort::PortNumber() const { return dev_ ? dev_->Port : 0; }
 std::string SerialPort::DeviceName() const { return dev_ ? dev_->Name : std::string(); }
 
 void SerialPort::ReportOpenFailure(int n, const std::string& name, const std::string& reason) const {
+    openFailure_ = "COM" + std::to_string(n) + " (" + name + "): " + reason;
     if (openReports_)
-        std::fprintf(stderr, "KALDOR Console: cannot open COM%d (%s): %s\n", n, name.c_str(),
-                     reason.c_str());
+        std::fprintf(stderr, "KALDOR Console: cannot open %s\n", openFailure_.c_str());
 }
 
 bool SerialPort::SetDtr() { return SetDtrLevel(true); }

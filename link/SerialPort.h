@@ -61,6 +61,8 @@ public:
     // A failed Open names the device and the reason on standard error, unless told to keep
     // quiet (the reconnect's attempts while a device is away).
     void SetOpenReports(bool on) { openReports_ = on; }
+    // Why the last Open that failed did, reported or not: "COM3 (/dev/ttyS2): <reason>".
+    const std::string& OpenFailure() const { return openFailure_; }
 
     // Called with the device name and the new level on every DTR change, including the low
     // level after Open. Lets the simulated amplifier see DTR where the device has no modem lines.
@@ -87,6 +89,7 @@ private:
     std::shared_ptr<Device> dev_;
     bool lastReadFailed_ = false;
     bool openReports_ = true;
+    mutable std::string openFailure_;
 };
 
 } // namespace kaldor

@@ -33,9 +33,7 @@ speed_t SpeedFor(int baud) {
     }
 }
 
-void Configure(int fd, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits) {
-    termios tio{};
-    if (tcgetattr(fd, &tio) != 0) return; // not a terminal: nothing to set, as on a failed call
+void Configure(int fd, termios tio, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits) {
     cfmakeraw(&tio);
     if (speed_t speed = SpeedFor(baud); speed != B0) {
         cfsetispeed(&tio, speed);
@@ -118,6 +116,13 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
         ReportOpenFailure(n, dev->Name, std::strerror(errno));
         return false;
     }
+    // A file or /dev/null would take the console's frames, and a file be overwritten by them.
+    termios tio{};
+    if (tcgetattr(fd, &tio) != 0) {
+        ReportOpenFailure(n, dev->Name, "not a serial device");
+        ::close(fd);
+        return false;
+    }
     // Exclusive, like a Windows COM port: TIOCEXCL keeps others out, flock also covers root.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ReportOpenFailure(n, dev->Name, "in use by another program");
@@ -127,7 +132,7 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
     ::ioctl(fd, TIOCEXCL);
     if (::pipe2(dev->Wake, O_NONBLOCK | O_CLOEXEC) != 0) dev->Wake[0] = dev->Wake[1] = -1;
     dev->Handle = fd;
-    Configure(fd, baud, parity, byteSize, stopBits);
+    Configure(fd, tio, baud, parity, byteSize, stopBits);
     dev->ByteMicros = ByteMicros(baud, parity, byteSize, stopBits);
     int lines = TIOCM_DTR | TIOCM_RTS;
     ::ioctl(fd, TIOCMBIC, &lines);

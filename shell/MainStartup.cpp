@@ -6,6 +6,9 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <array>
+#include <cstdio>
+#include <string>
 
 #include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
@@ -19,8 +22,16 @@ namespace {
 constexpr int kFrameWidth = 800 - 792;
 constexpr int kFrameHeight = 450 - 404;
 
+// A stored corner beyond this lies on no screen; within it the frame's far corner still fits
+// an int.
+constexpr int kCoordinateLimit = QWIDGETSIZE_MAX;
+
+// Quiet: a port the console does not go on to use is nobody's concern on standard error.
 bool OpenForProbe(SerialPort& port, int n) {
-    return port.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    port.SetOpenReports(false);
+    const bool opened = port.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    port.SetOpenReports(true);
+    return opened;
 }
 
 } // namespace
@@ -55,9 +66,17 @@ bool TMainForm::FormCreate() {
     StartupDelay = TSettings::RoundDownTo100(settings_.LoadStartupDelay());
     ResponseDelay = TSettings::RoundDownTo100(settings_.LoadResponseDelay());
 
-    // A port that is missing or in use stays disabled for the whole run.
+    // A port that is missing or in use stays disabled for the whole run. Why each failed is
+    // kept for the details of the port messages.
+    std::array<std::string, PortCount> failures;
+    QStringList reasons;
     for (int n = 1; n <= PortCount; ++n) {
-        actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(OpenForProbe(ComPort, n));
+        const bool opened = OpenForProbe(ComPort, n);
+        actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(opened);
+        if (!opened) {
+            failures[static_cast<size_t>(n - 1)] = ComPort.OpenFailure();
+            reasons << QString::fromLocal8Bit(ComPort.OpenFailure().c_str());
+        }
         ComPort.Close();
     }
     auto usable = [this](int n) {
@@ -65,6 +84,10 @@ bool TMainForm::FormCreate() {
     };
 
     const int stored = settings_.LoadComPort();
+    if (stored >= 1 && stored <= PortCount && !usable(stored))
+        std::fprintf(stderr, "KALDOR Console: cannot open %s\n",
+                     failures[static_cast<size_t>(stored - 1)].c_str());
+    const QString details = reasons.join(QLatin1Char('\n'));
     if (usable(stored)) {
         actOpenComExecute(stored);
     } else {
@@ -72,7 +95,7 @@ bool TMainForm::FormCreate() {
         while (k <= PortCount && !usable(k)) ++k;
         if (k > PortCount) {
             ShowMessageBox(this, QStringLiteral("This hardware configurations has no serial ports available!"),
-                           QString::fromLatin1(kAppCaption), MB_OK | MB_ICONHAND);
+                           QString::fromLatin1(kAppCaption), MB_OK | MB_ICONHAND, details);
             QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
             return false;
         }
@@ -81,13 +104,22 @@ bool TMainForm::FormCreate() {
                        QStringLiteral("There was no valid serial port default configuration since last running.\n"
                                       "Please verify if the suggested choice (COM%1) meets your need!")
                            .arg(k),
-                       QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION);
+                       QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION, details);
     }
     SendLinkRequest();
+    Created = true;
+    // A later start signalled while a box above held start-up: answered now the window is whole.
+    if (InstancePending)
+        QMetaObject::invokeMethod(this, &TMainForm::InstanceHook, Qt::QueuedConnection);
+    InstancePending = false;
     return true;
 }
 
 void TMainForm::InstanceHook() {
+    if (!Created) {
+        InstancePending = true;
+        return;
+    }
     // Restored to what it was before it was minimised, maximised included.
     if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
     show();
@@ -108,6 +140,8 @@ void TMainForm::LoadWindowPlacement() {
     for (const QRect& area : TSettings::AvailableScreens()) limit = limit.expandedTo(area.size());
     width = std::clamp(width, 0, limit.width());
     height = std::clamp(height, 0, limit.height());
+    left = std::clamp(left, -kCoordinateLimit, kCoordinateLimit);
+    top = std::clamp(top, -kCoordinateLimit, kCoordinateLimit);
     Client->setFixedSize(std::max(0, width - kFrameWidth), std::max(0, height - kFrameHeight));
     adjustSize();
     Client->setMinimumSize(0, 0);

@@ -151,8 +151,11 @@ public:
     // Start-up: settings, meters, display, port probe and the first port; false when the
     // console cannot run (no port at all) and the application has been asked to end.
     bool FormCreate();
-    // Run when a second console was started: restore, come to the front and say so.
+    // Run when a second console was started: restore, come to the front and say so. Before
+    // FormCreate has finished (a box of start-up is open) the signal is kept until it has.
     void InstanceHook();
+    bool Created = false;         // FormCreate has finished with a port open
+    bool InstancePending = false; // a signal came before that
     void itmShutdownClick();
     // Closes the window as its title bar would: the close question applies.
     void itmExitClick() { close(); }

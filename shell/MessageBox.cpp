@@ -17,7 +17,8 @@ bool IsYesNo(unsigned flags) { return (flags & kButtonMask) == MB_YESNO; }
 } // namespace
 
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const QString& text,
-                                             const QString& caption, unsigned flags) {
+                                             const QString& caption, unsigned flags,
+                                             const QString& detail) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (flags & kIconMask) {
     case MB_ICONHAND: icon = QMessageBox::Critical; break;
@@ -40,6 +41,7 @@ std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const QString& tex
         box->setDefaultButton(QMessageBox::Ok);
         box->setEscapeButton(QMessageBox::Ok);
     }
+    if (!detail.isEmpty()) box->setDetailedText(detail);
     return box;
 }
 
@@ -48,11 +50,12 @@ int AnswerFor(QMessageBox::StandardButton button, unsigned flags) {
     return IDOK;
 }
 
-int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned flags) {
+int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned flags,
+                   const QString& detail) {
     // A copy: the responder may replace itself while it answers.
     const MessageBoxResponder responder = Responder();
-    if (responder) return responder(MessageBoxCall{parent, text, caption, flags});
-    const auto box = BuildMessageBox(parent, text, caption, flags);
+    if (responder) return responder(MessageBoxCall{parent, text, caption, flags, detail});
+    const auto box = BuildMessageBox(parent, text, caption, flags, detail);
     box->exec();
     return AnswerFor(box->standardButton(box->clickedButton()), flags);
 }

@@ -48,13 +48,15 @@ struct MessageBoxCall {
     QString Text;
     QString Caption;
     unsigned Flags = 0;
+    QString Detail; // behind the box's "Show Details..." button; empty for none
 };
 
 using MessageBoxResponder = std::function<int(const MessageBoxCall&)>;
 
 // Shows a modal box (buttons, icon and default button from flags) and returns IDOK, IDYES or
 // IDNO. With a responder installed, the responder answers instead and nothing is shown.
-int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned flags);
+int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption, unsigned flags,
+                   const QString& detail = QString());
 
 // An empty responder brings the real box back. Window thread only.
 void SetMessageBoxResponder(MessageBoxResponder responder);
@@ -74,7 +76,8 @@ private:
 // The real box as ShowMessageBox would show it, not yet shown; and the answer for the button
 // that closed it.
 std::unique_ptr<QMessageBox> BuildMessageBox(QWidget* parent, const QString& text,
-                                             const QString& caption, unsigned flags);
+                                             const QString& caption, unsigned flags,
+                                             const QString& detail = QString());
 int AnswerFor(QMessageBox::StandardButton button, unsigned flags);
 
 } // namespace kaldor

@@ -2,15 +2,21 @@
 
 #include <QDir>
 #include <QFile>
+#include <QApplication>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
+#include <QTimer>
 #include <QVariant>
 
+#include <algorithm>
+#include <cstdio>
 #include <memory>
+#include <mutex>
 #include <optional>
-#include <stdexcept>
+
+#include "shell/MessageBox.h"
 
 #ifdef _WIN32
 #include "shell/Registry.h"
@@ -56,59 +62,101 @@ std::optional<int> ReadInt32(const QSettings& store, const char* name) {
     }
     return std::nullopt;
 }
-
-void Commit(QSettings& store) {
-    store.sync();
-    if (store.status() != QSettings::NoError)
-        throw std::runtime_error("The settings could not be written to " +
-                                 store.fileName().toStdString() + ".");
-}
 #endif
 
-// The integer values, open for one settings operation. On Windows they go straight to the
-// registry key, so that they are REG_DWORD and only a REG_DWORD reads.
+// A format error met while reading is no reason to refuse the write.
+bool Commit(QSettings& store) {
+    store.sync();
+    return store.status() != QSettings::AccessError;
+}
+
+} // namespace
+
+struct TSettings::Store {
+    explicit Store(const QString& application) : Application(application) {}
+
+    QSettings& File() {
+        if (!file_) file_ = OpenStore(Application);
+        return *file_;
+    }
+
+    // Once per run: the first write that fails says so; later ones are not tried.
+    void NotKept(const QString& location) {
+        Kept = false;
+        const QString text =
+            QStringLiteral("The settings could not be written to %1.").arg(location);
+        std::fprintf(stderr, "KALDOR Console: %s They will not be kept.\n",
+                     text.toLocal8Bit().constData());
+        std::fflush(stderr);
+        // Said after the operation that failed: a box in the middle of start-up would hold it.
+        if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+            QTimer::singleShot(0, qApp, [text] {
+                ShowMessageBox(QApplication::activeWindow(), text, QString::fromLatin1(kAppCaption),
+                               MB_OK | MB_ICONEXCLAMATION);
+            });
+    }
+
+    const QString Application;
+    std::mutex Mutex; // the device lookup reads from other threads
+    bool Kept = true;
+
+private:
+    std::unique_ptr<QSettings> file_;
+};
+
+namespace {
+
+// The integer values, for one settings operation. On Windows they go straight to the registry
+// key, so that they are REG_DWORD and only a REG_DWORD reads. A value already stored as it is
+// to be written is left alone.
 class IntStore {
 public:
 #ifdef _WIN32
-    explicit IntStore(const QString& application)
+    explicit IntStore(TSettings::Store& store)
         : path_("Software\\" + std::string(TSettings::kOrganisation) + "\\" +
-                application.toStdString()),
+                store.Application.toStdString()),
           key_(path_) {}
     std::optional<int> Read(const char* name) const { return key_.ReadInt32(name); }
-    void Write(const char* name, int value) { failed_ |= !key_.WriteInt32(name, value); }
-    void Commit() {
-        if (failed_)
-            throw std::runtime_error("The settings could not be written to HKEY_CURRENT_USER\\" +
-                                     path_ + ".");
+    void Write(const char* name, int value) {
+        if (Read(name) != value) failed_ |= !key_.WriteInt32(name, value);
     }
+    bool Commit() { return !failed_; }
+    QString Location() const { return QString::fromStdString("HKEY_CURRENT_USER\\" + path_); }
 
 private:
     std::string path_;
     RegistryKey key_;
     bool failed_ = false;
 #else
-    explicit IntStore(const QString& application) : store_(OpenStore(application)) {}
-    std::optional<int> Read(const char* name) const { return ReadInt32(*store_, name); }
-    void Write(const char* name, int value) { store_->setValue(name, QVariant(value)); }
-    void Commit() { kaldor::Commit(*store_); }
+    explicit IntStore(TSettings::Store& store) : file_(store.File()) {}
+    std::optional<int> Read(const char* name) const { return ReadInt32(file_, name); }
+    void Write(const char* name, int value) {
+        if (Read(name) == value) return;
+        file_.setValue(QLatin1String(name), QVariant(value));
+        changed_ = true;
+    }
+    bool Commit() { return !changed_ || kaldor::Commit(file_); }
+    QString Location() const { return file_.fileName(); }
 
 private:
-    std::unique_ptr<QSettings> store_;
+    QSettings& file_;
+    bool changed_ = false;
 #endif
 };
 
-int LoadInt(const QString& application, const char* name, int fallback) {
-    return IntStore(application).Read(name).value_or(fallback);
-}
-
 } // namespace
 
-TSettings::TSettings(const QString& application) : application_(application) {}
+TSettings::TSettings(const QString& application)
+    : application_(application), store_(std::make_shared<Store>(application)) {}
 
-QString TSettings::Location() const { return OpenStore(application_)->fileName(); }
+QString TSettings::Location() const {
+    std::lock_guard<std::mutex> lock(store_->Mutex);
+    return store_->File().fileName();
+}
 
 bool TSettings::LoadWindowPlacement(int& top, int& left, int& height, int& width) const {
-    const IntStore store(application_);
+    std::lock_guard<std::mutex> lock(store_->Mutex);
+    const IntStore store(*store_);
     const auto t = store.Read(kTop);
     if (!t) return false;
     const auto l = store.Read(kLeft);
@@ -124,42 +172,38 @@ bool TSettings::LoadWindowPlacement(int& top, int& left, int& height, int& width
     return true;
 }
 
+void TSettings::SaveInts(std::initializer_list<std::pair<const char*, int>> values) {
+    std::lock_guard<std::mutex> lock(store_->Mutex);
+    if (!store_->Kept) return;
+    IntStore store(*store_);
+    for (const auto& [name, value] : values) store.Write(name, value);
+    if (!store.Commit()) store_->NotKept(store.Location());
+}
+
+int TSettings::LoadInt(const char* name, int fallback) const {
+    std::lock_guard<std::mutex> lock(store_->Mutex);
+    return IntStore(*store_).Read(name).value_or(fallback);
+}
+
 void TSettings::SaveWindowPlacement(int top, int left, int height, int width) {
-    IntStore store(application_);
-    store.Write(kTop, top);
-    store.Write(kLeft, left);
-    store.Write(kHeight, height);
-    store.Write(kWidth, width);
-    store.Commit();
+    SaveInts({{kTop, top}, {kLeft, left}, {kHeight, height}, {kWidth, width}});
 }
 
-int TSettings::LoadComPort() const { return LoadInt(application_, kComPort, 0); }
+int TSettings::LoadComPort() const { return LoadInt(kComPort, 0); }
 
-void TSettings::SaveComPort(int n) {
-    IntStore store(application_);
-    store.Write(kComPort, n);
-    store.Commit();
-}
+void TSettings::SaveComPort(int n) { SaveInts({{kComPort, n}}); }
 
-bool TSettings::LoadAutoShutdown() const { return LoadInt(application_, kShutdown, 1) != 0; }
+bool TSettings::LoadAutoShutdown() const { return LoadInt(kShutdown, 1) != 0; }
 
-void TSettings::SaveAutoShutdown(bool on) {
-    IntStore store(application_);
-    store.Write(kShutdown, on ? 1 : 0);
-    store.Commit();
-}
+void TSettings::SaveAutoShutdown(bool on) { SaveInts({{kShutdown, on ? 1 : 0}}); }
 
-int TSettings::LoadStartupDelay() const {
-    return LoadInt(application_, kStartupDelay, kDefaultStartupDelay);
-}
+int TSettings::LoadStartupDelay() const { return LoadInt(kStartupDelay, kDefaultStartupDelay); }
 
-int TSettings::LoadResponseDelay() const {
-    return LoadInt(application_, kResponseDelay, kDefaultResponseDelay);
-}
+int TSettings::LoadResponseDelay() const { return LoadInt(kResponseDelay, kDefaultResponseDelay); }
 
 std::string TSettings::LoadComDevice(int n) const {
-    const auto store = OpenStore(application_);
-    const QVariant value = store->value(QStringLiteral("ComDevice%1").arg(n));
+    std::lock_guard<std::mutex> lock(store_->Mutex);
+    const QVariant value = store_->File().value(QStringLiteral("ComDevice%1").arg(n));
     // An unquoted comma makes the text file hand back a list; a device path is one string.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(',')).toStdString();
@@ -168,18 +212,20 @@ std::string TSettings::LoadComDevice(int n) const {
 }
 
 void TSettings::SaveComDevice(int n, const std::string& device) {
-    const auto store = OpenStore(application_);
+    std::lock_guard<std::mutex> lock(store_->Mutex);
+    if (!store_->Kept) return;
+    QSettings& file = store_->File();
     const QString key = QStringLiteral("ComDevice%1").arg(n);
     if (device.empty())
-        store->remove(key);
+        file.remove(key);
     else
-        store->setValue(key, QString::fromStdString(device));
-    Commit(*store);
+        file.setValue(key, QString::fromStdString(device));
+    if (!Commit(file)) store_->NotKept(file.fileName());
 }
 
 std::function<std::string(int)> TSettings::DeviceLookup() const {
-    const QString application = application_;
-    return [application](int n) { return TSettings(application).LoadComDevice(n); };
+    const TSettings shared = *this;
+    return [shared](int n) { return shared.LoadComDevice(n); };
 }
 
 QString TSettings::AutoShutdownText(bool on) {
@@ -187,11 +233,15 @@ QString TSettings::AutoShutdownText(bool on) {
 }
 
 bool TSettings::PlacementVisible(const QRect& frame, const QList<QRect>& availableScreens) {
-    // A frame without area still has a corner that someone can or cannot see.
-    const QRect r = frame.normalized();
-    const QRect probe(r.topLeft(), QSize(qMax(1, r.width()), qMax(1, r.height())));
-    for (const QRect& screen : availableScreens)
-        if (probe.intersects(screen)) return true;
+    // In 64 bits from the corners as stored: a frame near the ends of the int range has a width
+    // that int does not hold. A frame without area still has a corner that someone can or
+    // cannot see.
+    const auto span = [](qint64 a, qint64 b) { return std::pair(std::min(a, b), std::max(a, b)); };
+    const auto [left, right] = span(frame.left(), frame.right());
+    const auto [top, bottom] = span(frame.top(), frame.bottom());
+    for (const QRect& s : availableScreens)
+        if (left <= s.right() && right >= s.left() && top <= s.bottom() && bottom >= s.top())
+            return true;
     return false;
 }
 

@@ -4,16 +4,20 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
+#include <memory>
 #include <string>
+#include <utility>
 
 namespace kaldor {
 
 // The console's settings kept between runs: on Windows the registry key
 // HKEY_CURRENT_USER\Software\OLV\<application> (integers as REG_DWORD), elsewhere
-// $XDG_CONFIG_HOME/OLV/<application>.conf. Every operation opens the store and releases it
-// again, so nothing stays open and the first use creates it. A value that is missing or does not
-// read as a 32-bit integer gives the operation's default, silently. A write that does not reach
-// the store throws std::runtime_error, for the application's exception report.
+// $XDG_CONFIG_HOME/OLV/<application>.conf. The file is read once, at the first use, which also
+// creates it; copies share what was read. A value that is missing or does not read as a 32-bit
+// integer gives the operation's default, silently. A value equal to the stored one is not
+// written again. A write that does not reach the store is said once, on standard error and in a
+// message box, and no later write is tried: the console runs on without keeping its settings.
 class TSettings {
 public:
     static constexpr const char* kOrganisation = "OLV";
@@ -51,8 +55,8 @@ public:
     std::string LoadComDevice(int n) const;
     // Stores the device of port n; an empty name removes it, so the default applies again.
     void SaveComDevice(int n, const std::string& device);
-    // The lookup for SetStoredDeviceLookup (link/PortNames.h). It opens the store on each call,
-    // so it may run on any thread and outlive this object.
+    // The lookup for SetStoredDeviceLookup (link/PortNames.h). It may run on any thread and
+    // outlive this object.
     std::function<std::string(int)> DeviceLookup() const;
 
     QString Application() const { return application_; }
@@ -71,8 +75,14 @@ public:
     // The available areas of the screens now attached (needs the application object).
     static QList<QRect> AvailableScreens();
 
+    struct Store;
+
 private:
+    int LoadInt(const char* name, int fallback) const;
+    void SaveInts(std::initializer_list<std::pair<const char*, int>> values);
+
     QString application_;
+    std::shared_ptr<Store> store_;
 };
 
 } // namespace kaldor

@@ -42,8 +42,10 @@ public:
 
     // For the start that did not get the lock: signals the running console and returns once it
     // has handled the signal. False when no running console could be reached (a lock holder
-    // that is not listening yet is retried for up to connectRetryMs).
+    // that is not listening yet is retried for up to connectRetryMs), or when it did not take
+    // the signal within the answer time-out (stopped or hung): then NoAnswer() holds.
     bool SignalRunning(int connectRetryMs = 500) const;
+    bool NoAnswer() const;
 
     // Run on the window thread, in the first console, when a later start signals; the later start
     // waits until this and the otherInstanceStarted() slots have returned, so slots must be
@@ -52,6 +54,8 @@ public:
 
     // POSIX: a connection that has not sent its signal within this time is dropped.
     void SetSilentClientTimeout(int ms);
+    // POSIX: how long a later start waits for the running console to take its signal (2 s).
+    void SetAnswerTimeout(int ms);
 
     // $XDG_RUNTIME_DIR, else a per-user runtime directory under the temporary directory.
     static QString DefaultDirectory();

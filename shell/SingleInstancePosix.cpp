@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -17,17 +18,21 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 namespace kaldor {
 namespace {
 
-// The second start sends this line; the first answers with kReply once its handler returned.
+// The second start sends this line; the first says kSeen at once and kReply once its handler
+// returned.
 const QByteArray kSignalLine = QByteArrayLiteral("OnlyOne");
 constexpr char kSignal[] = "OnlyOne\n";
+constexpr char kSeen[] = "Seen\n";
 constexpr char kReply[] = "Done\n";
 constexpr qsizetype kMaxLine = 64;
 constexpr size_t kMaxClients = 16;
@@ -52,6 +57,19 @@ bool MakeAddress(const std::string& path, sockaddr_un& address) {
 
 void SetCloseOnExec(int fd) { ::fcntl(fd, F_SETFD, ::fcntl(fd, F_GETFD) | FD_CLOEXEC); }
 void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
+
+// True when something (or the end of the connection) arrives within ms.
+bool AwaitInput(int fd, int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::max<long long>(0, left.count())));
+        if (ready > 0) return true;
+        if (ready == 0 || errno != EINTR) return false;
+    }
+}
 
 bool SendAll(int fd, const char* data, size_t size) {
     while (size > 0) {
@@ -81,6 +99,8 @@ struct TSingleInstance::Impl {
     int ListenFd = -1;
     QSocketNotifier* Listener = nullptr;
     int SilentTimeoutMs = 2000;
+    int AnswerTimeoutMs = 2000;
+    mutable bool NoAnswer = false;
     uint64_t NextId = 1;
     std::map<uint64_t, Client> Clients;
 
@@ -185,10 +205,12 @@ struct TSingleInstance::Impl {
             client.Received.append(buffer, n);
             const qsizetype end = client.Received.indexOf('\n');
             if (end >= 0) {
-                if (client.Received.left(end) == kSignalLine)
+                if (client.Received.left(end) == kSignalLine) {
+                    ::send(client.Fd, kSeen, sizeof kSeen - 1, kSendFlags | MSG_DONTWAIT);
                     Serve(id);
-                else
+                } else {
                     Drop(id);
+                }
                 return;
             }
             if (client.Received.size() > kMaxLine) {
@@ -255,6 +277,7 @@ struct TSingleInstance::Impl {
     }
 
     bool SignalRunning(int connectRetryMs) const {
+        NoAnswer = false;
         if (LockFd >= 0) return false; // the running console is this one
         const std::string path = PathOf(kSignalName);
         sockaddr_un address;
@@ -266,6 +289,9 @@ struct TSingleInstance::Impl {
             fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
             if (fd < 0) return false;
             SetCloseOnExec(fd);
+            // A holder that accepts nothing fills its queue; then connect waits this long.
+            const timeval limit{AnswerTimeoutMs / 1000, AnswerTimeoutMs % 1000 * 1000};
+            ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
             if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
                 break;
             const int error = errno;
@@ -273,16 +299,32 @@ struct TSingleInstance::Impl {
             if (error == EINTR) continue;
             // The lock holder may be between taking the lock and listening.
             const bool notYet = error == ENOENT || error == ECONNREFUSED || error == EAGAIN;
-            if (!notYet || std::chrono::steady_clock::now() >= deadline) return false;
+            if (!notYet || std::chrono::steady_clock::now() >= deadline) {
+                NoAnswer = error == EAGAIN;
+                return false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
         if (!SendAll(fd, kSignal, sizeof kSignal - 1)) {
             ::close(fd);
             return false;
         }
+        // A console that has not even seen the signal in time is stopped or hung: the kernel
+        // took the connection for it.
+        if (!AwaitInput(fd, AnswerTimeoutMs)) {
+            ::close(fd);
+            NoAnswer = true;
+            return false;
+        }
         // The reply, or the end of the connection, comes once the first console is done.
-        char reply[sizeof kReply];
-        while (::recv(fd, reply, sizeof reply, 0) < 0 && errno == EINTR) {
+        std::string received;
+        char buffer[16];
+        while (received.find(kReply) == std::string::npos &&
+               received.size() < static_cast<size_t>(kMaxLine)) {
+            const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            received.append(buffer, static_cast<size_t>(n));
         }
         ::close(fd);
         return true;
@@ -299,6 +341,8 @@ void TSingleInstance::Release() { d_->Release(); }
 bool TSingleInstance::IsOwner() const { return d_->MayRun; }
 bool TSingleInstance::SignalRunning(int connectRetryMs) const { return d_->SignalRunning(connectRetryMs); }
 void TSingleInstance::SetSilentClientTimeout(int ms) { d_->SilentTimeoutMs = ms; }
+void TSingleInstance::SetAnswerTimeout(int ms) { d_->AnswerTimeoutMs = ms; }
+bool TSingleInstance::NoAnswer() const { return d_->NoAnswer; }
 QString TSingleInstance::Directory() const { return d_->Directory; }
 
 } // namespace kaldor

@@ -103,6 +103,8 @@ bool TSingleInstance::IsOwner() const { return d_->MayRun; }
 // The broadcast is synchronous: there is no connection to retry.
 bool TSingleInstance::SignalRunning(int /*connectRetryMs*/) const { return d_->SignalRunning(); }
 void TSingleInstance::SetSilentClientTimeout(int /*ms*/) {}
+void TSingleInstance::SetAnswerTimeout(int /*ms*/) {}
+bool TSingleInstance::NoAnswer() const { return false; }
 QString TSingleInstance::Directory() const { return d_->Directory; }
 
 } // namespace kaldor

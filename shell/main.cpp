@@ -8,6 +8,7 @@
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
+#include "shell/MessageBox.h"
 #include "shell/ParentConsole.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
@@ -76,7 +77,13 @@ int main(int argc, char** argv) {
         TSingleInstance instance;
         if (!instance.Acquire()) {
             instance.SignalRunning(); // returns once the running console has shown its message
-            return 0;
+            if (!instance.NoAnswer()) return 0;
+            const QString text = QStringLiteral(
+                "A KALDOR Console seems to be running already, but it does not answer.");
+            std::fprintf(stderr, "KALDOR Console: %s\n", text.toLocal8Bit().constData());
+            std::fflush(stderr);
+            ShowMessageBox(nullptr, text, QString::fromLatin1(kAppCaption), MB_OK | MB_ICONHAND);
+            return 1;
         }
         InstallFontSubstitutes();
         TSettings settings(options.Simulate ? TSettings::kSimulatedApplication : TSettings::kApplication);

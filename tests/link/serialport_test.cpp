@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <future>
 #include <thread>
@@ -199,6 +200,25 @@ TEST_F(SerialPortTest, AMissingPortFailsWithTheSystemsReason) {
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << "one line";
     EXPECT_EQ(err.find('\r'), std::string::npos) << err;
 }
+
+#ifndef _WIN32
+// The program test checks that a user's file keeps its bytes.
+TEST_F(SerialPortTest, ADeviceThatIsNoTerminalDoesNotOpen) {
+    const std::string file = testing::TempDir() + "kaldor-not-a-port";
+    std::fclose(std::fopen(file.c_str(), "wb"));
+    for (const std::string& device : {file, std::string("/dev/null")}) {
+        SetEnv("KALDOR_COM5", device);
+        SerialPort port;
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(OpenLine(port, 5)) << device;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "KALDOR Console: cannot open COM5 (" + device + "): not a serial device\n");
+        EXPECT_EQ(port.OpenFailure(), "COM5 (" + device + "): not a serial device");
+    }
+    UnsetEnv("KALDOR_COM5");
+    std::remove(file.c_str());
+}
+#endif
 
 TEST(PortNames, EnvironmentThenStoredSettingThenTheSystemDevice) {
 #ifdef _WIN32

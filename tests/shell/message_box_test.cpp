@@ -63,6 +63,10 @@ TEST(MessageBoxSeam, TheRealBoxFollowsTheFlags) {
     {
         const auto box = BuildMessageBox(&window, "t", kAppCaption, MB_OK | MB_ICONHAND);
         EXPECT_EQ(box->icon(), QMessageBox::Critical);
+        EXPECT_EQ(box->detailedText(), "");
+        const auto detailed = BuildMessageBox(&window, "t", kAppCaption, MB_OK, "COM1: gone");
+        EXPECT_EQ(detailed->text(), "t");
+        EXPECT_EQ(detailed->detailedText(), "COM1: gone"); // behind "Show Details..."
     }
     EXPECT_EQ(AnswerFor(QMessageBox::Yes, MB_YESNO), IDYES);
     EXPECT_EQ(AnswerFor(QMessageBox::No, MB_YESNO), IDNO);

@@ -7,7 +7,6 @@
 #include <QTemporaryDir>
 
 #include <memory>
-#include <stdexcept>
 
 #include "shell/Settings.h"
 
@@ -25,6 +24,7 @@ protected:
         ASSERT_TRUE(home->isValid());
         qputenv("XDG_CONFIG_HOME", home->path().toLocal8Bit());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home->path());
+        settings = TSettings(); // the store is read at its first use
     }
 
     QString StorePath(const QString& application = "Kaldor_Console") const {
@@ -166,13 +166,32 @@ TEST_F(SettingsTest, DeviceOfAPortAndTheSimulatedStoreAreKeptApart) {
     EXPECT_TRUE(QFileInfo::exists(StorePath("Kaldor_Console_Simulated")));
 }
 
-TEST_F(SettingsTest, AWriteThatCannotReachTheStoreThrows) {
+TEST_F(SettingsTest, TheStoreIsReadOnceAndAnUnchangedValueIsNotWrittenAgain) {
+    Store("DefaultComPort = 3\nDefaultShutdown = 0");
+    EXPECT_EQ(settings.LoadComPort(), 3);
+    const QString before = StoredText();
+    Store("DefaultComPort=5"); // changed behind the running console's back
+    EXPECT_EQ(settings.LoadComPort(), 3);
+    EXPECT_FALSE(settings.LoadAutoShutdown());
+    Store("DefaultComPort = 3\nDefaultShutdown = 0");
+    settings.SaveComPort(3);
+    settings.SaveAutoShutdown(false);
+    EXPECT_EQ(StoredText(), before);
+    settings.SaveComPort(4);
+    EXPECT_TRUE(StoredText().contains("DefaultComPort=4")) << StoredText().toStdString();
+}
+
+TEST_F(SettingsTest, AWriteThatCannotReachTheStoreIsSaidOnceAndNotTriedAgain) {
     QFile blocker(home->filePath("OLV")); // a file where the store's directory belongs
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
-    EXPECT_THROW(settings.SaveComPort(2), std::runtime_error);
-    EXPECT_THROW(settings.SaveWindowPlacement(0, 0, 450, 800), std::runtime_error);
-    EXPECT_EQ(settings.LoadComPort(), 0) << "reads still fall back silently";
+    testing::internal::CaptureStderr();
+    settings.SaveComPort(2);
+    settings.SaveWindowPlacement(0, 0, 450, 800);
+    settings.SaveComDevice(1, "/dev/pts/3");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "KALDOR Console: The settings could not be written to " + StorePath().toStdString() +
+                  ". They will not be kept.\n");
 }
 
 TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
@@ -185,4 +204,8 @@ TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
     EXPECT_FALSE(TSettings::PlacementVisible(QRect(-800, 0, 800, 450), screens)) << "just left";
     EXPECT_TRUE(TSettings::PlacementVisible(QRect(50, 50, 0, 0), screens)) << "no area, seen corner";
     EXPECT_FALSE(TSettings::PlacementVisible(QRect(100, 100, 800, 450), {}));
+    // Corners at the ends of the int range, as a stored placement may hold them.
+    const QPoint far(INT32_MAX, INT32_MIN), near(INT32_MIN, INT32_MAX);
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(far, far), screens));
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(far, near), screens)) << "spans every screen";
 }

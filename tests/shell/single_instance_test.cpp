@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -244,4 +245,45 @@ TEST(SingleInstance, AHandlerThatThrowsStillReleasesTheWaitingStart) {
     EXPECT_TRUE(start.returned);
     EXPECT_TRUE(start.reached);
     EXPECT_TRUE(thrown);
+}
+
+TEST(SingleInstance, ALaterStartGivesUpOnAConsoleThatDoesNotTakeItsSignal) {
+    // Not pumping the first's event loop is a console that is stopped or hung, also with its
+    // queue full of later starts; a pumped one whose user reads the message longer than the
+    // time-out is still waited for.
+    enum Case { Stopped, StoppedAndQueueFull, Pumped };
+    for (const Case c : {Stopped, StoppedAndQueueFull, Pumped}) {
+        QTemporaryDir dir;
+        TSingleInstance first(dir.path());
+        ASSERT_TRUE(first.Acquire());
+        first.OnOtherInstance = [] { std::this_thread::sleep_for(milliseconds(400)); };
+        std::vector<int> queued;
+        while (c == StoppedAndQueueFull && queued.size() < 64) {
+            const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            const sockaddr_un address = AddressIn(dir);
+            queued.push_back(fd);
+            if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) break;
+        }
+        TSingleInstance second(dir.path());
+        second.SetAnswerTimeout(200);
+        std::atomic<bool> returned{false};
+        bool reached = true;
+        std::thread start([&] {
+            reached = second.SignalRunning();
+            returned = true;
+        });
+        const auto t0 = steady_clock::now();
+        while (!returned && steady_clock::now() - t0 < milliseconds(3000)) {
+            if (c == Pumped) QCoreApplication::processEvents();
+            std::this_thread::sleep_for(milliseconds(2));
+        }
+        const bool ended = returned;
+        if (!ended) first.Release(); // lets the thread end
+        start.join();
+        for (const int fd : queued) ::close(fd);
+        EXPECT_TRUE(ended) << c;
+        EXPECT_EQ(reached, c == Pumped) << c;
+        EXPECT_EQ(second.NoAnswer(), c != Pumped) << c;
+        EXPECT_GE(steady_clock::now() - t0, milliseconds(c == Pumped ? 400 : 200)) << c;
+    }
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QProgressBar>
 #include <QFileInfo>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -44,6 +46,14 @@ constexpr int kFrameW = 8;
 constexpr int kFrameH = 46;
 
 std::string Var(int n) { return "KALDOR_COM" + std::to_string(n); }
+
+// The console's own lines of standard error, without the toolkit's.
+std::string ConsoleLines(const std::string& err) {
+    std::string lines, line;
+    for (std::istringstream in(err); std::getline(in, line);)
+        if (line.rfind("KALDOR Console: ", 0) == 0) lines += line + "\n";
+    return lines;
+}
 
 class StartupTest : public ::testing::Test {
 protected:
@@ -239,6 +249,23 @@ TEST_F(StartupTest, OffScreenPlacementKeepsSizeButNotPosition) {
     EXPECT_LT(form->geometry().left(), 20000);
 }
 
+TEST_F(StartupTest, SettingsThatCannotBeWrittenAreSaidOnceAndTheConsoleRuns) {
+    ASSERT_TRUE(QDir(config.path()).mkpath(ConfFile())); // a folder where the file belongs
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(Create());
+    form->itmShutdownClick();
+    form->itmShutdownClick();
+    QCoreApplication::processEvents();
+    const std::string err = ConsoleLines(testing::internal::GetCapturedStderr());
+    EXPECT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    EXPECT_NE(form->ComThread, nullptr);
+    const QString text = "The settings could not be written to " + ConfFile() + ".";
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
+    EXPECT_EQ(boxes[1].Text, text);
+    EXPECT_EQ(err, "KALDOR Console: " + text.toStdString() + " They will not be kept.\n");
+}
+
 // --- The stored port ------------------------------------------------------------------------------
 
 TEST_F(StartupTest, StoredFreePortIsOpenedSilently) {
@@ -312,6 +339,24 @@ TEST_F(StartupTest, NoPortAtAllStopsTheConsole) {
     for (int n = 1; n <= 6; ++n) EXPECT_FALSE(form->actOpenCom[n - 1]->isEnabled()) << "COM" << n;
     EXPECT_FALSE(Get("DefaultComPort").isValid());
     EXPECT_EQ(Hex(amp.Received(1, 200)), "");
+}
+
+TEST_F(StartupTest, OnlyThePortMeantForTheLinkIsReportedAndEveryReasonIsInTheDetails) {
+    const auto reason = [](int n) {
+        return QStringLiteral("COM%1 (/nonexistent/kaldor%1): No such file or directory").arg(n);
+    };
+    for (const int stored : {0, 3}) {
+        boxes.clear();
+        Put("DefaultComPort", stored);
+        testing::internal::CaptureStderr();
+        ASSERT_TRUE(Create());
+        const std::string err = ConsoleLines(testing::internal::GetCapturedStderr());
+        EXPECT_EQ(err, stored ? "KALDOR Console: cannot open " + reason(3).toStdString() + "\n" : "");
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
+        EXPECT_EQ(boxes[0].Detail, QStringList({reason(2), reason(3), reason(4), reason(5),
+                                                reason(6)}).join('\n'));
+    }
 }
 
 // --- Closing ----------------------------------------------------------------------------------
@@ -486,6 +531,27 @@ TEST_F(StartupTest, ASecondStartRestoresAMaximisedConsoleMaximised) {
     form->InstanceHook();
     EXPECT_FALSE(form->isMinimized());
     EXPECT_TRUE(form->isMaximized());
+}
+
+TEST_F(StartupTest, ASecondStartDuringAStartUpBoxIsAnsweredOnceTheWindowIsWhole) {
+    bool shownEarly = false;
+    size_t boxesDuringCreate = 0;
+    responder = std::make_unique<ScopedMessageBoxResponder>([&](const MessageBoxCall& c) {
+        boxes.push_back(c);
+        if (c.Text == kNoDefaultCom1) { // the signal comes while this box is open
+            form->InstanceHook();
+            shownEarly = form->isVisible();
+            boxesDuringCreate = boxes.size();
+        }
+        return IDOK;
+    });
+    ASSERT_TRUE(Create());
+    EXPECT_FALSE(shownEarly);
+    EXPECT_EQ(boxesDuringCreate, 1u);
+    EXPECT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].Text, QStringLiteral("Only one instance of this application is allowed to run!"));
 }
 
 } // namespace
