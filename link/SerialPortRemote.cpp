@@ -38,12 +38,12 @@ int SerialPort::ReadRemote(void* buffer, int count) {
 
 int SerialPort::WriteRemote(const void* buffer, int count) {
     if (!IsOpen()) return 0;
-    return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count, dev_->TimeoutMs);
+    return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count);
 }
 
 bool SerialPort::SetDtrRemote(bool raised) {
     if (!IsOpen()) return false;
-    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF, dev_->TimeoutMs);
+    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF);
     NotifyDtr(dev_->Name, raised);
     return ok;
 }

@@ -2,6 +2,7 @@
 // server for, and a real ser2net in front of the test amplifier.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -9,9 +10,11 @@
 #include <utility>
 #include <vector>
 
+#include "link/Frames.h"
 #include "link/RemoteProbe.h"
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
+#include "link/Tcomthread.h"
 #include "support/RemoteServers.h"
 
 namespace kaldor::test {
@@ -60,6 +63,8 @@ TEST(TelnetCodec, TakesCommandsOutOfTheStream) {
         {"server echo refused", {IAC, WILL, OPT_ECHO}, {}, {IAC, DONT, OPT_ECHO}},
         {"unknown option refused", {IAC, DO, 24}, {}, {IAC, WONT, 24}},
         {"DONT for an option already off ignored", {IAC, DONT, OPT_ECHO}, {}, {}},
+        {"a refused option refused once, however often asked",
+         {IAC, DO, 24, IAC, DO, 24, IAC, DONT, 24, IAC, DO, 24}, {}, {IAC, WONT, 24}},
         {"sub-negotiation with 0xFF taken out",
          {0x07, IAC, SB, OPT_COM_PORT, 101, 0, 0, IAC, IAC, IAC, SE, 0x08}, {0x07, 0x08}, {}},
         {"NOP and go-ahead taken out", {IAC, 241, 0x09, IAC, 249}, {0x09}, {}},
@@ -188,6 +193,43 @@ TEST(RemotePort, RefusedOrDroppedIsAFailedPort) {
     EXPECT_TRUE(port.LastReadFailed());
 }
 
+using Clock = std::chrono::steady_clock;
+int MsSince(Clock::time_point t0) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+// Key presses and the exit run on the window thread: whatever the server does, neither waits
+// on the network (bounds on a hang, with margins).
+TEST(RemotePort, HostileServersNeverHoldAKeyPressOrTheExit) {
+    using K = HostileServer::Kind;
+    const std::pair<K, const char*> servers[] = {
+        {K::FloodsOptionRequests, "floods option requests"}, {K::EndlessSubnegotiation, "endless sub-negotiation"},
+        {K::RandomBytes, "random bytes"}, {K::AcceptsAndCloses, "accepts and closes"}, {K::Silent, "silent"}};
+    for (const auto& [kind, what] : servers) {
+        HostileServer server(kind);
+        SerialPort port = OpenOn(server.Address(), kind != K::AcceptsAndCloses);
+        port.SetTimeouts(5000);
+        QueueDispatcher window;
+        auto receiver = std::make_unique<TComThread>(port, nullptr, &window);
+        window.RunFor(300); // the server's window and ours fill up
+        int worst = 0;
+        for (int i = 0; i < 5 && worst < 1000; ++i) {
+            const auto t0 = Clock::now();
+            port.Write(KeyFrame(Key::Tune).Bytes, KeyFrame(Key::Tune).Count);
+            worst = std::max(worst, MsSince(t0));
+            window.RunFor(20);
+        }
+        EXPECT_LT(worst, 100) << what << ": a key press waited";
+        const auto t0 = Clock::now();
+        port.ClearDtr(); // the exit's order
+        receiver->Terminate();
+        receiver->WaitFor();
+        receiver.reset();
+        port.Close();
+        EXPECT_LT(MsSince(t0), 1000) << what << ": the exit waited";
+    }
+}
+
 // --- ser2net ------------------------------------------------------------------------------------
 
 class Ser2netTest : public ::testing::Test {
@@ -216,11 +258,6 @@ TEST_F(Ser2netTest, CarriesEveryByteBothWays) {
         got.insert(got.end(), buf, buf + n);
     }
     EXPECT_EQ(Hex(got), Hex(all));
-}
-
-using Clock = std::chrono::steady_clock;
-int MsSince(Clock::time_point t0) {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
 }
 
 TEST(RemoteProbe, TellsWhetherTheServerAnswers) {
