@@ -19,10 +19,6 @@ namespace {
 constexpr int kFrameWidth = 800 - 792;
 constexpr int kFrameHeight = 450 - 404;
 
-bool OpenForProbe(SerialPort& port, int n) {
-    return port.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
-}
-
 } // namespace
 
 bool TMainForm::FormCreate() {
@@ -55,11 +51,15 @@ bool TMainForm::FormCreate() {
     StartupDelay = TSettings::RoundDownTo100(settings_.LoadStartupDelay());
     ResponseDelay = TSettings::RoundDownTo100(settings_.LoadResponseDelay());
 
-    // A port that is missing or in use stays disabled for the whole run.
-    for (int n = 1; n <= PortCount; ++n) {
-        actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(OpenForProbe(ComPort, n));
-        ComPort.Close();
-    }
+    // A port that is missing or in use stays disabled for the whole run. Remote servers answer
+    // off the window thread, all at once; the port is chosen when the last has.
+    for (int n = 1; n <= PortCount; ++n) StartupProbes |= 1u << n;
+    for (int n = 1; n <= PortCount; ++n) ProbePort(n);
+    StartupWaiting = StartupProbes != 0;
+    return StartupWaiting || OpenStartupPort();
+}
+
+bool TMainForm::OpenStartupPort() {
     auto usable = [this](int n) {
         return n >= 1 && n <= PortCount && actOpenCom[static_cast<size_t>(n - 1)]->isEnabled();
     };
@@ -83,7 +83,10 @@ bool TMainForm::FormCreate() {
                            .arg(k),
                        QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION);
     }
-    SendLinkRequest();
+    if (OpenTicket != 0)
+        LinkRequestOnOpen = true;
+    else
+        SendLinkRequest();
     return true;
 }
 

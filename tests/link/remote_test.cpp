@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "link/Frames.h"
-#include "link/RemoteProbe.h"
+#include "link/RemoteOpener.h"
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "link/Tcomthread.h"
@@ -260,56 +260,63 @@ TEST_F(Ser2netTest, CarriesEveryByteBothWays) {
     EXPECT_EQ(Hex(got), Hex(all));
 }
 
-TEST(RemoteProbe, TellsWhetherTheServerAnswers) {
+using Opened = std::pair<uint64_t, bool>;
+
+TEST(RemoteOpener, OpensOffTheCallingThreadNewestFirst) {
     RecordingServer up;
     SilentListener silent;
     const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
     struct Case {
         std::string device;
-        bool reachable;
+        bool opened;
         int atLeastMs;
     } cases[] = {{up.Address(), true, 0}, {refused, false, 0},
-                 {silent.Address(), false, RemoteProbe::ConnectTimeoutMs - 100}};
+                 {silent.Address(), false, Rfc2217Port::ConnectTimeoutMs - 100}};
     QueueDispatcher window;
-    std::vector<std::pair<uint64_t, bool>> results;
-    RemoteProbe probe(&window, [&](uint64_t t, bool ok) { results.emplace_back(t, ok); });
-    EXPECT_EQ(probe.Probe("/dev/ttyS0"), 0u) << "only a remote address is probed";
+    std::vector<Opened> results;
+    RemoteOpener opener(&window, [&](uint64_t t, std::shared_ptr<Rfc2217Port> port, const std::string&) {
+        results.emplace_back(t, port && port->IsOpen());
+    });
+    EXPECT_EQ(opener.Open("/dev/ttyS0"), 0u) << "only a remote address is opened here";
     for (const Case& c : cases) {
         results.clear();
         const auto t0 = Clock::now();
-        const uint64_t ticket = probe.Probe(c.device);
+        uint64_t ticket = opener.Open(c.device);
         ASSERT_NE(ticket, 0u) << c.device;
-        if (c.atLeastMs > 0) { // certainly still under way
-            EXPECT_EQ(probe.Probe(c.device), 0u) << "one probe at a time";
+        if (c.atLeastMs > 0) { // certainly still under way: a newer open replaces it
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ticket = opener.Open(c.device);
         }
         ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 3000)) << c.device;
         EXPECT_GE(MsSince(t0), c.atLeastMs) << c.device;
-        EXPECT_EQ(results, (std::vector<std::pair<uint64_t, bool>>{{ticket, c.reachable}})) << c.device;
+        window.RunFor(20);
+        EXPECT_EQ(results, (std::vector<Opened>{{ticket, c.opened}})) << c.device;
     }
 }
 
-TEST(RemoteProbe, CancelAndStopEndAConnectAtOnce) {
+TEST(RemoteOpener, CancelAndStopEndAConnectAtOnce) {
     SilentListener silent;
+    RecordingServer up;
     QueueDispatcher window;
-    int delivered = 0;
-    auto probe = std::make_unique<RemoteProbe>(&window, [&](uint64_t, bool) { ++delivered; });
-    ASSERT_NE(probe->Probe(silent.Address()), 0u);
+    std::vector<Opened> results;
+    auto opener = std::make_unique<RemoteOpener>(&window, [&](uint64_t t, auto port, auto&) {
+        results.emplace_back(t, port != nullptr);
+    });
+    ASSERT_NE(opener->Open(silent.Address()), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into the connect
     auto t0 = Clock::now();
-    probe->Cancel();
-    uint64_t next = 0;
-    while (!next && MsSince(t0) < 2000) {
-        next = probe->Probe(silent.Address());
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_NE(next, 0u);
+    opener->Cancel();
+    const uint64_t next = opener->Open(up.Address());
+    ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 2000));
     EXPECT_LT(MsSince(t0), 300) << "the cancelled connect went on";
+    EXPECT_EQ(results, (std::vector<Opened>{{next, true}}));
+    ASSERT_NE(opener->Open(silent.Address()), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     t0 = Clock::now();
-    probe.reset(); // the window closes during a probe
+    opener.reset(); // the window closes during an open
     EXPECT_LT(MsSince(t0), 300);
     window.RunFor(50);
-    EXPECT_EQ(delivered, 0);
+    EXPECT_EQ(results.size(), 1u);
 }
 
 } // namespace
