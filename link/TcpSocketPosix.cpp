@@ -1,6 +1,8 @@
 #ifndef _WIN32
 #include "TcpSocket.h"
 
+#include "NameLookup.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -90,7 +92,7 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
-    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+    if (const int rc = LookUpName(host, port, hints, timeoutMs, impl_->Woken, &list); rc != 0) {
         error = ::gai_strerror(rc);
         return false;
     }

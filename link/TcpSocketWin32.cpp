@@ -1,6 +1,8 @@
 #ifdef _WIN32
 #include "TcpSocket.h"
 
+#include "NameLookup.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -93,7 +95,7 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
-    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+    if (const int rc = LookUpName(host, port, hints, timeoutMs, impl_->Woken, &list); rc != 0) {
         error = ErrorText(rc);
         return false;
     }

@@ -34,27 +34,28 @@ void TMainForm::StopReconnecting() {
 }
 
 void TMainForm::OpenComPort(int n, bool quiet, std::function<void(bool)> then) {
-    OpenTicket = 0; // whatever was under way is dropped
     const std::string device = PortDeviceName(n);
-    if (!IsRemoteDevice(device)) {
-        if (ComOpener) ComOpener->Cancel();
-        StopReceiver();
-        ComPort.Close();
-        ComPort.SetOpenReports(!quiet);
-        const bool opened = ComPort.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
-        ComPort.SetOpenReports(true);
-        then(opened);
-        return;
-    }
-    if (!ComOpener)
+    if (IsRemoteDevice(device) && !ComOpener)
         ComOpener = std::make_unique<RemoteOpener>(
             gate_.get(), [this](uint64_t ticket, std::shared_ptr<Rfc2217Port> port,
                                 const std::string& error) { ComPortOpened(ticket, port, error); });
-    OpenTicket = ComOpener->Open(device);
-    openPort_ = n;
-    openDevice_ = device;
-    openQuiet_ = quiet;
-    openDone_ = std::move(then);
+    // Whatever was under way is dropped. A remote name that is no address fails at once, as a
+    // local device does.
+    OpenTicket = IsRemoteDevice(device) ? ComOpener->Open(device) : 0;
+    if (OpenTicket != 0) {
+        openPort_ = n;
+        openDevice_ = device;
+        openQuiet_ = quiet;
+        openDone_ = std::move(then);
+        return;
+    }
+    if (ComOpener) ComOpener->Cancel();
+    StopReceiver();
+    ComPort.Close();
+    ComPort.SetOpenReports(!quiet);
+    const bool opened = ComPort.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    ComPort.SetOpenReports(true);
+    then(opened);
 }
 
 void TMainForm::ComPortOpened(uint64_t ticket, std::shared_ptr<Rfc2217Port> port,
@@ -71,22 +72,20 @@ void TMainForm::ComPortOpened(uint64_t ticket, std::shared_ptr<Rfc2217Port> port
 
 void TMainForm::ProbePort(int n) {
     const std::string device = PortDeviceName(n);
-    if (!IsRemoteDevice(device)) {
-        SerialPort probe;
-        PortProbed(n, probe.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096));
-        return;
-    }
     auto& opener = ProbeOpeners[static_cast<size_t>(n - 1)];
     auto& ticket = ProbeTickets[static_cast<size_t>(n - 1)];
-    if (!opener)
+    if (IsRemoteDevice(device) && !opener)
         opener = std::make_unique<RemoteOpener>(
             gate_.get(), [this, n, &ticket](uint64_t t, std::shared_ptr<Rfc2217Port> port,
-                                                   const std::string& error) {
+                                           const std::string& error) {
                 if (t != ticket) return; // the device was changed meanwhile
                 SerialPort probe; // reports a failure as an open does, closes at once
                 PortProbed(n, probe.Adopt(n, PortDeviceName(n), port, error));
             });
-    ticket = opener->Open(device);
+    ticket = IsRemoteDevice(device) ? opener->Open(device) : 0;
+    if (ticket != 0) return;
+    SerialPort probe;
+    PortProbed(n, probe.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096));
 }
 
 void TMainForm::PortProbed(int n, bool opens) {

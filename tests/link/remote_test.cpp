@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "link/Frames.h"
+#include "link/NameLookup.h"
 #include "link/RemoteOpener.h"
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
@@ -258,6 +259,20 @@ TEST_F(Ser2netTest, CarriesEveryByteBothWays) {
         got.insert(got.end(), buf, buf + n);
     }
     EXPECT_EQ(Hex(got), Hex(all));
+}
+
+TEST(NameLookup, AnswersOrGivesUpWhenStopped) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    std::atomic<bool> stop{false};
+    addrinfo* list = nullptr;
+    ASSERT_EQ(LookUpName("127.0.0.1", "2217", hints, 1000, stop, &list), 0);
+    ASSERT_NE(list, nullptr);
+    ::freeaddrinfo(list);
+    stop = true;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(LookUpName("station.invalid", "2217", hints, 5000, stop, &list), EAI_AGAIN);
+    EXPECT_LT(MsSince(t0), 100);
 }
 
 using Opened = std::pair<uint64_t, bool>;
