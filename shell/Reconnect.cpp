@@ -106,7 +106,7 @@ void TMainForm::tmrReconnectTimer() {
         std::fprintf(stderr, "KALDOR Console: COM%d (%s): device lost, reconnecting\n", n,
                      device.c_str());
     Reconnecting = true;
-    ReconnectPort(n, device); // a missing local device fails to open at once
+    ReconnectPort(n, device);
 }
 
 void TMainForm::ReconnectPort(int n, const std::string& device) {
