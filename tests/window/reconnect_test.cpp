@@ -217,6 +217,22 @@ TEST_F(ReconnectTest, ServersThatNeverAnswerHoldNeitherStartUpNorDevices) {
     EXPECT_LT(took.elapsed(), 100);
 }
 
+TEST_F(ReconnectTest, AFloodingServerHoldsNeitherAKeyNorTheExit) {
+    HostileServer server(HostileServer::Kind::FloodsOptionRequests);
+    Point(server.Address());
+    form->actOpenComExecute(1);
+    ASSERT_TRUE(Opened());
+    QTest::qWait(300); // the server's window and ours fill up
+    QElapsedTimer took;
+    took.start();
+    for (int i = 0; i < 5; ++i) form->actTune->trigger();
+    EXPECT_LT(took.elapsed(), 5 * 100);
+    ScopedMessageBoxResponder yes([](const MessageBoxCall&) { return IDYES; });
+    took.restart();
+    EXPECT_TRUE(form->close());
+    EXPECT_LT(took.elapsed(), 1000);
+}
+
 TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
     RecordingServer server;
     Point(server.Address());
