@@ -257,7 +257,9 @@ void Rfc2217Port::Pump() {
         if (n <= 0) break;
         codec_.Feed(raw, static_cast<size_t>(n), data_, replies);
     }
-    if (!replies.empty()) Send(replies); // dropped when the server takes nothing
+    // Replies fill half the queue at most: a server that asks faster than it reads still leaves
+    // room for the keys.
+    if (!replies.empty()) Send(replies, MaxQueued / 2);
 }
 
 int Rfc2217Port::Take(uint8_t* buffer, int count) {
@@ -289,9 +291,9 @@ int Rfc2217Port::Read(uint8_t* buffer, int count, int timeoutMs, bool& failed) {
     return n;
 }
 
-bool Rfc2217Port::Send(const ByteVector& bytes) {
+bool Rfc2217Port::Send(const ByteVector& bytes, size_t limit) {
     std::lock_guard<std::mutex> lock(outMutex_);
-    if (out_.size() + bytes.size() > MaxQueued) return false;
+    if (out_.size() + bytes.size() > limit) return false;
     out_.insert(out_.end(), bytes.begin(), bytes.end());
     Flush();
     if (!out_.empty()) socket_.Nudge(); // the reader waits until the rest can go

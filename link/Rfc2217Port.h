@@ -102,8 +102,9 @@ public:
 private:
     // Sends what is queued and receives and decodes what is waiting, without blocking.
     void Pump();
-    // Queues bytes whole (false when they do not fit) and sends what the connection takes.
-    bool Send(const ByteVector& bytes);
+    // Queues bytes whole (false when the queue would pass limit) and sends what the connection
+    // takes.
+    bool Send(const ByteVector& bytes, size_t limit = MaxQueued);
     // Sends what the connection takes of the queue; outMutex_ held.
     void Flush();
     // Waits, pumping, until done() holds, the connection fails or timeoutMs passes.
