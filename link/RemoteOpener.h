@@ -27,8 +27,8 @@ public:
     // returns the open's number, or 0 when the name is not a remote address. An open still under
     // way is dropped and its connect or negotiation ended: the newest wins.
     uint64_t Open(const std::string& device);
-    // Window thread. Drops the open under way, ending its connect or negotiation at once. A name
-    // lookup cannot be cut short; the next open starts when it ends.
+    // Window thread. Drops the open under way, ending its name lookup, connect or negotiation at
+    // once.
     void Cancel();
 
 protected:
