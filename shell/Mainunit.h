@@ -201,7 +201,7 @@ public:
     QTimer* tmrReconnect = nullptr;
     int ChosenPort = 0;         // the port of the last Serial Port action, 0 before any
     bool Reconnecting = false;  // the chosen port's device is away and being reopened
-    std::unique_ptr<RemoteOpener> ComOpener; // ComPort's remote opens, made at the first
+    std::unique_ptr<RemoteOpener> ComOpener; // ComPort's remote opens, made at the first one
     uint64_t OpenTicket = 0;  // ComPort's open under way, 0 for none
     std::array<std::unique_ptr<RemoteOpener>, PortCount> ProbeOpeners{}; // each port's probes
     std::array<uint64_t, PortCount> ProbeTickets{};
