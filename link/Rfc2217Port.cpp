@@ -77,12 +77,15 @@ ByteVector TelnetCodec::ComPortCommand(uint8_t command, const ByteVector& value)
 }
 
 // Answers only what changes an option's state, so two sides never loop (RFC 854). DO and DONT
-// ask about our side, WILL and WONT about theirs; each side answers with the other pair.
+// ask about our side, WILL and WONT about theirs; each side answers with the other pair. A
+// refused option stays off: asked again, it is not answered again, or a server that repeats
+// the request would be answered as fast as it asks.
 void TelnetCodec::Negotiate(uint8_t verb, uint8_t option, ByteVector& replies) {
     const bool ours = verb == DO || verb == DONT;
     const bool enable = verb == DO || verb == WILL;
     bool& on = ours ? usOn_[option] : themOn_[option];
     bool& asked = ours ? usAsked_[option] : themAsked_[option];
+    bool& refused = ours ? usRefused_[option] : themRefused_[option];
     const bool wanted = ours ? WeOffer(option) : WeAccept(option);
     auto reply = [&](bool yes) {
         replies.insert(replies.end(), {IAC, ours ? (yes ? WILL : WONT) : (yes ? DO : DONT), option});
@@ -90,7 +93,8 @@ void TelnetCodec::Negotiate(uint8_t verb, uint8_t option, ByteVector& replies) {
     if (verb == DONT && option == OPT_COM_PORT) comPortRefused_ = true;
     if (enable) {
         if (!wanted) {
-            reply(false);
+            if (!refused) reply(false);
+            refused = true;
         } else if (!on) {
             on = true;
             if (!asked) reply(true);
@@ -173,7 +177,13 @@ bool Rfc2217Port::WaitFor(Done done, int timeoutMs) {
                               deadline - std::chrono::steady_clock::now())
                               .count();
         if (left <= 0) break;
-        if (socket_.WaitReadable(static_cast<int>(left)) != TcpSocket::WaitResult::Readable) break;
+        bool queued;
+        {
+            std::lock_guard<std::mutex> lock(outMutex_);
+            queued = !out_.empty();
+        }
+        if (socket_.WaitReadable(static_cast<int>(left), queued) != TcpSocket::WaitResult::Readable)
+            break;
         Pump();
     }
     return done();
@@ -188,6 +198,10 @@ bool Rfc2217Port::Open(const std::string& device, int baud, uint8_t parity, uint
         return false;
     }
     codec_ = TelnetCodec();
+    {
+        std::lock_guard<std::mutex> lock(outMutex_);
+        out_.clear();
+    }
     data_.clear();
     dataPos_ = 0;
     lost_ = false;
@@ -195,7 +209,7 @@ bool Rfc2217Port::Open(const std::string& device, int baud, uint8_t parity, uint
 
     // Whatever the far side queued before the purge is not ours.
     codec_.DropUntilPurged();
-    Send(codec_.Greeting(), NegotiationTimeoutMs);
+    Send(codec_.Greeting());
     WaitFor([this] { return codec_.ComPortAccepted() || codec_.ComPortRefused(); },
             NegotiationTimeoutMs);
     if (codec_.ComPortAccepted()) {
@@ -215,7 +229,7 @@ bool Rfc2217Port::Open(const std::string& device, int baud, uint8_t parity, uint
         add(SET_LINESTATE_MASK, {0});
         add(SET_MODEMSTATE_MASK, {0});
         add(PURGE_DATA, {PURGE_BOTH});
-        Send(setup, NegotiationTimeoutMs);
+        Send(setup);
         WaitFor([this] { return codec_.Answers(PURGE_DATA) > 0; }, NegotiationTimeoutMs);
     }
     codec_.StopDropping();
@@ -230,6 +244,10 @@ bool Rfc2217Port::Open(const std::string& device, int baud, uint8_t parity, uint
 }
 
 void Rfc2217Port::Pump() {
+    {
+        std::lock_guard<std::mutex> lock(outMutex_);
+        Flush();
+    }
     uint8_t raw[4096];
     ByteVector replies;
     // Bounded: a server that never stops sending still lets the reader return.
@@ -239,7 +257,9 @@ void Rfc2217Port::Pump() {
         if (n <= 0) break;
         codec_.Feed(raw, static_cast<size_t>(n), data_, replies);
     }
-    if (!replies.empty()) Send(replies, NegotiationTimeoutMs);
+    // Replies fill half the queue at most: a server that asks faster than it reads still leaves
+    // room for the keys.
+    if (!replies.empty()) Send(replies, MaxQueued / 2);
 }
 
 int Rfc2217Port::Take(uint8_t* buffer, int count) {
@@ -271,24 +291,42 @@ int Rfc2217Port::Read(uint8_t* buffer, int count, int timeoutMs, bool& failed) {
     return n;
 }
 
-bool Rfc2217Port::Send(const ByteVector& bytes, int timeoutMs) {
-    std::lock_guard<std::mutex> lock(sendMutex_);
-    return socket_.SendAll(bytes.data(), static_cast<int>(bytes.size()), timeoutMs);
+bool Rfc2217Port::Send(const ByteVector& bytes, size_t limit) {
+    std::lock_guard<std::mutex> lock(outMutex_);
+    if (out_.size() + bytes.size() > limit) return false;
+    out_.insert(out_.end(), bytes.begin(), bytes.end());
+    Flush();
+    if (!out_.empty()) socket_.Nudge(); // the reader waits until the rest can go
+    return true;
 }
 
-int Rfc2217Port::Write(const uint8_t* data, int count, int timeoutMs) {
+void Rfc2217Port::Flush() {
+    if (out_.empty()) return;
+    const int n = socket_.SendSome(out_.data(), static_cast<int>(out_.size()));
+    if (n < 0) {
+        lost_ = true;
+        out_.clear();
+    } else {
+        out_.erase(out_.begin(), out_.begin() + n);
+    }
+}
+
+int Rfc2217Port::Write(const uint8_t* data, int count) {
     if (!socket_.IsOpen() || count <= 0) return 0;
     ByteVector out;
     TelnetCodec::AppendEscaped(data, static_cast<size_t>(count), out);
-    return Send(out, timeoutMs) ? count : 0;
+    return Send(out) ? count : 0;
 }
 
-bool Rfc2217Port::SetControl(uint8_t value, int timeoutMs) {
-    return socket_.IsOpen() && Send(TelnetCodec::ComPortCommand(SET_CONTROL, {value}), timeoutMs);
+bool Rfc2217Port::SetControl(uint8_t value) {
+    return socket_.IsOpen() && Send(TelnetCodec::ComPortCommand(SET_CONTROL, {value}));
 }
 
 void Rfc2217Port::Close() {
     std::lock_guard<std::mutex> lock(closeMutex_);
+    std::lock_guard<std::mutex> out(outMutex_);
+    Flush(); // the last DTR change, where the server takes it
+    out_.clear();
     socket_.Close();
 }
 

@@ -71,9 +71,13 @@ private:
     bool comPortRefused_ = false;
     bool usOn_[256] = {}, themOn_[256] = {};
     bool usAsked_[256] = {}, themAsked_[256] = {};
+    bool usRefused_[256] = {}, themRefused_[256] = {};
     int answers_[256] = {};
 };
 
+// Nothing here waits to send: what the connection does not take at once waits in a bounded
+// queue that the reading thread empties as the server takes it. A key press or a DTR change on
+// the window thread so never waits on the network, whatever the server does.
 class Rfc2217Port {
 public:
     // Connects and sets the line up: COM-PORT-OPTION agreed, the line settings, no flow
@@ -83,19 +87,26 @@ public:
     bool IsOpen() const { return socket_.IsOpen(); }
     // SerialPort::Read on the remote line. failed: the connection is gone or not open.
     int Read(uint8_t* buffer, int count, int timeoutMs, bool& failed);
-    int Write(const uint8_t* data, int count, int timeoutMs);
-    bool SetControl(uint8_t value, int timeoutMs);
-    // Wakes a Read waiting on another thread; every later Read returns at once.
+    // The count when queued, 0 when closed or the queue is full (the server takes nothing).
+    int Write(const uint8_t* data, int count);
+    bool SetControl(uint8_t value);
+    // Wakes a Read (or an Open) waiting on another thread; every later one returns at once.
     void Cancel() { socket_.Wake(); }
     void Close();
 
     static constexpr int ConnectTimeoutMs = 1000;
     static constexpr int NegotiationTimeoutMs = 1000;
+    // As a serial port's output queue.
+    static constexpr size_t MaxQueued = 4096;
 
 private:
-    // Receives and decodes what is waiting, without blocking.
+    // Sends what is queued and receives and decodes what is waiting, without blocking.
     void Pump();
-    bool Send(const ByteVector& bytes, int timeoutMs);
+    // Queues bytes whole (false when the queue would pass limit) and sends what the connection
+    // takes.
+    bool Send(const ByteVector& bytes, size_t limit = MaxQueued);
+    // Sends what the connection takes of the queue; outMutex_ held.
+    void Flush();
     // Waits, pumping, until done() holds, the connection fails or timeoutMs passes.
     template <typename Done>
     bool WaitFor(Done done, int timeoutMs);
@@ -106,7 +117,8 @@ private:
     ByteVector data_;   // decoded, not yet read
     size_t dataPos_ = 0;
     std::atomic<bool> lost_{false};
-    std::mutex sendMutex_; // replies from the reader and writes from the window thread
+    std::mutex outMutex_; // held for no wait: the reader's replies, the window thread's writes
+    ByteVector out_;      // queued, not yet taken by the connection
     std::mutex closeMutex_;
 };
 

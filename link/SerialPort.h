@@ -6,6 +6,8 @@
 
 namespace kaldor {
 
+class Rfc2217Port;
+
 // Line settings as the Win32 constants number them. <windows.h> defines the same names as
 // macros of the same values: where it came first, its macros stand in for these.
 #ifndef NOPARITY
@@ -54,6 +56,11 @@ public:
     // Wakes a Read waiting on this device; every later Read on it returns at once. Used to stop
     // the receiver promptly.
     void CancelRead();
+
+    // Becomes port n on a remote device that was opened elsewhere (off the window thread); a
+    // null one is a failed open, reported as Open reports it.
+    bool Adopt(int n, const std::string& name, std::shared_ptr<Rfc2217Port> remote,
+               const std::string& error);
 
     int PortNumber() const;
     std::string DeviceName() const;

@@ -12,16 +12,23 @@ bool SerialPort::IsRemote() const { return dev_ && dev_->Remote; }
 
 bool SerialPort::OpenRemote(int n, const std::string& name, int baud, uint8_t parity,
                             uint8_t byteSize, uint8_t stopBits) {
+    auto remote = std::make_shared<Rfc2217Port>();
+    std::string error;
+    const bool opened = remote->Open(name, baud, parity, byteSize, stopBits, error);
+    return Adopt(n, name, opened ? remote : nullptr, error);
+}
+
+bool SerialPort::Adopt(int n, const std::string& name, std::shared_ptr<Rfc2217Port> remote,
+                       const std::string& error) {
     Close();
+    if (!remote || !remote->IsOpen()) {
+        ReportOpenFailure(n, name, remote ? "the server closed the connection" : error);
+        return false;
+    }
     auto dev = std::make_shared<Device>();
     dev->Port = n;
     dev->Name = name;
-    dev->Remote = std::make_shared<Rfc2217Port>();
-    std::string error;
-    if (!dev->Remote->Open(name, baud, parity, byteSize, stopBits, error)) {
-        ReportOpenFailure(n, name, error);
-        return false;
-    }
+    dev->Remote = std::move(remote);
     dev_ = std::move(dev);
     NotifyDtr(dev_->Name, false);
     SetTimeouts(1000);
@@ -38,12 +45,12 @@ int SerialPort::ReadRemote(void* buffer, int count) {
 
 int SerialPort::WriteRemote(const void* buffer, int count) {
     if (!IsOpen()) return 0;
-    return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count, dev_->TimeoutMs);
+    return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count);
 }
 
 bool SerialPort::SetDtrRemote(bool raised) {
     if (!IsOpen()) return false;
-    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF, dev_->TimeoutMs);
+    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF);
     NotifyDtr(dev_->Name, raised);
     return ok;
 }

@@ -1,7 +1,7 @@
 #pragma once
-// A TCP connection for the remote serial port: connect with a time-out, non-blocking receive,
-// a wait for data that another thread can wake, and sends bounded in time. POSIX sockets or
-// Winsock behind the same interface.
+// A TCP connection for the remote serial port: connect with a time-out, non-blocking receive and
+// send, and a wait for data that another thread can wake. POSIX sockets or Winsock behind the
+// same interface.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -23,15 +23,22 @@ public:
 
     enum class WaitResult { Readable, Woken, TimedOut, Failed };
     // Waits until data (or the peer's close) can be received, Wake is called, or timeoutMs passes.
-    WaitResult WaitReadable(int timeoutMs);
+    // Readable also when Nudge was called or, with writable, when more can be sent: the caller
+    // tries both.
+    WaitResult WaitReadable(int timeoutMs, bool writable = false);
     // Receives what is waiting without blocking: the count, 0 when nothing waits, -1 when the
     // peer has closed the connection or it failed.
     int Receive(uint8_t* buffer, int size);
-    // Sends all of data unless timeoutMs passes or the connection fails first.
-    bool SendAll(const uint8_t* data, int size, int timeoutMs);
+    // Sends what the connection takes at once: the count (0 when it takes nothing now), -1 when
+    // it has failed. Never blocks.
+    int SendSome(const uint8_t* data, int size);
+    // Waits up to timeoutMs until the connection takes more; false when it did not or failed.
+    bool WaitWritable(int timeoutMs);
     // Ends a WaitReadable or Connect on another thread; every later one returns at once, for the
     // life of this object.
     void Wake();
+    // Ends one WaitReadable on another thread, under way or the next one: there is more to send.
+    void Nudge();
     void Close();
 
 private:

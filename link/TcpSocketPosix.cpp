@@ -1,6 +1,8 @@
 #ifndef _WIN32
 #include "TcpSocket.h"
 
+#include "NameLookup.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -51,6 +53,12 @@ bool ConnectOne(int fd, const addrinfo& a, std::chrono::steady_clock::time_point
     }
 }
 
+void DrainNudges(int wake) {
+    char bytes[64];
+    while (wake >= 0 && ::read(wake, bytes, sizeof bytes) > 0) {
+    }
+}
+
 } // namespace
 
 struct TcpSocket::Impl {
@@ -79,11 +87,12 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     error = std::strerror(ECANCELED);
     if (impl_->Woken) return false;
+    DrainNudges(impl_->Wake[0]); // meant for the connection before
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* list = nullptr;
-    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+    if (const int rc = LookUpName(host, port, hints, timeoutMs, impl_->Woken, &list); rc != 0) {
         error = ::gai_strerror(rc);
         return false;
     }
@@ -109,18 +118,20 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     return impl_->Fd >= 0;
 }
 
-TcpSocket::WaitResult TcpSocket::WaitReadable(int timeoutMs) {
+TcpSocket::WaitResult TcpSocket::WaitReadable(int timeoutMs, bool writable) {
     if (impl_->Fd < 0) return WaitResult::Failed;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const short events = writable ? POLLIN | POLLOUT : POLLIN;
     for (;;) {
         if (impl_->Woken) return WaitResult::Woken;
-        pollfd fds[2] = {{impl_->Fd, POLLIN, 0}, {impl_->Wake[0], POLLIN, 0}};
+        pollfd fds[2] = {{impl_->Fd, events, 0}, {impl_->Wake[0], POLLIN, 0}};
         const int r = ::poll(fds, impl_->Wake[0] >= 0 ? 2 : 1, MsLeft(deadline));
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) return WaitResult::Failed;
         if (r == 0) return WaitResult::TimedOut;
-        if (fds[1].revents) return WaitResult::Woken;
-        return WaitResult::Readable; // data, the peer's close or an error: Receive tells which
+        if (impl_->Woken) return WaitResult::Woken;
+        if (fds[1].revents) DrainNudges(impl_->Wake[0]);
+        return WaitResult::Readable; // data, the peer's close, an error or room: the caller tries
     }
 }
 
@@ -135,24 +146,23 @@ int TcpSocket::Receive(uint8_t* buffer, int size) {
     }
 }
 
-bool TcpSocket::SendAll(const uint8_t* data, int size, int timeoutMs) {
-    if (impl_->Fd < 0) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int done = 0;
-    while (done < size) {
-        const ssize_t n = ::send(impl_->Fd, data + done, static_cast<size_t>(size - done), kSendFlags);
-        if (n > 0) {
-            done += static_cast<int>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
-        pollfd p{impl_->Fd, POLLOUT, 0};
-        const int wait = MsLeft(deadline);
-        if (wait == 0 || ::poll(&p, 1, wait) <= 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return false;
+int TcpSocket::SendSome(const uint8_t* data, int size) {
+    if (impl_->Fd < 0) return -1;
+    for (;;) {
+        const ssize_t n = ::send(impl_->Fd, data, static_cast<size_t>(size), kSendFlags);
+        if (n >= 0) return static_cast<int>(n);
+        if (errno == EINTR) continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
     }
-    return true;
+}
+
+bool TcpSocket::WaitWritable(int timeoutMs) {
+    if (impl_->Fd < 0) return false;
+    pollfd p{impl_->Fd, POLLOUT, 0};
+    int r;
+    do r = ::poll(&p, 1, timeoutMs);
+    while (r < 0 && errno == EINTR);
+    return r > 0 && !(p.revents & (POLLERR | POLLHUP | POLLNVAL));
 }
 
 void TcpSocket::Wake() {
@@ -160,6 +170,13 @@ void TcpSocket::Wake() {
     if (impl_->Wake[1] >= 0) {
         const char byte = 1;
         [[maybe_unused]] ssize_t ignored = ::write(impl_->Wake[1], &byte, 1);
+    }
+}
+
+void TcpSocket::Nudge() {
+    if (impl_->Wake[1] >= 0) {
+        const char byte = 0;
+        [[maybe_unused]] ssize_t ignored = ::write(impl_->Wake[1], &byte, 1); // a full pipe nudges too
     }
 }
 

@@ -1,6 +1,8 @@
 #ifdef _WIN32
 #include "TcpSocket.h"
 
+#include "NameLookup.h"
+
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
@@ -61,6 +63,7 @@ struct TcpSocket::Impl {
     SOCKET Socket = INVALID_SOCKET;
     WSAEVENT Readable = WSA_INVALID_EVENT;
     HANDLE Wake = nullptr;
+    HANDLE Nudge = nullptr; // auto-reset: ends one wait
     std::atomic<bool> Woken{false};
 };
 
@@ -68,11 +71,13 @@ struct TcpSocket::Impl {
 // that Close or Connect is replacing.
 TcpSocket::TcpSocket() : impl_(std::make_unique<Impl>()) {
     impl_->Wake = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    impl_->Nudge = CreateEventA(nullptr, FALSE, FALSE, nullptr);
 }
 
 TcpSocket::~TcpSocket() {
     Close();
-    if (impl_->Wake) CloseHandle(impl_->Wake);
+    for (HANDLE h : {impl_->Wake, impl_->Nudge})
+        if (h) CloseHandle(h);
 }
 
 bool TcpSocket::IsOpen() const { return impl_->Socket != INVALID_SOCKET; }
@@ -84,12 +89,13 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     error = ErrorText(WSAECANCELLED);
     if (impl_->Woken) return false;
+    if (impl_->Nudge) ResetEvent(impl_->Nudge); // meant for the connection before
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
     hints.ai_protocol = IPPROTO_TCP;
     addrinfo* list = nullptr;
-    if (const int rc = ::getaddrinfo(host.c_str(), port.c_str(), &hints, &list); rc != 0) {
+    if (const int rc = LookUpName(host, port, hints, timeoutMs, impl_->Woken, &list); rc != 0) {
         error = ErrorText(rc);
         return false;
     }
@@ -114,25 +120,27 @@ bool TcpSocket::Connect(const std::string& host, const std::string& port, int ti
     ::freeaddrinfo(list);
     if (impl_->Socket == INVALID_SOCKET) return false;
     impl_->Readable = WSACreateEvent();
-    ::WSAEventSelect(impl_->Socket, impl_->Readable, FD_READ | FD_CLOSE);
+    // FD_WRITE is signalled once a send that would have blocked can go on.
+    ::WSAEventSelect(impl_->Socket, impl_->Readable, FD_READ | FD_WRITE | FD_CLOSE);
     return true;
 }
 
-TcpSocket::WaitResult TcpSocket::WaitReadable(int timeoutMs) {
+TcpSocket::WaitResult TcpSocket::WaitReadable(int timeoutMs, bool /*writable: FD_WRITE is always selected*/) {
     if (impl_->Socket == INVALID_SOCKET) return WaitResult::Failed;
     if (impl_->Woken) return WaitResult::Woken;
     // FD_READ is signalled again only after a recv: peek first so data already waiting counts.
     char probe;
     const int peeked = ::recv(impl_->Socket, &probe, 1, MSG_PEEK);
     if (peeked >= 0 || WSAGetLastError() != WSAEWOULDBLOCK) return WaitResult::Readable;
-    HANDLE events[2] = {impl_->Readable, impl_->Wake};
-    const DWORD r = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(timeoutMs));
+    HANDLE events[3] = {impl_->Readable, impl_->Wake, impl_->Nudge};
+    const DWORD r = WaitForMultipleObjects(impl_->Nudge ? 3 : 2, events, FALSE, static_cast<DWORD>(timeoutMs));
     if (r == WAIT_OBJECT_0) {
         WSANETWORKEVENTS ignored;
         ::WSAEnumNetworkEvents(impl_->Socket, impl_->Readable, &ignored); // resets the event
         return WaitResult::Readable;
     }
     if (r == WAIT_OBJECT_0 + 1) return WaitResult::Woken;
+    if (r == WAIT_OBJECT_0 + 2) return WaitResult::Readable;
     return r == WAIT_TIMEOUT ? WaitResult::TimedOut : WaitResult::Failed;
 }
 
@@ -144,30 +152,29 @@ int TcpSocket::Receive(uint8_t* buffer, int size) {
     return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
 }
 
-bool TcpSocket::SendAll(const uint8_t* data, int size, int timeoutMs) {
+int TcpSocket::SendSome(const uint8_t* data, int size) {
+    if (impl_->Socket == INVALID_SOCKET) return -1;
+    const int n = ::send(impl_->Socket, reinterpret_cast<const char*>(data), size, 0);
+    if (n >= 0) return n;
+    return WSAGetLastError() == WSAEWOULDBLOCK ? 0 : -1;
+}
+
+bool TcpSocket::WaitWritable(int timeoutMs) {
     if (impl_->Socket == INVALID_SOCKET) return false;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    int done = 0;
-    while (done < size) {
-        const int n = ::send(impl_->Socket, reinterpret_cast<const char*>(data + done), size - done, 0);
-        if (n > 0) {
-            done += n;
-            continue;
-        }
-        if (WSAGetLastError() != WSAEWOULDBLOCK) return false;
-        fd_set write;
-        FD_ZERO(&write);
-        FD_SET(impl_->Socket, &write);
-        const int ms = MsLeft(deadline);
-        timeval tv{ms / 1000, (ms % 1000) * 1000};
-        if (ms == 0 || ::select(0, nullptr, &write, nullptr, &tv) <= 0) return false;
-    }
-    return true;
+    fd_set write;
+    FD_ZERO(&write);
+    FD_SET(impl_->Socket, &write);
+    timeval tv{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+    return ::select(0, nullptr, &write, nullptr, &tv) > 0;
 }
 
 void TcpSocket::Wake() {
     impl_->Woken = true;
     if (impl_->Wake) SetEvent(impl_->Wake);
+}
+
+void TcpSocket::Nudge() {
+    if (impl_->Nudge) SetEvent(impl_->Nudge);
 }
 
 void TcpSocket::Close() {

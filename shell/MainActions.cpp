@@ -2,6 +2,8 @@
 #include <QAction>
 #include <QLabel>
 
+#include <utility>
+
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 
@@ -46,19 +48,14 @@ void TMainForm::actOpenComExecute(int n) {
     if (n < 1 || n > PortCount) return;
     StopReconnecting();
     ChosenPort = n;
-    ReopenPort(n);
-    actOpenCom[static_cast<size_t>(n - 1)]->setChecked(true);
-    SetText(StatusPanels[0], PortText(n));
-    SaveComPort(n);
-    StartReceiver();
-}
-
-bool TMainForm::ReopenPort(int n) {
-    StopReceiver();
-    ComPort.Close();
-    const bool opened = ComPort.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
-    ComPort.SetTimeouts(5000);
-    return opened;
+    OpenComPort(n, false, [this, n](bool) {
+        ComPort.SetTimeouts(5000);
+        actOpenCom[static_cast<size_t>(n - 1)]->setChecked(true);
+        SetText(StatusPanels[0], PortText(n));
+        SaveComPort(n);
+        StartReceiver();
+        if (std::exchange(LinkRequestOnOpen, false)) SendLinkRequest();
+    });
 }
 
 void TMainForm::StartReceiver() {

@@ -6,9 +6,7 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
-#include <string>
 
 #include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
@@ -25,14 +23,6 @@ constexpr int kFrameHeight = 450 - 404;
 // A stored corner beyond this lies on no screen; within it the frame's far corner still fits
 // an int.
 constexpr int kCoordinateLimit = QWIDGETSIZE_MAX;
-
-// Quiet: a port the console does not go on to use is nobody's concern on standard error.
-bool OpenForProbe(SerialPort& port, int n) {
-    port.SetOpenReports(false);
-    const bool opened = port.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
-    port.SetOpenReports(true);
-    return opened;
-}
 
 } // namespace
 
@@ -66,27 +56,28 @@ bool TMainForm::FormCreate() {
     StartupDelay = TSettings::RoundDownTo100(settings_.LoadStartupDelay());
     ResponseDelay = TSettings::RoundDownTo100(settings_.LoadResponseDelay());
 
-    // A port that is missing or in use stays disabled for the whole run. Why each failed is
-    // kept for the details of the port messages.
-    std::array<std::string, PortCount> failures;
-    QStringList reasons;
-    for (int n = 1; n <= PortCount; ++n) {
-        const bool opened = OpenForProbe(ComPort, n);
-        actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(opened);
-        if (!opened) {
-            failures[static_cast<size_t>(n - 1)] = ComPort.OpenFailure();
-            reasons << QString::fromLocal8Bit(ComPort.OpenFailure().c_str());
-        }
-        ComPort.Close();
-    }
+    // A port that is missing or in use stays disabled for the whole run. Remote servers answer
+    // off the window thread, all at once; the port is chosen when the last has.
+    for (int n = 1; n <= PortCount; ++n) StartupProbes |= 1u << n;
+    for (int n = 1; n <= PortCount; ++n) ProbePort(n);
+    StartupWaiting = StartupProbes != 0;
+    return StartupWaiting || OpenStartupPort();
+}
+
+bool TMainForm::OpenStartupPort() {
     auto usable = [this](int n) {
         return n >= 1 && n <= PortCount && actOpenCom[static_cast<size_t>(n - 1)]->isEnabled();
     };
 
     const int stored = settings_.LoadComPort();
+    // The probe was quiet: only the port meant for the link is reported, and every port's
+    // reason goes into the details of the port messages.
     if (stored >= 1 && stored <= PortCount && !usable(stored))
         std::fprintf(stderr, "KALDOR Console: cannot open %s\n",
-                     failures[static_cast<size_t>(stored - 1)].c_str());
+                     ProbeFailures[static_cast<size_t>(stored - 1)].c_str());
+    QStringList reasons;
+    for (const std::string& failure : ProbeFailures)
+        if (!failure.empty()) reasons << QString::fromLocal8Bit(failure.c_str());
     const QString details = reasons.join(QLatin1Char('\n'));
     if (usable(stored)) {
         actOpenComExecute(stored);
@@ -106,7 +97,10 @@ bool TMainForm::FormCreate() {
                            .arg(k),
                        QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION, details);
     }
-    SendLinkRequest();
+    if (OpenTicket != 0)
+        LinkRequestOnOpen = true;
+    else
+        SendLinkRequest();
     Created = true;
     // A later start signalled while a box above held start-up: answered now the window is whole.
     if (InstancePending)
@@ -138,10 +132,10 @@ void TMainForm::LoadWindowPlacement() {
     // design size is always allowed.
     QSize limit(800, 450);
     for (const QRect& area : TSettings::AvailableScreens()) limit = limit.expandedTo(area.size());
-    width = std::clamp(width, 0, limit.width());
-    height = std::clamp(height, 0, limit.height());
     left = std::clamp(left, -kCoordinateLimit, kCoordinateLimit);
     top = std::clamp(top, -kCoordinateLimit, kCoordinateLimit);
+    width = std::clamp(width, 0, limit.width());
+    height = std::clamp(height, 0, limit.height());
     Client->setFixedSize(std::max(0, width - kFrameWidth), std::max(0, height - kFrameHeight));
     adjustSize();
     Client->setMinimumSize(0, 0);

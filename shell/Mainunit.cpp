@@ -85,7 +85,8 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
 
 TMainForm::~TMainForm() {
     gate_->Close();
-    ServerProbe.reset();
+    ComOpener.reset();
+    for (auto& opener : ProbeOpeners) opener.reset();
     StopReceiver();
     ComPort.Close();
 }

@@ -4,12 +4,13 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "link/Clock.h"
 #include "link/Frames.h"
-#include "link/RemoteProbe.h"
+#include "link/RemoteOpener.h"
 #include "link/SerialPort.h"
 #include "link/Tcomthread.h"
 #include "link/Timingthread.h"
@@ -149,10 +150,13 @@ public:
     void LcdDrawMenu(const LcdMenuEntry* menu, uint8_t selected, bool redrawAll);
 
     // Start-up: settings, meters, display, port probe and the first port; false when the
-    // console cannot run (no port at all) and the application has been asked to end.
+    // console cannot run (no port at all) and the application has been asked to end. Remote
+    // servers are probed off the window thread: the port is then chosen once they have answered.
     bool FormCreate();
+    // The start-up's choice of port, once every port has been probed; false as FormCreate.
+    bool OpenStartupPort();
     // Run when a second console was started: restore, come to the front and say so. Before
-    // FormCreate has finished (a box of start-up is open) the signal is kept until it has.
+    // start-up has finished (a box of start-up is open) the signal is kept until it has.
     void InstanceHook();
     bool Created = false;         // FormCreate has finished with a port open
     bool InstancePending = false; // a signal came before that
@@ -171,10 +175,16 @@ public:
 
     static QString PortText(int n); // "Serial port: COMn"
 
-    // --- Reconnect and devices ---
+    // --- Opening ports, reconnect and devices ---
     // The Serial Port action's steps on the line: stop and delete the receiver, close, open port
-    // n, time-outs. True when the device opened.
-    bool ReopenPort(int n);
+    // n into ComPort; then then(opened). A local device opens before this returns. A remote
+    // server is opened off the window thread first (seconds against one that does not answer),
+    // the receiver and the old device kept until it is done; a later open or the window's end
+    // drops it, then unrun. quiet: a failed open says nothing (the reconnect's attempts).
+    void OpenComPort(int n, bool quiet, std::function<void(bool opened)> then);
+    // Enables port n's action when its device opens (closed again at once); a remote server is
+    // tried off the window thread.
+    void ProbePort(int n);
     // A new receiver on ComPort with HandleStatus as its event.
     void StartReceiver();
     // Once a second: when the chosen port's device has gone, reopens it by name in the Serial
@@ -186,9 +196,6 @@ public:
     // One reconnect attempt: reopens port n, a new receiver, and the link request when the
     // device is back.
     void ReconnectPort(int n, const std::string& device);
-    // A remote server is reopened only once a probe off the window thread has found it there:
-    // an open that meets no server would hold the window for seconds.
-    void ProbeDone(uint64_t ticket, bool reachable);
     // "Devices...": assigns a device to each port; OK stores them.
     void itmDevicesClick();
     // Re-probes the ports whose device the dialog changed, except the one in use.
@@ -197,9 +204,14 @@ public:
     QTimer* tmrReconnect = nullptr;
     int ChosenPort = 0;         // the port of the last Serial Port action, 0 before any
     bool Reconnecting = false;  // the chosen port's device is away and being reopened
-    std::unique_ptr<RemoteProbe> ServerProbe; // made at the first remote reconnect
-    uint64_t ProbeTicket = 0;   // the probe under way, 0 for none
-    std::string ProbeDevice;    // the device it probes
+    std::unique_ptr<RemoteOpener> ComOpener; // ComPort's remote opens, made at the first one
+    uint64_t OpenTicket = 0;  // ComPort's open under way, 0 for none
+    std::array<std::unique_ptr<RemoteOpener>, PortCount> ProbeOpeners{}; // each port's probes
+    std::array<uint64_t, PortCount> ProbeTickets{};
+    unsigned StartupProbes = 0;    // bit n: port n's start-up probe has not answered yet
+    std::array<std::string, PortCount> ProbeFailures; // why each port did not open, for the details
+    bool StartupWaiting = false;   // the start-up's choice waits for those
+    bool LinkRequestOnOpen = false; // the start-up's link request waits for ComPort's open
     static constexpr int ReconnectIntervalMs = 1000;
 
 signals:
@@ -218,6 +230,8 @@ private:
                         const QString& hint, const QKeySequence& shortcut);
     void LayoutClient();
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void ComPortOpened(uint64_t ticket, std::shared_ptr<Rfc2217Port> port, const std::string& error);
+    void PortProbed(int n, bool opens, const std::string& failure);
     // Closing the window: refused during a power sequence, else confirmed by the user.
     void closeEvent(QCloseEvent* event) override;
 
@@ -228,6 +242,11 @@ private:
 
     TSettings& settings_;
     QtDispatcher* dispatcher_ = nullptr;
+    // ComPort's open under way: what it opens and what runs after.
+    int openPort_ = 0;
+    std::string openDevice_;
+    bool openQuiet_ = false;
+    std::function<void(bool)> openDone_;
     // Closed first thing when the window goes: a delay that ends later finds nobody to call.
     std::shared_ptr<DispatchGate> gate_;
 };

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 #include "link/PortNames.h"
 #include "link/Rfc2217Port.h"
@@ -28,12 +29,81 @@ void TMainForm::BuildReconnect() {
 void TMainForm::StopReconnecting() {
     Reconnecting = false;
     ChosenPort = 0;
-    ProbeTicket = 0;
-    if (ServerProbe) ServerProbe->Cancel();
+    OpenTicket = 0;
+    if (ComOpener) ComOpener->Cancel();
+}
+
+void TMainForm::OpenComPort(int n, bool quiet, std::function<void(bool)> then) {
+    const std::string device = PortDeviceName(n);
+    if (IsRemoteDevice(device) && !ComOpener)
+        ComOpener = std::make_unique<RemoteOpener>(
+            gate_.get(), [this](uint64_t ticket, std::shared_ptr<Rfc2217Port> port,
+                                const std::string& error) { ComPortOpened(ticket, port, error); });
+    // Whatever was under way is dropped. A remote name that is no address fails at once, as a
+    // local device does.
+    OpenTicket = IsRemoteDevice(device) ? ComOpener->Open(device) : 0;
+    if (OpenTicket != 0) {
+        openPort_ = n;
+        openDevice_ = device;
+        openQuiet_ = quiet;
+        openDone_ = std::move(then);
+        return;
+    }
+    if (ComOpener) ComOpener->Cancel();
+    StopReceiver();
+    ComPort.Close();
+    ComPort.SetOpenReports(!quiet);
+    const bool opened = ComPort.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    ComPort.SetOpenReports(true);
+    then(opened);
+}
+
+void TMainForm::ComPortOpened(uint64_t ticket, std::shared_ptr<Rfc2217Port> port,
+                              const std::string& error) {
+    if (ticket == 0 || ticket != OpenTicket) return; // an open that a later one has dropped
+    OpenTicket = 0;
+    StopReceiver();
+    ComPort.Close();
+    ComPort.SetOpenReports(!openQuiet_);
+    const bool opened = ComPort.Adopt(openPort_, openDevice_, std::move(port), error);
+    ComPort.SetOpenReports(true);
+    std::exchange(openDone_, nullptr)(opened);
+}
+
+void TMainForm::ProbePort(int n) {
+    const std::string device = PortDeviceName(n);
+    auto& opener = ProbeOpeners[static_cast<size_t>(n - 1)];
+    auto& ticket = ProbeTickets[static_cast<size_t>(n - 1)];
+    if (IsRemoteDevice(device) && !opener)
+        opener = std::make_unique<RemoteOpener>(
+            gate_.get(), [this, n, &ticket](uint64_t t, std::shared_ptr<Rfc2217Port> port,
+                                           const std::string& error) {
+                if (t != ticket) return; // the device was changed meanwhile
+                // Quiet: a port the console does not go on to use is nobody's concern on
+                // standard error. The probe closes at once.
+                SerialPort probe;
+                probe.SetOpenReports(false);
+                const bool opens = probe.Adopt(n, PortDeviceName(n), port, error);
+                PortProbed(n, opens, probe.OpenFailure());
+            });
+    ticket = IsRemoteDevice(device) ? opener->Open(device) : 0;
+    if (ticket != 0) return;
+    SerialPort probe;
+    probe.SetOpenReports(false);
+    const bool opens = probe.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    PortProbed(n, opens, probe.OpenFailure());
+}
+
+void TMainForm::PortProbed(int n, bool opens, const std::string& failure) {
+    actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(opens);
+    ProbeFailures[static_cast<size_t>(n - 1)] = opens ? std::string() : failure;
+    StartupProbes &= ~(1u << n);
+    if (StartupProbes == 0 && std::exchange(StartupWaiting, false)) OpenStartupPort();
 }
 
 void TMainForm::tmrReconnectTimer() {
-    if (ChosenPort == 0 || !ComThread) return;
+    // No receiver or an open under way: an attempt is running.
+    if (ChosenPort == 0 || !ComThread || OpenTicket != 0) return;
     const bool wasOpen = ComPort.IsOpen();
     if (wasOpen && !ComThread->PortFailed) return;
     const int n = ChosenPort;
@@ -43,36 +113,19 @@ void TMainForm::tmrReconnectTimer() {
         std::fprintf(stderr, "KALDOR Console: COM%d (%s): device lost, reconnecting\n", n,
                      device.c_str());
     Reconnecting = true;
-    if (!IsRemoteDevice(device)) {
-        ReconnectPort(n, device); // a missing local device fails to open at once
-        return;
-    }
-    if (ProbeTicket != 0) return; // one probe at a time, at most one a tick
-    if (!ServerProbe)
-        ServerProbe = std::make_unique<RemoteProbe>(
-            gate_.get(), [this](uint64_t ticket, bool reachable) { ProbeDone(ticket, reachable); });
-    ProbeTicket = ServerProbe->Probe(device);
-    ProbeDevice = device;
-}
-
-void TMainForm::ProbeDone(uint64_t ticket, bool reachable) {
-    if (ticket == 0 || ticket != ProbeTicket) return; // a probe that reconnecting has left
-    ProbeTicket = 0;
-    if (!reachable || !Reconnecting || ChosenPort == 0) return;
-    // The device may have been reassigned meanwhile: the next tick probes the new one.
-    if (PortDeviceName(ChosenPort) == ProbeDevice) ReconnectPort(ChosenPort, ProbeDevice);
+    ReconnectPort(n, device);
 }
 
 void TMainForm::ReconnectPort(int n, const std::string& device) {
-    ComPort.SetOpenReports(false); // one line for the loss, none for each attempt
-    const bool back = ReopenPort(n);
-    ComPort.SetOpenReports(true);
-    StartReceiver();
-    if (!back) return;
-    Reconnecting = false;
-    std::fprintf(stderr, "KALDOR Console: COM%d (%s): device back, link requested\n", n,
-                 device.c_str());
-    SendLinkRequest();
+    OpenComPort(n, true, [this, n, device](bool back) {
+        ComPort.SetTimeouts(5000);
+        StartReceiver();
+        if (!back) return;
+        Reconnecting = false;
+        std::fprintf(stderr, "KALDOR Console: COM%d (%s): device back, link requested\n", n,
+                     device.c_str());
+        SendLinkRequest();
+    });
 }
 
 void TMainForm::itmDevicesClick() {
@@ -85,13 +138,8 @@ void TMainForm::itmDevicesClick() {
 void TMainForm::DevicesChanged(const QList<int>& ports) {
     // A newly assigned device may be there now; the chosen port keeps its open device until it
     // is chosen again.
-    for (int n : ports) {
-        if (n < 1 || n > PortCount || n == ChosenPort) continue;
-        SerialPort probe;
-        const bool opens = probe.Open(n, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
-        probe.Close();
-        actOpenCom[static_cast<size_t>(n - 1)]->setEnabled(opens);
-    }
+    for (int n : ports)
+        if (n >= 1 && n <= PortCount && n != ChosenPort) ProbePort(n);
 }
 
 } // namespace kaldor

@@ -77,8 +77,24 @@ private:
 
     void Send(const ByteVector& bytes) {
         if (bytes.empty() || !client_->IsOpen()) return; // nobody listens: dropped, as on a wire
-        if (!client_->SendAll(bytes.data(), static_cast<int>(bytes.size()), kSendTimeoutMs))
-            EndSession(*client_);
+        // A console that takes nothing for a while is gone: a half-sent 0xFF pair would corrupt
+        // what follows.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const int n = client_->SendSome(bytes.data() + done, static_cast<int>(bytes.size() - done));
+            if (n > 0) {
+                done += static_cast<size_t>(n);
+                continue;
+            }
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
+            if (n < 0 || left <= 0 || !client_->WaitWritable(static_cast<int>(left))) {
+                EndSession(*client_);
+                return;
+            }
+        }
     }
 
     void SetDtr(bool raised) {

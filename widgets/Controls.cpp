@@ -1,6 +1,7 @@
 #include "widgets/Controls.h"
 
 #include <QFont>
+#include <QFontInfo>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
@@ -83,6 +84,10 @@ bool SetFont(QWidget* w, const QString& family, int pixelSize, bool bold, bool u
     f.setPixelSize(pixelSize);
     f.setBold(bold);
     f.setUnderline(underline);
+    // The metric-compatible fixed fonts advance by fractions of a pixel (11.4 px at 19 px);
+    // the home platform's hinting rounds every advance to whole pixels, which the text boxes
+    // were sized for.
+    if (QFontInfo(f).fixedPitch()) f.setHintingPreference(QFont::PreferFullHinting);
     if (w->font() == f) return false;
     w->setFont(f);
     return true;

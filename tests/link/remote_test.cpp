@@ -2,6 +2,7 @@
 // server for, and a real ser2net in front of the test amplifier.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -9,9 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "link/RemoteProbe.h"
+#include "link/Frames.h"
+#include "link/NameLookup.h"
+#include "link/RemoteOpener.h"
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
+#include "link/Tcomthread.h"
 #include "support/RemoteServers.h"
 
 namespace kaldor::test {
@@ -60,6 +64,8 @@ TEST(TelnetCodec, TakesCommandsOutOfTheStream) {
         {"server echo refused", {IAC, WILL, OPT_ECHO}, {}, {IAC, DONT, OPT_ECHO}},
         {"unknown option refused", {IAC, DO, 24}, {}, {IAC, WONT, 24}},
         {"DONT for an option already off ignored", {IAC, DONT, OPT_ECHO}, {}, {}},
+        {"a refused option refused once, however often asked",
+         {IAC, DO, 24, IAC, DO, 24, IAC, DONT, 24, IAC, DO, 24}, {}, {IAC, WONT, 24}},
         {"sub-negotiation with 0xFF taken out",
          {0x07, IAC, SB, OPT_COM_PORT, 101, 0, 0, IAC, IAC, IAC, SE, 0x08}, {0x07, 0x08}, {}},
         {"NOP and go-ahead taken out", {IAC, 241, 0x09, IAC, 249}, {0x09}, {}},
@@ -188,6 +194,43 @@ TEST(RemotePort, RefusedOrDroppedIsAFailedPort) {
     EXPECT_TRUE(port.LastReadFailed());
 }
 
+using Clock = std::chrono::steady_clock;
+int MsSince(Clock::time_point t0) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+}
+
+// Key presses and the exit run on the window thread: whatever the server does, neither waits
+// on the network (bounds on a hang, with margins).
+TEST(RemotePort, HostileServersNeverHoldAKeyPressOrTheExit) {
+    using K = HostileServer::Kind;
+    const std::pair<K, const char*> servers[] = {
+        {K::FloodsOptionRequests, "floods option requests"}, {K::EndlessSubnegotiation, "endless sub-negotiation"},
+        {K::RandomBytes, "random bytes"}, {K::AcceptsAndCloses, "accepts and closes"}, {K::Silent, "silent"}};
+    for (const auto& [kind, what] : servers) {
+        HostileServer server(kind);
+        SerialPort port = OpenOn(server.Address(), kind != K::AcceptsAndCloses);
+        port.SetTimeouts(5000);
+        QueueDispatcher window;
+        auto receiver = std::make_unique<TComThread>(port, nullptr, &window);
+        window.RunFor(300); // the server's window and ours fill up
+        int worst = 0;
+        for (int i = 0; i < 5 && worst < 1000; ++i) {
+            const auto t0 = Clock::now();
+            port.Write(KeyFrame(Key::Tune).Bytes, KeyFrame(Key::Tune).Count);
+            worst = std::max(worst, MsSince(t0));
+            window.RunFor(20);
+        }
+        EXPECT_LT(worst, 100) << what << ": a key press waited";
+        const auto t0 = Clock::now();
+        port.ClearDtr(); // the exit's order
+        receiver->Terminate();
+        receiver->WaitFor();
+        receiver.reset();
+        port.Close();
+        EXPECT_LT(MsSince(t0), 1000) << what << ": the exit waited";
+    }
+}
+
 // --- ser2net ------------------------------------------------------------------------------------
 
 class Ser2netTest : public ::testing::Test {
@@ -218,61 +261,77 @@ TEST_F(Ser2netTest, CarriesEveryByteBothWays) {
     EXPECT_EQ(Hex(got), Hex(all));
 }
 
-using Clock = std::chrono::steady_clock;
-int MsSince(Clock::time_point t0) {
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t0).count());
+TEST(NameLookup, AnswersOrGivesUpWhenStopped) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    std::atomic<bool> stop{false};
+    addrinfo* list = nullptr;
+    ASSERT_EQ(LookUpName("127.0.0.1", "2217", hints, 1000, stop, &list), 0);
+    ASSERT_NE(list, nullptr);
+    ::freeaddrinfo(list);
+    stop = true;
+    const auto t0 = Clock::now();
+    EXPECT_EQ(LookUpName("station.invalid", "2217", hints, 5000, stop, &list), EAI_AGAIN);
+    EXPECT_LT(MsSince(t0), 100);
 }
 
-TEST(RemoteProbe, TellsWhetherTheServerAnswers) {
+using Opened = std::pair<uint64_t, bool>;
+
+TEST(RemoteOpener, OpensOffTheCallingThreadNewestFirst) {
     RecordingServer up;
     SilentListener silent;
     const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
     struct Case {
         std::string device;
-        bool reachable;
+        bool opened;
         int atLeastMs;
     } cases[] = {{up.Address(), true, 0}, {refused, false, 0},
-                 {silent.Address(), false, RemoteProbe::ConnectTimeoutMs - 100}};
+                 {silent.Address(), false, Rfc2217Port::ConnectTimeoutMs - 100}};
     QueueDispatcher window;
-    std::vector<std::pair<uint64_t, bool>> results;
-    RemoteProbe probe(&window, [&](uint64_t t, bool ok) { results.emplace_back(t, ok); });
-    EXPECT_EQ(probe.Probe("/dev/ttyS0"), 0u) << "only a remote address is probed";
+    std::vector<Opened> results;
+    RemoteOpener opener(&window, [&](uint64_t t, std::shared_ptr<Rfc2217Port> port, const std::string&) {
+        results.emplace_back(t, port && port->IsOpen());
+    });
+    EXPECT_EQ(opener.Open("/dev/ttyS0"), 0u) << "only a remote address is opened here";
     for (const Case& c : cases) {
         results.clear();
         const auto t0 = Clock::now();
-        const uint64_t ticket = probe.Probe(c.device);
+        uint64_t ticket = opener.Open(c.device);
         ASSERT_NE(ticket, 0u) << c.device;
-        if (c.atLeastMs > 0) { // certainly still under way
-            EXPECT_EQ(probe.Probe(c.device), 0u) << "one probe at a time";
+        if (c.atLeastMs > 0) { // certainly still under way: a newer open replaces it
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            ticket = opener.Open(c.device);
         }
         ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 3000)) << c.device;
         EXPECT_GE(MsSince(t0), c.atLeastMs) << c.device;
-        EXPECT_EQ(results, (std::vector<std::pair<uint64_t, bool>>{{ticket, c.reachable}})) << c.device;
+        window.RunFor(20);
+        EXPECT_EQ(results, (std::vector<Opened>{{ticket, c.opened}})) << c.device;
     }
 }
 
-TEST(RemoteProbe, CancelAndStopEndAConnectAtOnce) {
+TEST(RemoteOpener, CancelAndStopEndAConnectAtOnce) {
     SilentListener silent;
+    RecordingServer up;
     QueueDispatcher window;
-    int delivered = 0;
-    auto probe = std::make_unique<RemoteProbe>(&window, [&](uint64_t, bool) { ++delivered; });
-    ASSERT_NE(probe->Probe(silent.Address()), 0u);
+    std::vector<Opened> results;
+    auto opener = std::make_unique<RemoteOpener>(&window, [&](uint64_t t, auto port, auto&) {
+        results.emplace_back(t, port != nullptr);
+    });
+    ASSERT_NE(opener->Open(silent.Address()), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into the connect
     auto t0 = Clock::now();
-    probe->Cancel();
-    uint64_t next = 0;
-    while (!next && MsSince(t0) < 2000) {
-        next = probe->Probe(silent.Address());
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_NE(next, 0u);
+    opener->Cancel();
+    const uint64_t next = opener->Open(up.Address());
+    ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 2000));
     EXPECT_LT(MsSince(t0), 300) << "the cancelled connect went on";
+    EXPECT_EQ(results, (std::vector<Opened>{{next, true}}));
+    ASSERT_NE(opener->Open(silent.Address()), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     t0 = Clock::now();
-    probe.reset(); // the window closes during a probe
+    opener.reset(); // the window closes during an open
     EXPECT_LT(MsSince(t0), 300);
     window.RunFor(50);
-    EXPECT_EQ(delivered, 0);
+    EXPECT_EQ(results.size(), 1u);
 }
 
 } // namespace

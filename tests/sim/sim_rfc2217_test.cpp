@@ -127,7 +127,7 @@ TEST_F(SimRfc2217Test, KeysGoInAndStatusFramesComeOut) {
     ASSERT_TRUE(ReadStatus(port, status, 2000));
     EXPECT_EQ(status.Screen, 0);
     const CommandFrame& set = KeyFrame(Key::Set);
-    ASSERT_EQ(port.Write(set.Bytes, set.Count, 1000), set.Count);
+    ASSERT_EQ(port.Write(set.Bytes, set.Count), set.Count);
     for (int i = 0; i < 20 && status.Screen != 6; ++i) {
         Advance(0.1);
         ReadStatus(port, status, 500);
@@ -140,8 +140,8 @@ TEST_F(SimRfc2217Test, KeysGoInAndStatusFramesComeOut) {
 TEST_F(SimRfc2217Test, DtrTravelsAsSetControl) {
     Serve(false);
     EXPECT_FALSE(server->Powered());
-    ASSERT_TRUE(port.SetControl(DTR_OFF, 1000));
-    ASSERT_TRUE(port.SetControl(DTR_ON, 1000));
+    ASSERT_TRUE(port.SetControl(DTR_OFF));
+    ASSERT_TRUE(port.SetControl(DTR_ON));
     Advance(sim::SimAmplifier::DtrPowerOnHold + 0.5);
     ASSERT_TRUE(Eventually([&] { return server->Powered(); }));
     EXPECT_TRUE(ReadStatus(port, status, 2000));
@@ -181,7 +181,7 @@ TEST(SimRfc2217Line, CarriesEveryByteValue) {
         {IAC}, {IAC, IAC}, {0x00, IAC, SE, SB, 0x7F}, {IAC, WILL, OPT_COM_PORT}, {IAC, SB, OPT_COM_PORT, 5, 8, IAC, SE},
     };
     for (const ByteVector& bytes : cases) {
-        ASSERT_EQ(port.Write(bytes.data(), int(bytes.size()), 1000), int(bytes.size()));
+        ASSERT_EQ(port.Write(bytes.data(), int(bytes.size())), int(bytes.size()));
         ByteVector got;
         for (int i = 0; i < 50 && got.size() < bytes.size(); ++i) {
             const int n = line->Read(buf, sizeof buf, 20);

@@ -279,4 +279,58 @@ void RecordingServer::Drop() {
     if (conn_ >= 0) ::shutdown(conn_, SHUT_RDWR);
 }
 
+// --- Hostile server ---------------------------------------------------------------------------
+
+HostileServer::HostileServer(Kind kind) : kind_(kind) {
+    listen_ = BoundLoopbackSocket(0);
+    int small = 1024; // inherited by accepted sockets
+    ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    if (listen_ < 0 || ::listen(listen_, 8) != 0) throw std::runtime_error("cannot listen");
+    port_ = LocalPort(listen_);
+    if (::pipe2(wake_, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    thread_ = std::thread([this] { Serve(); });
+}
+
+HostileServer::~HostileServer() {
+    const char b = 0;
+    [[maybe_unused]] ssize_t ignored = ::write(wake_[1], &b, 1);
+    thread_.join();
+    for (int fd : conns_) ::close(fd);
+    for (int fd : {listen_, wake_[0], wake_[1]}) ::close(fd);
+}
+
+void HostileServer::Serve() {
+    Bytes chunk;
+    if (kind_ == Kind::FloodsOptionRequests)
+        for (int i = 0; i < 3000; ++i) // a refused option, and one that changes every time
+            chunk.insert(chunk.end(), {IAC, DO, 24, IAC, DO, OPT_BINARY, IAC, DONT, OPT_BINARY});
+    if (kind_ == Kind::EndlessSubnegotiation) chunk.assign(30000, 0x55);
+    uint32_t seed = 12345;
+    for (;;) {
+        const bool sending = kind_ != Kind::Silent && kind_ != Kind::AcceptsAndCloses && !conns_.empty();
+        pollfd fds[2] = {{wake_[0], POLLIN, 0}, {listen_, POLLIN, 0}};
+        if (::poll(fds, 2, sending ? 1 : -1) < 0) continue;
+        if (fds[0].revents) return;
+        if (fds[1].revents) {
+            const int c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+            if (c >= 0 && kind_ == Kind::AcceptsAndCloses) {
+                ::close(c);
+            } else if (c >= 0) {
+                conns_.push_back(c);
+                if (kind_ == Kind::EndlessSubnegotiation) {
+                    const Bytes open{IAC, SB, OPT_COM_PORT, 107};
+                    [[maybe_unused]] ssize_t ignored = ::send(c, open.data(), open.size(), MSG_NOSIGNAL);
+                }
+            }
+        }
+        if (!sending) continue;
+        if (kind_ == Kind::RandomBytes) {
+            chunk.resize(30000);
+            for (uint8_t& b : chunk) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 24);
+        }
+        for (int c : conns_) // non-blocking: a full window just skips this round
+            [[maybe_unused]] ssize_t ignored = ::send(c, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+    }
+}
+
 } // namespace kaldor::test

@@ -100,4 +100,30 @@ private:
     std::thread thread_;
 };
 
+// A server that never reads what the console sends and behaves as the kind says, on every
+// connection it accepts. Its small receive window fills at once, so the console's sends block.
+class HostileServer {
+public:
+    enum class Kind {
+        FloodsOptionRequests, // DO for a refused option and DO, DONT for binary, without end
+        EndlessSubnegotiation, // IAC SB COM-PORT-OPTION and never IAC SE
+        RandomBytes,
+        AcceptsAndCloses,
+        Silent, // accepts and never answers
+    };
+    explicit HostileServer(Kind kind);
+    ~HostileServer();
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+private:
+    void Serve();
+
+    Kind kind_;
+    int listen_ = -1;
+    int port_ = 0;
+    int wake_[2] = {-1, -1};
+    std::vector<int> conns_;
+    std::thread thread_;
+};
+
 } // namespace kaldor::test

@@ -1,6 +1,8 @@
 // The window as the layout tables give it: names, places, sizes, captions, colours, fonts.
 #include <QAction>
 #include <QActionGroup>
+#include <QFontMetricsF>
+#include <QImage>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -163,6 +165,23 @@ TEST_F(WindowTest, IndicatorFieldsStartWithTheirCaptionsInGrayOnBlack) {
         EXPECT_EQ(t->isHidden(), QString(r.name) == "stFlex") << r.name;
     }
     EXPECT_EQ(form->stTemp->Caption(), QString::fromUtf8("0 \u00B0C"));
+}
+
+// The fixed-pitch texts advance a whole 11 px a character, as on the home platform, so the
+// widest caption fits inside its box's border and its first letter stays off the border.
+TEST_F(WindowTest, FixedPitchCaptionsFitTheirBoxes) {
+    const std::pair<TStaticText*, const char*> rows[] = {
+        {form->stStartup, "Standby"}, {form->stStartup, "Operate"}, {form->stFreq, "54.000"},
+        {form->stSubBand, "999"},     {form->stContest, "Off"},     {form->stCelsius, "\xB0" "C "}};
+    for (const auto& [t, caption] : rows) {
+        t->SetCaption(caption);
+        const QString text = t->Caption();
+        EXPECT_EQ(QFontMetricsF(t->font()).horizontalAdvance(text), 11.0 * text.size()) << caption;
+        EXPECT_LE(QFontMetrics(t->font()).horizontalAdvance(text), t->width() - 2) << caption;
+        const QImage img = t->grab().toImage();
+        for (int y = 1; y < img.height() - 1; ++y)
+            ASSERT_EQ(img.pixel(1, y) | 0xFF000000u, qRgb(255, 255, 255)) << caption << " ink at x 1";
+    }
 }
 
 TEST_F(WindowTest, MetersDisplayAndOverlays) {

@@ -87,6 +87,11 @@ protected:
         }, ms);
     }
     void Point(const std::string& device) { setenv("KALDOR_COM1", device.c_str(), 1); }
+    // A remote server opens off the window thread: waits until it has, the receiver running.
+    bool Opened() {
+        return QTest::qWaitFor([&] { return form->OpenTicket == 0 && form->ComThread; }, 3000) &&
+               form->ComPort.IsOpen();
+    }
 
     QTemporaryDir config;
     std::unique_ptr<TSettings> settings;
@@ -100,7 +105,7 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
     ASSERT_TRUE(ser2net.Start());
     Point(ser2net.Address());
     form->actOpenComExecute(1);
-    ASSERT_TRUE(form->ComPort.IsOpen());
+    ASSERT_TRUE(Opened());
 
     StatusPayload status;
     status.Screen(1).Word(22, 0xFFFF); // 0xFF on the line
@@ -130,6 +135,7 @@ TEST_F(ReconnectTest, WindowStaysResponsiveWhileTheServerIsAway) {
         ASSERT_TRUE(ser2net.Start());
         Point(ser2net.Address());
         form->actOpenComExecute(1);
+        ASSERT_TRUE(Opened());
         ASSERT_TRUE(FeedStatus(*form, amp, StatusPayload().Screen(1)));
 
         ser2net.Stop();
@@ -190,10 +196,48 @@ TEST_F(ReconnectTest, ChoosingAPortEndsReconnecting) {
     EXPECT_EQ(form->ComPort.DeviceName(), amp.DevicePath());
 }
 
+// Remote servers are opened off the window thread: six that accept and never answer hold
+// neither the start-up nor the Devices dialog's re-probe; the stored port opens once tried.
+TEST_F(ReconnectTest, ServersThatNeverAnswerHoldNeitherStartUpNorDevices) {
+    std::vector<std::unique_ptr<HostileServer>> servers;
+    for (int n = 1; n <= 6; ++n) {
+        servers.push_back(std::make_unique<HostileServer>(HostileServer::Kind::Silent));
+        setenv(("KALDOR_COM" + std::to_string(n)).c_str(), servers.back()->Address().c_str(), 1);
+    }
+    settings->SaveComPort(3);
+    QElapsedTimer took;
+    took.start();
+    ASSERT_TRUE(form->FormCreate());
+    EXPECT_LT(took.elapsed(), 300);
+    EXPECT_TRUE(Opened());
+    EXPECT_EQ(form->ComPort.PortNumber(), 3);
+    for (QAction* a : form->actOpenCom) EXPECT_TRUE(a->isEnabled());
+    took.restart();
+    form->DevicesChanged({1, 2, 4, 5, 6});
+    EXPECT_LT(took.elapsed(), 100);
+}
+
+TEST_F(ReconnectTest, AFloodingServerHoldsNeitherAKeyNorTheExit) {
+    HostileServer server(HostileServer::Kind::FloodsOptionRequests);
+    Point(server.Address());
+    form->actOpenComExecute(1);
+    ASSERT_TRUE(Opened());
+    QTest::qWait(300); // the server's window and ours fill up
+    QElapsedTimer took;
+    took.start();
+    for (int i = 0; i < 5; ++i) form->actTune->trigger();
+    EXPECT_LT(took.elapsed(), 5 * 100);
+    ScopedMessageBoxResponder yes([](const MessageBoxCall&) { return IDYES; });
+    took.restart();
+    EXPECT_TRUE(form->close());
+    EXPECT_LT(took.elapsed(), 1000);
+}
+
 TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
     RecordingServer server;
     Point(server.Address());
     form->actOpenComExecute(1);
+    ASSERT_TRUE(Opened());
     const size_t opened = server.Commands().size();
     form->itmShutdown->setChecked(false); // ON gives a DTR pulse
     form->ResponseDelay = 0;
