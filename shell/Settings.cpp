@@ -149,6 +149,17 @@ void TSettings::SaveAutoShutdown(bool on) {
     store.Commit();
 }
 
+bool TSettings::LoadStationLog() const { return LoadInt(application_, "StationLog", 1) != 0; }
+
+void TSettings::SaveStationLog(bool on) {
+    IntStore store(application_);
+    store.Write("StationLog", on ? 1 : 0);
+    store.Commit();
+}
+
+int TSettings::LoadStationLogMegabytes() const { return LoadInt(application_, "StationLogMegabytes", 200); }
+int TSettings::LoadStationLogDays() const { return LoadInt(application_, "StationLogDays", 90); }
+
 int TSettings::LoadStartupDelay() const {
     return LoadInt(application_, kStartupDelay, kDefaultStartupDelay);
 }
