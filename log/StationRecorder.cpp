@@ -161,7 +161,7 @@ void StationRecorder::AddStatus(const StatusSample& s, RecordedLines& out) {
         if (s.CatInterface != before.CatInterface)
             Event(out, t, "change", "CAT", Change(before.CatText, s.CatText), &s);
     }
-    if (s.AlertText && s.Screen != lastScreen_) Event(out, t, "alert", "Alert", Trimmed(s.AlertText), &s);
+    if (s.AlertText && s.Screen != lastScreen_) Event(out, t, "alert", "Alert", Win1252ToUtf8(Trimmed(s.AlertText)), &s);
     // A warning counts when it comes up; the link's loss hides them all.
     const bool fresh = !wasUp || !hadValues;
     if (s.ReflectedWarning && (fresh || !before.ReflectedWarning))
