@@ -23,8 +23,8 @@ constexpr int64_t kNoon = 1796817600000; // 2026-12-10, near noon in any zone
 
 struct TempFolder {
     TempFolder() {
-        path = fs::temp_directory_path() / ("kaldor_log_" + std::to_string(::getpid()) + "_" +
-                                             std::to_string(counter++));
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path = fs::temp_directory_path() / ("kaldor_log_" + std::to_string(stamp) + "_" + std::to_string(counter++));
         fs::remove_all(path);
         fs::create_directories(path);
     }
@@ -289,4 +289,22 @@ TEST(StationLog, AFolderThatCannotBeWrittenNeitherStopsNorSlowsTheRecording) {
         EXPECT_NE(log.Error().find(folder.string()), std::string::npos) << log.Error();
         EXPECT_FALSE(fs::exists(folder / LogFileName(kEventsKind, LocalDay(SystemTimeMs()))));
     }
+}
+
+TEST(LogFolder, TheDataFolderIsTheUsersAndKeptApartByApplication) {
+    const std::string real = DefaultLogFolder("Kaldor_Console");
+    const std::string simulated = DefaultLogFolder("Kaldor_Console_Simulated");
+    ASSERT_FALSE(real.empty());
+    EXPECT_NE(real, simulated);
+#ifdef _WIN32
+    EXPECT_NE(real.find("\\OLV\\Kaldor_Console\\log"), std::string::npos) << real;
+#else
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string keep = saved ? saved : "";
+    setenv("XDG_DATA_HOME", "/data/home", 1);
+    EXPECT_EQ(DefaultLogFolder("Kaldor_Console"), "/data/home/OLV/Kaldor_Console/log");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(DefaultLogFolder("A"), std::string(std::getenv("HOME")) + "/.local/share/OLV/A/log");
+    if (saved) setenv("XDG_DATA_HOME", keep.c_str(), 1);
+#endif
 }
