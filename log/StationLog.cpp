@@ -71,7 +71,7 @@ void StationLog::Flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     const uint64_t ticket = ++handedIn_;
     wake_.notify_one();
-    written_.wait(lock, [&] { return handled_ >= ticket || thread_.get_id() == std::thread::id(); });
+    written_.wait(lock, [&] { return handled_ >= ticket; });
 }
 
 std::string StationLog::Error() const {

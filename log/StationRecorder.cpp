@@ -128,7 +128,11 @@ void StationRecorder::AddNote(const LogItem& n, RecordedLines& out) {
                                                        : "failed: no answer", values);
         break;
     case LogNote::RecordingOff: Event(out, n.TimeMs, "link", "Recording off", {}, values); break;
-    case LogNote::RecordingOn: Event(out, n.TimeMs, "link", "Recording on", {}, values); break;
+    case LogNote::RecordingOn: // what came meanwhile is unknown: the next status starts afresh
+        Gather(StatusSample{}, out);
+        up_ = false;
+        Event(out, n.TimeMs, "link", "Recording on", {}, values);
+        break;
     }
 }
 

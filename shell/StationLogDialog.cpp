@@ -52,8 +52,9 @@ public:
         setObjectName(QStringLiteral("chtTrend"));
         auto* chart = new QChart;
         chart->legend()->setAlignment(Qt::AlignBottom);
-        output_ = Series(chart, QStringLiteral("Output power (W)"), Qt::darkGreen);
+        // Reflected power below the output power it is a part of.
         second_ = Series(chart, QStringLiteral("Reflected power (W)"), Qt::red);
+        output_ = Series(chart, QStringLiteral("Output power (W)"), QColor(0x00, 0x90, 0x00));
         temperature_ = Series(chart, QStringLiteral("Temperature"), QColor(0xE0, 0x80, 0x00));
         time_ = new QDateTimeAxis;
         time_->setFormat(QStringLiteral("HH:mm"));
@@ -67,6 +68,7 @@ public:
         chart->addAxis(swr_, Qt::AlignRight);
         for (QLineSeries* s : {output_, second_, temperature_}) s->attachAxis(time_);
         output_->attachAxis(power_);
+        second_->attachAxis(power_);
         temperature_->attachAxis(degrees_);
         setChart(chart);
         setRenderHint(QPainter::Antialiasing);
@@ -199,7 +201,8 @@ TdlgStationLog::TdlgStationLog(TStationLogger& logger, QWidget* parent)
     tr->addWidget(stNoCharts, 1);
 #endif
     pgcLog->addTab(trends, QStringLiteral("Trends"));
-    connect(cbSpan, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { Reload(); });
+    connect(cbSpan, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { Reload(false); });
+    connect(pgcLog, &QTabWidget::currentChanged, this, [this] { DrawTrend(); });
     connect(cbSecond, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { DrawTrend(); });
 
     auto* bottom = new QHBoxLayout;
@@ -235,7 +238,7 @@ TdlgStationLog::~TdlgStationLog() = default;
 
 void TdlgStationLog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    Reload();
+    Reload(true);
     tmrRefresh_->start();
 }
 
@@ -249,11 +252,13 @@ void TdlgStationLog::hideEvent(QHideEvent* event) {
     QDialog::hideEvent(event);
 }
 
-void TdlgStationLog::Reload() {
+void TdlgStationLog::Reload(bool events) {
     const std::string folder = logger_.Log().Folder();
-    events_ = std::make_unique<LogTail>(folder, kEventsKind);
+    if (events || !events_) {
+        events_ = std::make_unique<LogTail>(folder, kEventsKind);
+        grdEvents->setRowCount(0);
+    }
     telemetry_ = std::make_unique<LogTail>(folder, kTelemetryKind);
-    grdEvents->setRowCount(0);
     trend_.clear();
     Refresh();
 }
@@ -282,14 +287,15 @@ void TdlgStationLog::AddEvents(const std::vector<CsvRow>& rows) {
     if (rows.empty()) return;
     grdEvents->setUpdatesEnabled(false);
     const size_t first = rows.size() > size_t{MaxEventRows} ? rows.size() - MaxEventRows : 0;
-    for (size_t r = first; r < rows.size(); ++r) {
-        const CsvRow& row = rows[r];
-        grdEvents->insertRow(0); // newest first
+    const int added = static_cast<int>(rows.size() - first);
+    grdEvents->model()->insertRows(0, added); // newest first
+    for (int r = 0; r < added; ++r) {
+        const CsvRow& row = rows[rows.size() - 1 - static_cast<size_t>(r)];
         const bool alert = row.size() > 1 && row[1] == "alert";
         for (int c = 0; c < kEventColumnCount && c < static_cast<int>(row.size()); ++c) {
             auto* item = new QTableWidgetItem(QString::fromUtf8(row[static_cast<size_t>(c)].c_str()));
             if (alert) item->setForeground(QColor(Qt::red));
-            grdEvents->setItem(0, c, item);
+            grdEvents->setItem(r, c, item);
         }
     }
     while (grdEvents->rowCount() > MaxEventRows) grdEvents->removeRow(grdEvents->rowCount() - 1);
@@ -309,6 +315,7 @@ void TdlgStationLog::ApplyFilter() {
 
 void TdlgStationLog::DrawTrend() {
 #ifdef KALDOR_HAVE_CHARTS
+    if (pgcLog->currentIndex() != 1) return; // drawn when its tab is shown
     const int64_t now = logger_.Log().TimeMs();
     const int64_t span = int64_t{SpanSeconds[std::clamp(cbSpan->currentIndex(), 0, 3)]} * 1000;
     chart_->Draw(trend_, now - span, now, cbSecond->currentIndex() == 1);

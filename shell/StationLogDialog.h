@@ -57,7 +57,8 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
-    void Reload();
+    // Reads the files again from their start: the trend's, and the events' too when events.
+    void Reload(bool events);
     void AddEvents(const std::vector<CsvRow>& rows);
     void ApplyFilter();
     void DrawTrend();

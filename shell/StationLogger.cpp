@@ -46,6 +46,7 @@ StationLogOptions TStationLogger::OptionsFor(const TSettings& settings) {
 }
 
 void TStationLogger::SetRecording(bool on) {
+    linkUp_ = false; // the port is told again with the next status
     log_->SetEnabled(on);
     settings_.SaveStationLog(on);
 }
