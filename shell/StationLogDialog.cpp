@@ -48,9 +48,10 @@ double Number(const CsvRow& row, size_t i) {
 // Output power and reflected power (or SWR) against time, with the temperature on its own axis.
 class TTrendChart : public QChartView {
 public:
-    explicit TTrendChart(QWidget* parent) : QChartView(parent) {
+    // Made with its chart: a view made without one makes its own, which setChart would leave behind.
+    explicit TTrendChart(QWidget* parent) : QChartView(new QChart, parent) {
         setObjectName(QStringLiteral("chtTrend"));
-        auto* chart = new QChart;
+        QChart* chart = this->chart();
         chart->legend()->setAlignment(Qt::AlignBottom);
         // Reflected power below the output power it is a part of.
         second_ = Series(chart, QStringLiteral("Reflected power (W)"), Qt::red);
@@ -70,7 +71,6 @@ public:
         output_->attachAxis(power_);
         second_->attachAxis(power_);
         temperature_->attachAxis(degrees_);
-        setChart(chart);
         setRenderHint(QPainter::Antialiasing);
     }
 
