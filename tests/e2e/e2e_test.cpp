@@ -373,6 +373,9 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
     dlg->cbKind->setCurrentIndex(1); // alerts
     for (int r = 0; r < dlg->grdEvents->rowCount(); ++r)
         EXPECT_EQ(dlg->grdEvents->isRowHidden(r), cell(r, 1) != QStringLiteral("alert")) << r;
+    dlg->chkRecord->setChecked(false); // kept with the settings
+    EXPECT_FALSE(settings->LoadStationLog());
+    EXPECT_FALSE(logger->Log().Enabled());
     dlg->close();
     EXPECT_TRUE(dlg->Trend().empty()) << "nothing kept while closed";
 }
