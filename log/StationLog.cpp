@@ -115,7 +115,12 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
     std::map<std::pair<const char*, std::string>, std::string> files;
     for (const LogLine& l : lines.Events) files[{kEventsKind, l.Day}] += l.Text;
     for (const LogLine& l : lines.Telemetry) files[{kTelemetryKind, l.Day}] += l.Text;
+    const bool any = !files.empty();
     std::string failure;
+    if (options_.Folder.empty() && any) { // never the working folder
+        failure = "no data folder (neither XDG_DATA_HOME nor HOME is set)";
+        files.clear();
+    }
     for (const auto& [key, text] : files) {
         const char* header = key.first == kEventsKind ? StationRecorder::EventHeader
                                                       : StationRecorder::TelemetryHeader;
@@ -123,7 +128,7 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
         if (!AppendLogFile(options_.Folder, key.first, key.second, header, text, error) && failure.empty())
             failure = error;
     }
-    if (!files.empty()) {
+    if (any) {
         std::lock_guard<std::mutex> lock(mutex_);
         error_ = failure;
         if (!failure.empty() && !complained_) {
@@ -133,7 +138,7 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
     }
 
     const std::string today = LocalDay(now);
-    if (today != rotatedDay_ || now - rotatedAt_ >= kRotateEveryMs || now < rotatedAt_) {
+    if (!options_.Folder.empty() && (today != rotatedDay_ || now - rotatedAt_ >= kRotateEveryMs || now < rotatedAt_)) {
         rotatedDay_ = today;
         rotatedAt_ = now;
         RotateLogFolder(options_.Folder, today, options_.MaxDays, options_.MaxBytes);
