@@ -3,7 +3,8 @@
 // steady reading. Prints per phase: frames sent and handled, CPU share of one core (the console
 // process, all its threads), peak memory, repaints per second, and the time from a frame's last
 // byte to the window having handled it. Run it on a display (Xvfb :99 and DISPLAY=:99).
-//   bench_console [--seconds N] [--paints]   (--paints: repaints by widget)
+//   bench_console [--seconds N] [--paints] [--station-log]
+//   (--paints: repaints by widget; --station-log: with the station log recording)
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -30,6 +31,7 @@
 #include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
+#include "shell/StationLogger.h"
 #include "support/TestAmp.h"
 
 using namespace kaldor;
@@ -172,9 +174,11 @@ double Percentile(std::vector<double> v, double q) {
 int main(int argc, char** argv) {
     int seconds = 20;
     bool paintsByWidget = false;
+    bool stationLog = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seconds") && i + 1 < argc) seconds = std::max(2, std::atoi(argv[++i]));
         if (!std::strcmp(argv[i], "--paints")) paintsByWidget = true;
+        if (!std::strcmp(argv[i], "--station-log")) stationLog = true;
     }
 
     // The sender forks before any thread exists.
@@ -200,6 +204,12 @@ int main(int argc, char** argv) {
         settings.SaveComPort(1);
         TMainForm form(settings);
         CreateReportDialogs(&form);
+        std::unique_ptr<TStationLogger> logger;
+        if (stationLog) {
+            StationLogOptions o;
+            o.Folder = (config.path() + QStringLiteral("/log")).toStdString();
+            logger = std::make_unique<TStationLogger>(form, settings, o);
+        }
         if (!form.FormCreate()) return 1;
         form.show();
 

@@ -33,13 +33,16 @@ void TMainForm::actOffExecute() {
         return;
     ComPort.ClearDtr();
     SendKey(Key::Off);
+    emit PowerKeySent(false);
     StartTimingThread(2000, &TMainForm::OffTimerDone);
     SetPowerKeysEnabled(false);
 }
 
 void TMainForm::OffTimerDone(TTimingThread*) {
     SetPowerKeysEnabled(true);
-    if (AmplifierAnswers())
+    const bool answers = AmplifierAnswers();
+    emit PowerKeyDone(false, answers);
+    if (answers)
         ShowMessageBox(this,
                        QStringLiteral("Cannot turn KALDOR off.\n"
                                       "POWER held on by remote or by supply management system!"),
@@ -49,6 +52,7 @@ void TMainForm::OffTimerDone(TTimingThread*) {
 void TMainForm::actOnExecute() {
     SetPowerKeysEnabled(false);
     SendLinkRequest();
+    emit PowerKeySent(true);
     StartTimingThread(ResponseDelay, &TMainForm::OnResponseTimerDone);
 }
 
@@ -62,6 +66,7 @@ void TMainForm::OnResponseTimerDone(TTimingThread*) {
     }
     if (itmShutdown->isChecked()) ComPort.SetDtr(); // held from now on
     SetPowerKeysEnabled(true);
+    emit PowerKeyDone(true, true);
 }
 
 void TMainForm::StartupTimerDone(TTimingThread*) {
@@ -71,6 +76,9 @@ void TMainForm::StartupTimerDone(TTimingThread*) {
     StartTimingThread(ResponseDelay, &TMainForm::FinalResponseTimerDone);
 }
 
-void TMainForm::FinalResponseTimerDone(TTimingThread*) { SetPowerKeysEnabled(true); }
+void TMainForm::FinalResponseTimerDone(TTimingThread*) {
+    SetPowerKeysEnabled(true);
+    emit PowerKeyDone(true, AmplifierAnswers());
+}
 
 } // namespace kaldor

@@ -54,6 +54,8 @@ std::string HistoryLine(unsigned entry, uint8_t alarm) {
 
 } // namespace
 
+const char* AlertLine(uint16_t screen) { return AlertText(screen); }
+
 void ShowAlert(TMainForm& f) {
     const uint16_t screen = f.ComThread->Screen;
     if (screen == f.LastScreen) return;

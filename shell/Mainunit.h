@@ -217,6 +217,9 @@ public:
 signals:
     // After every status event, with the screen code it handled.
     void StatusHandled(uint16_t screen);
+    // OFF (on false) or ON (on true) went out; then whether the amplifier answered at its end.
+    void PowerKeySent(bool on);
+    void PowerKeyDone(bool on, bool answered);
 
 private:
     void BuildPanels();

@@ -197,6 +197,13 @@ bool TSettings::LoadAutoShutdown() const { return LoadInt(kShutdown, 1) != 0; }
 
 void TSettings::SaveAutoShutdown(bool on) { SaveInts({{kShutdown, on ? 1 : 0}}); }
 
+bool TSettings::LoadStationLog() const { return LoadInt("StationLog", 1) != 0; }
+
+void TSettings::SaveStationLog(bool on) { SaveInts({{"StationLog", on ? 1 : 0}}); }
+
+int TSettings::LoadStationLogMegabytes() const { return LoadInt("StationLogMegabytes", 200); }
+int TSettings::LoadStationLogDays() const { return LoadInt("StationLogDays", 90); }
+
 int TSettings::LoadStartupDelay() const { return LoadInt(kStartupDelay, kDefaultStartupDelay); }
 
 int TSettings::LoadResponseDelay() const { return LoadInt(kResponseDelay, kDefaultResponseDelay); }

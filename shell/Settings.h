@@ -59,6 +59,13 @@ public:
     // outlive this object.
     std::function<std::string(int)> DeviceLookup() const;
 
+    // The station log: "StationLog" (any non-zero value records; on when none reads), and its
+    // bounds "StationLogMegabytes" (200) and "StationLogDays" (90), read only.
+    bool LoadStationLog() const;
+    void SaveStationLog(bool on);
+    int LoadStationLogMegabytes() const;
+    int LoadStationLogDays() const;
+
     QString Application() const { return application_; }
     // Where the store lives (a file path, or the registry path on Windows).
     QString Location() const;

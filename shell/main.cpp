@@ -12,6 +12,7 @@
 #include "shell/ParentConsole.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
+#include "shell/StationLogger.h"
 #include "sim/SimServer.h"
 #include "widgets/Controls.h"
 
@@ -92,6 +93,7 @@ int main(int argc, char** argv) {
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
         CreateReportDialogs(&form);
+        TStationLogger stationLog(form, settings, TStationLogger::OptionsFor(settings));
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };
         if (form.FormCreate()) {
             form.show();

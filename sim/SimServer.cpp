@@ -63,6 +63,10 @@ void SimServer::PowerOn() {
     line_->Wake();
 }
 
+void SimServer::RaiseAlert(uint8_t code) {
+    Locked([&] { amp_.RaiseAlert(code, clock_()); });
+}
+
 bool SimServer::Powered() {
     return Locked([&] { return amp_.Powered(); });
 }

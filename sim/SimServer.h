@@ -38,6 +38,8 @@ public:
     // The remote power line, from whichever thread changes it.
     void SetDtr(bool raised);
     void PowerOn();
+    // Trips the protection with a warning code, as the amplifier does by itself now and then.
+    void RaiseAlert(uint8_t code);
     bool Powered();
 
 private:

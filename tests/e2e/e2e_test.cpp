@@ -2,7 +2,12 @@
 // it, driven by its keyboard shortcuts, and checked on what its window shows.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
+#include <QTableWidget>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
@@ -12,8 +17,13 @@
 #include <mutex>
 
 #include "e2e/SimClock.h"
+#include "log/Csv.h"
+#include "log/LogFolder.h"
+#include "log/LogReader.h"
 #include "panel/InfoDialogs.h"
 #include "shell/MessageBox.h"
+#include "shell/StationLogDialog.h"
+#include "shell/StationLogger.h"
 #include "sim/SimServer.h"
 #include "support/StepSleeper.h"
 #include "window/LcdReader.h"
@@ -239,3 +249,146 @@ void EndToEnd::OffAndOn() {
 }
 
 } // namespace
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+Rows ReadLog(const QString& folder, const char* kind, const std::string& day) {
+    QFile f(QString::fromStdString(LogFilePath(folder.toStdString(), kind, day)));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    size_t used = 0;
+    Rows rows = ParseCsv(f.readAll().toStdString(), used);
+    if (!rows.empty()) rows.erase(rows.begin());
+    return rows;
+}
+
+class StationLogEndToEnd : public EndToEnd {
+protected:
+    // The log's wall clock follows the simulated amplifier's, jumps included.
+    std::unique_ptr<TStationLogger> Attach(const QString& folder) {
+        StationLogOptions o;
+        o.Folder = folder.toStdString();
+        o.FlushMs = 50;
+        o.Clock = [this] { return base + static_cast<int64_t>(clock.Now() * 1000); };
+        return std::make_unique<TStationLogger>(*form, *settings, o);
+    }
+    int64_t base = SystemTimeMs() - 100000;
+};
+
+} // namespace
+
+TEST_F(StationLogEndToEnd, ASessionIsRecordedInOrderWithItsValuesAndOneTelemetryRowASecond) {
+    QTemporaryDir folder;
+    auto logger = Attach(folder.path());
+    const std::string day = LocalDay(logger->Log().TimeMs());
+    ScopedMessageBoxResponder yes([](const MessageBoxCall&) { return IDYES; });
+    ASSERT_TRUE(Until([&] { // in standby
+        logger->Log().Flush();
+        return ReadLog(folder.path(), kEventsKind, day).size() >= 2;
+    }));
+
+    Press(Qt::Key_O);
+    ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("OPERATE MODE"); }));
+    clock.Jump(5.0); // to the first transmit burst
+    ASSERT_TRUE(Until([&] { return form->stTX->Color() == clRed && form->Frm_PA->Value > 1000; }));
+    QTest::qWait(1500); // telemetry of the burst
+    const QString band = form->stBand->text();
+    Press(Qt::Key_B);
+    ASSERT_TRUE(Until([&] { return form->stBand->text() != band; }));
+    server->RaiseAlert(sim::ScrOverdrive);
+    ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("ALERT MODE"); }));
+    Press(Qt::Key_F);
+    ASSERT_TRUE(sleeper.WaitRequested(1));
+    ASSERT_TRUE(Until([&] { return !form->AmplifierAnswers(); }));
+    sleeper.ReleaseNext();
+    // The display shows the loss after two read time-outs, as it does without the log.
+    ASSERT_TRUE(Until([&] { return form->sbON->isEnabled() && !Connected(); }));
+    logger.reset(); // the console ends: everything is written
+
+    const Rows events = ReadLog(folder.path(), kEventsKind, day);
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Link up", "COM1 " + server->DevicePath()}, {"Operate", ""},
+        {"Band", band.toStdString() + " -> " + form->stBand->text().toStdString()},
+        {"Alert", "P.A. MANAGEMENT : OVER DRIVING"}, {"OFF sent", ""},
+        {"Link lost", "COM1 " + server->DevicePath()}, {"Console ended", ""}};
+    size_t next = 0;
+    std::string all;
+    bool offDone = false; // its check looks at once, the status bar only after two read time-outs
+    for (const auto& row : events) {
+        if (row[2] == "OFF") offDone = next > 4 && row[3] == "done: the amplifier is off";
+        ASSERT_EQ(row.size(), 17u);
+        all += row[2] + " | ";
+        if (next < expected.size() && row[2] == expected[next].first) {
+            EXPECT_EQ(row[3], expected[next].second) << row[2];
+            if (row[2] == "Alert") { EXPECT_EQ(row[1], "alert"); }
+            if (row[2] == "Operate") { EXPECT_EQ(row[4], "OPERATE"); }
+            if (row[2] == "Band") { EXPECT_NE(row[6], ""); }
+            if (row[2] == "Link lost") { EXPECT_EQ(row[14], "C"); }
+            ++next;
+        }
+    }
+    EXPECT_EQ(next, expected.size()) << all;
+    EXPECT_TRUE(offDone) << all;
+
+    const Rows telemetry = ReadLog(folder.path(), kTelemetryKind, day);
+    ASSERT_GE(telemetry.size(), 3u);
+    LogTimeParser times;
+    int64_t last = -1;
+    double peak = 0;
+    int steps = 0;
+    for (const auto& row : telemetry) {
+        ASSERT_EQ(row.size(), 13u);
+        const int64_t t = times.Parse(row[0]);
+        EXPECT_GT(t, last) << row[0];
+        if (last >= 0 && t - last == 1000) ++steps;
+        last = t;
+        if (row[2] == "1") peak = std::max(peak, std::atof(row[5].c_str()));
+        EXPECT_GT(std::atof(row[7].c_str()), 20.0) << "PA volts";
+    }
+    EXPECT_GT(peak, 100.0) << "watts out in the burst";
+    EXPECT_GE(steps + 3, static_cast<int>(telemetry.size())) << "one row a second, but for the jump";
+}
+
+TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCannotWrite) {
+    QTemporaryDir dir;
+    QFile(dir.filePath("file")).open(QIODevice::WriteOnly); // a file where the folder should be
+    auto logger = Attach(dir.filePath("file/log"));
+    const QList<QAction*> items = form->itmFile->actions();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items[0]->text(), QStringLiteral("Station &log..."));
+    EXPECT_EQ(items[1], form->itmExit);
+
+    Press(Qt::Key_O); // the console runs on
+    ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("OPERATE MODE"); }));
+    logger->Log().Flush();
+    logger->itmStationLog->trigger();
+    TdlgStationLog* dlg = logger->dlgStationLog;
+    ASSERT_TRUE(dlg && dlg->isVisible());
+    EXPECT_NE(dlg->stError->text().indexOf(QStringLiteral("Not a directory")), -1) << dlg->stError->text().toStdString();
+    EXPECT_EQ(dlg->grdEvents->rowCount(), 0);
+    dlg->close();
+
+    QTemporaryDir folder;
+    logger = Attach(folder.path());
+    server->RaiseAlert(sim::ScrOverTemperature);
+    ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("ALERT MODE"); }));
+    logger->Log().Flush();
+    logger->itmStationLog->trigger();
+    dlg = logger->dlgStationLog;
+    ASSERT_TRUE(Until([&] { return dlg->grdEvents->rowCount() >= 3; }));
+    EXPECT_EQ(dlg->stError->text(), QString());
+    auto cell = [&](int r, int c) { return dlg->grdEvents->item(r, c)->text(); };
+    EXPECT_EQ(cell(0, 2), QStringLiteral("Alert")) << "newest first";
+    EXPECT_EQ(cell(0, 3), QString::fromUtf8("OVER TEMPERATURE: TEMP > 90\xC2\xB0" "C"));
+    EXPECT_EQ(dlg->grdEvents->item(0, 3)->foreground().color(), QColor(Qt::red));
+    EXPECT_EQ(cell(dlg->grdEvents->rowCount() - 1, 2), QStringLiteral("Console started"));
+    dlg->cbKind->setCurrentIndex(1); // alerts
+    for (int r = 0; r < dlg->grdEvents->rowCount(); ++r)
+        EXPECT_EQ(dlg->grdEvents->isRowHidden(r), cell(r, 1) != QStringLiteral("alert")) << r;
+    dlg->chkRecord->setChecked(false); // kept with the settings
+    EXPECT_FALSE(settings->LoadStationLog());
+    EXPECT_FALSE(logger->Log().Enabled());
+    dlg->close();
+    EXPECT_TRUE(dlg->Trend().empty()) << "nothing kept while closed";
+}

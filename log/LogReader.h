@@ -1,0 +1,39 @@
+#pragma once
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kaldor {
+
+using CsvRow = std::vector<std::string>;
+
+// Reads the daily files of one kind as they grow: each call returns the records added since the
+// last one (header rows left out), in day order. A record still being written waits for the next
+// call; a file that shrank or went (rotation) is read again from its start.
+class LogTail {
+public:
+    static constexpr uint64_t MaxReadPerFile = 64ull * 1024 * 1024;
+
+    LogTail(std::string folder, const char* kind) : folder_(std::move(folder)), kind_(kind) {}
+    // The files of the days from to to, both YYYY-MM-DD and included.
+    std::vector<CsvRow> ReadNew(const std::string& from, const std::string& to);
+
+private:
+    std::string folder_;
+    const char* kind_;
+    std::map<std::string, uint64_t> offsets_;
+};
+
+// Fast ms since 1970 for the local times the log writes; -1 for anything else. Keeps the hour it
+// last converted.
+class LogTimeParser {
+public:
+    int64_t Parse(const std::string& text);
+
+private:
+    std::string hour_;
+    int64_t hourMs_ = -1;
+};
+
+} // namespace kaldor

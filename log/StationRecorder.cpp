@@ -1,0 +1,230 @@
+#include "log/StationRecorder.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "log/Csv.h"
+
+namespace kaldor {
+namespace {
+
+std::string Tenths(unsigned v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%u.%u", v / 10, v % 10);
+    return buf;
+}
+
+// SWR x 100 as the field reads it; none below 1.00, and the field's top for anything above.
+std::string SwrText(const StatusSample& s) {
+    if (s.GainShown || s.SwrGain < 100) return {};
+    const unsigned v = s.SwrGain > 9999 ? 9999 : s.SwrGain;
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%u.%02u", v / 100, v % 100);
+    return buf;
+}
+
+std::string GainText(const StatusSample& s) {
+    return s.GainShown && s.SwrGain ? Tenths(s.SwrGain) : std::string();
+}
+
+std::string Unit(const StatusSample& s) { return (s.Flags & FlagCelsius) ? "C" : "F"; }
+
+std::string Name(const char* win1252) { return Win1252ToUtf8(win1252 ? win1252 : ""); }
+
+// Without its padding: the alert line is centred in 40 columns.
+std::string Trimmed(const char* text) {
+    std::string t = text ? text : "";
+    const size_t a = t.find_first_not_of(' ');
+    if (a == std::string::npos) return {};
+    return t.substr(a, t.find_last_not_of(' ') - a + 1);
+}
+
+std::string Change(const char* from, const char* to) { return Name(from) + " -> " + Name(to); }
+
+std::string AntennaWarningText(const StatusSample& s) {
+    return s.BandText && *s.BandText ? Name(s.BandText) + " ANTENNA NOT AVAILABLE"
+                                     : std::string("ANTENNA NOT AVAILABLE");
+}
+
+} // namespace
+
+const char* const StationRecorder::EventHeader =
+    "time,kind,event,text,mode,input,band,antenna,cat,output_w,reflected_w,swr,gain_db,"
+    "temperature,unit,pa_voltage_v,pa_current_a\r\n";
+const char* const StationRecorder::TelemetryHeader =
+    "time,mode,tx,band,antenna,output_w,reflected_w,pa_voltage_v,pa_current_a,swr,gain_db,"
+    "temperature,unit\r\n";
+
+const char* StationRecorder::ModeName(uint16_t screen) {
+    switch (screen) {
+    case 0: return "STANDBY";
+    case 1:
+    case 2: return "OPERATE";
+    case 3:
+    case 4: return "REPORT";
+    case 5: return "MESSAGE";
+    case 13: return "MANUAL TUNE";
+    case 14: return "BACKLIGHT";
+    case 29: return "ALARM HISTORY";
+    case AmpStatus::LostLink: return "NO LINK";
+    default:
+        if (screen >= 6 && screen <= 12) return "SETUP";
+        if ((screen >= 15 && screen <= 24) || screen == 27 || screen == 28) return "ALERT";
+        return "";
+    }
+}
+
+void StationRecorder::Add(const LogItem& item, RecordedLines& out) {
+    if (item.IsNote) AddNote(item, out);
+    else AddStatus(item.Sample, out);
+}
+
+void StationRecorder::Event(RecordedLines& out, int64_t ms, const char* kind, const std::string& event,
+                            const std::string& text, const StatusSample* v) {
+    std::string line;
+    AppendCsvField(line, LocalIsoTime(ms), true);
+    AppendCsvField(line, kind);
+    AppendCsvField(line, event);
+    AppendCsvField(line, text);
+    if (v) {
+        AppendCsvField(line, ModeName(v->Screen));
+        AppendCsvField(line, Name(v->InputText));
+        AppendCsvField(line, Name(v->BandText));
+        AppendCsvField(line, Name(v->AntennaText));
+        AppendCsvField(line, Name(v->CatText));
+        AppendCsvField(line, Tenths(v->OutputPower));
+        AppendCsvField(line, Tenths(v->ReflectedPower));
+        AppendCsvField(line, SwrText(*v));
+        AppendCsvField(line, GainText(*v));
+        AppendCsvField(line, std::to_string(v->Temperature));
+        AppendCsvField(line, Unit(*v));
+        AppendCsvField(line, Tenths(v->PaVoltage));
+        AppendCsvField(line, Tenths(v->PaCurrent));
+    } else {
+        line += ",,,,,,,,,,,,,";
+    }
+    line += "\r\n";
+    out.Events.push_back({LocalDay(ms), std::move(line)});
+}
+
+void StationRecorder::AddNote(const LogItem& n, RecordedLines& out) {
+    const StatusSample* values = seen_ ? &shown_ : nullptr;
+    switch (n.Note) {
+    case LogNote::ConsoleStarted: Event(out, n.TimeMs, "link", "Console started", n.Text, nullptr); break;
+    case LogNote::ConsoleEnded:
+        Gather(StatusSample{}, out); // the last second of link is complete
+        Event(out, n.TimeMs, "link", "Console ended", {}, values);
+        break;
+    case LogNote::Port: port_ = n.Text; break;
+    case LogNote::OffSent: Event(out, n.TimeMs, "power", "OFF sent", {}, values); break;
+    case LogNote::OffDone:
+        Event(out, n.TimeMs, "power", "OFF", n.Answered ? "failed: the amplifier still answers"
+                                                        : "done: the amplifier is off", values);
+        break;
+    case LogNote::OnSent: Event(out, n.TimeMs, "power", "ON sent", {}, values); break;
+    case LogNote::OnDone:
+        Event(out, n.TimeMs, "power", "ON", n.Answered ? "done: the amplifier answers"
+                                                       : "failed: no answer", values);
+        break;
+    case LogNote::RecordingOff: Event(out, n.TimeMs, "link", "Recording off", {}, values); break;
+    case LogNote::RecordingOn: // what came meanwhile is unknown: the next status starts afresh
+        Gather(StatusSample{}, out);
+        up_ = false;
+        Event(out, n.TimeMs, "link", "Recording on", {}, values);
+        break;
+    }
+}
+
+void StationRecorder::AddStatus(const StatusSample& s, RecordedLines& out) {
+    const int64_t t = s.TimeMs;
+    if (!s.LinkUp()) {
+        if (up_) {
+            Gather(s, out);
+            Event(out, t, "link", "Link lost", port_, &shown_);
+        }
+        up_ = false;
+        lastScreen_ = s.Screen;
+        return;
+    }
+    const bool wasUp = up_;
+    const StatusSample before = shown_;
+    const bool hadValues = seen_;
+    shown_ = s;
+    seen_ = true;
+    up_ = true;
+    if (!wasUp) Event(out, t, "link", "Link up", port_, &s);
+
+    if (hadValues) {
+        if ((s.Flags & FlagOperate) != (before.Flags & FlagOperate))
+            Event(out, t, "power", (s.Flags & FlagOperate) ? "Operate" : "Standby", {}, &s);
+        if (s.Input != before.Input) Event(out, t, "change", "Input", Change(before.InputText, s.InputText), &s);
+        if (s.Band != before.Band) Event(out, t, "change", "Band", Change(before.BandText, s.BandText), &s);
+        if (s.Antenna != before.Antenna)
+            Event(out, t, "change", "Antenna", Change(before.AntennaText, s.AntennaText), &s);
+        if (s.CatInterface != before.CatInterface)
+            Event(out, t, "change", "CAT", Change(before.CatText, s.CatText), &s);
+    }
+    if (s.AlertText && s.Screen != lastScreen_) Event(out, t, "alert", "Alert", Win1252ToUtf8(Trimmed(s.AlertText)), &s);
+    // A warning counts when it comes up; the link's loss hides them all.
+    const bool fresh = !wasUp || !hadValues;
+    if (s.ReflectedWarning && (fresh || !before.ReflectedWarning))
+        Event(out, t, "alert", "Warning", "HIGH REFLECTED POWER", &s);
+    if (s.BandWarning && (fresh || !before.BandWarning))
+        Event(out, t, "alert", "Warning", "BAND NOT PERMITTED", &s);
+    if (s.AntennaWarning && (fresh || !before.AntennaWarning))
+        Event(out, t, "alert", "Warning", AntennaWarningText(s), &s);
+    lastScreen_ = s.Screen;
+    Gather(s, out);
+}
+
+void StationRecorder::Gather(const StatusSample& s, RecordedLines& out) {
+    const int64_t at = s.TimeMs >= 0 ? s.TimeMs / 1000 : (s.TimeMs - 999) / 1000;
+    if (second_.Open && (!s.LinkUp() || at != second_.At)) CloseSecond(out);
+    if (!s.LinkUp()) return;
+    if (!second_.Open) {
+        second_ = Second{};
+        second_.Open = true;
+        second_.At = at;
+    }
+    Second& g = second_;
+    g.Last = s;
+    g.MaxOut = std::max(g.MaxOut, s.OutputPower);
+    g.MaxReflected = std::max(g.MaxReflected, s.ReflectedPower);
+    g.MaxVoltage = std::max(g.MaxVoltage, s.PaVoltage);
+    g.MaxCurrent = std::max(g.MaxCurrent, s.PaCurrent);
+    g.Tx = g.Tx || (s.Flags & FlagTx);
+}
+
+void StationRecorder::CloseSeconds(int64_t nowMs, RecordedLines& out) {
+    if (second_.Open && nowMs >= (second_.At + 1) * 1000) CloseSecond(out);
+}
+
+void StationRecorder::Finish(RecordedLines& out) {
+    if (second_.Open) CloseSecond(out);
+}
+
+void StationRecorder::CloseSecond(RecordedLines& out) {
+    const Second& g = second_;
+    const StatusSample& v = g.Last;
+    const int64_t ms = g.At * 1000;
+    std::string line;
+    AppendCsvField(line, LocalIsoTime(ms), true);
+    AppendCsvField(line, ModeName(v.Screen));
+    AppendCsvField(line, g.Tx ? "1" : "0");
+    AppendCsvField(line, Name(v.BandText));
+    AppendCsvField(line, Name(v.AntennaText));
+    AppendCsvField(line, Tenths(g.MaxOut));
+    AppendCsvField(line, Tenths(g.MaxReflected));
+    AppendCsvField(line, Tenths(g.MaxVoltage));
+    AppendCsvField(line, Tenths(g.MaxCurrent));
+    AppendCsvField(line, SwrText(v));
+    AppendCsvField(line, GainText(v));
+    AppendCsvField(line, std::to_string(v.Temperature));
+    AppendCsvField(line, Unit(v));
+    line += "\r\n";
+    out.Telemetry.push_back({LocalDay(ms), std::move(line)});
+    second_.Open = false;
+}
+
+} // namespace kaldor

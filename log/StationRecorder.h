@@ -1,0 +1,61 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "log/StatusSample.h"
+
+namespace kaldor {
+
+// A finished CSV record and the local day whose file it belongs to.
+struct LogLine {
+    std::string Day;
+    std::string Text;
+};
+
+struct RecordedLines {
+    std::vector<LogLine> Events;
+    std::vector<LogLine> Telemetry;
+};
+
+// Turns the statuses and notes, in the order the window had them, into event records (what
+// changed, with the values shown then) and one telemetry record per second of link.
+class StationRecorder {
+public:
+    static const char* const EventHeader;
+    static const char* const TelemetryHeader;
+
+    void Add(const LogItem& item, RecordedLines& out);
+    // Closes the second being gathered once nowMs lies past it.
+    void CloseSeconds(int64_t nowMs, RecordedLines& out);
+    // Closes whatever is gathered (at the end).
+    void Finish(RecordedLines& out);
+
+    // What the mode field stands for on a screen.
+    static const char* ModeName(uint16_t screen);
+
+private:
+    struct Second {
+        bool Open = false;
+        int64_t At = 0; // whole seconds
+        StatusSample Last;
+        uint16_t MaxOut = 0, MaxReflected = 0, MaxVoltage = 0, MaxCurrent = 0;
+        bool Tx = false;
+    };
+
+    void AddStatus(const StatusSample& s, RecordedLines& out);
+    void AddNote(const LogItem& item, RecordedLines& out);
+    void Event(RecordedLines& out, int64_t ms, const char* kind, const std::string& event,
+               const std::string& text, const StatusSample* values);
+    void Gather(const StatusSample& s, RecordedLines& out);
+    void CloseSecond(RecordedLines& out);
+
+    bool up_ = false;         // the link, as the last status had it
+    bool seen_ = false;       // some status with the link up came since the start
+    StatusSample shown_;      // the last status with the link up
+    uint16_t lastScreen_ = AmpStatus::LostLink;
+    std::string port_;
+    Second second_;
+};
+
+} // namespace kaldor

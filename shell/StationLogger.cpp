@@ -1,0 +1,86 @@
+#include "shell/StationLogger.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include "log/LogFolder.h"
+#include "panel/Screens.h"
+#include "panel/SetupTables.h"
+#include "shell/Mainunit.h"
+#include "shell/Settings.h"
+#include "shell/StationLogDialog.h"
+
+namespace kaldor {
+
+TStationLogger::TStationLogger(TMainForm& form, TSettings& settings, StationLogOptions options)
+    : QObject(&form), form_(form), settings_(settings) {
+    options.Enabled = settings.LoadStationLog();
+    log_ = std::make_unique<StationLog>(std::move(options));
+
+    // Direct: the slot runs inside the hand-off, where the status may be read.
+    connect(&form, &TMainForm::StatusHandled, this, &TStationLogger::StatusHandled, Qt::DirectConnection);
+    connect(&form, &TMainForm::PowerKeySent, this,
+            [this](bool on) { log_->Note(on ? LogNote::OnSent : LogNote::OffSent); });
+    connect(&form, &TMainForm::PowerKeyDone, this, [this](bool on, bool answered) {
+        log_->Note(on ? LogNote::OnDone : LogNote::OffDone, {}, answered);
+    });
+
+    itmStationLog = new QAction(QStringLiteral("Station &log..."), this);
+    itmStationLog->setObjectName(QStringLiteral("itmStationLog"));
+    form.itmFile->insertAction(form.itmExit, itmStationLog);
+    connect(itmStationLog, &QAction::triggered, this, [this] { itmStationLogClick(); });
+}
+
+TStationLogger::~TStationLogger() { delete dlgStationLog; }
+
+std::string TStationLogger::FolderFor(const TSettings& settings) {
+    return DefaultLogFolder(settings.Application().toStdString());
+}
+
+StationLogOptions TStationLogger::OptionsFor(const TSettings& settings) {
+    StationLogOptions o;
+    o.Folder = FolderFor(settings);
+    o.MaxBytes = static_cast<uint64_t>(std::max(1, settings.LoadStationLogMegabytes())) * 1024 * 1024;
+    o.MaxDays = std::max(1, settings.LoadStationLogDays());
+    return o;
+}
+
+void TStationLogger::SetRecording(bool on) {
+    linkUp_ = false; // the port is told again with the next status
+    log_->SetEnabled(on);
+    settings_.SaveStationLog(on);
+}
+
+void TStationLogger::itmStationLogClick() {
+    if (!dlgStationLog) dlgStationLog = new TdlgStationLog(*this, &form_);
+    dlgStationLog->show();
+    dlgStationLog->raise();
+    dlgStationLog->activateWindow();
+}
+
+void TStationLogger::StatusHandled(uint16_t screen) {
+    if (!log_->Enabled() || !form_.ComThread) return;
+    const TComThread& s = *form_.ComThread;
+    const bool up = screen != AmpStatus::LostLink;
+    if (up && !linkUp_) {
+        std::string port;
+        for (int n = 1; n <= TMainForm::PortCount; ++n)
+            if (form_.itmCOM[static_cast<size_t>(n - 1)]->isChecked()) port = "COM" + std::to_string(n) + " ";
+        log_->Note(LogNote::Port, port + form_.ComPort.DeviceName());
+    }
+    linkUp_ = up;
+    StatusSample sample = SampleOf(s);
+    sample.Screen = screen;
+    sample.GainShown = form_.LastScreen == 1 || form_.LastScreen == 2;
+    sample.ReflectedWarning = !form_.stPWRev->isHidden();
+    sample.BandWarning = !form_.stOutBand->isHidden();
+    sample.AntennaWarning = !form_.stWarning->isHidden();
+    sample.InputText = InputName(s.Input).c_str();
+    sample.BandText = BandName(s.Band).c_str();
+    sample.AntennaText = AntennaName(s.Antenna).c_str();
+    sample.CatText = CatName(s.CatInterface).c_str();
+    if (RouteFor(screen).Render == ShowAlert) sample.AlertText = AlertLine(screen);
+    log_->Record(sample);
+}
+
+} // namespace kaldor

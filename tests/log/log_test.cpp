@@ -1,0 +1,310 @@
+// The station log without a window: the records a run of statuses makes, the files and their
+// bounds, and a folder that cannot be written.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "log/Csv.h"
+#include "log/LogFolder.h"
+#include "log/LogReader.h"
+#include "log/StationLog.h"
+
+using namespace kaldor;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int64_t kNoon = 1796817600000; // 2026-12-10, near noon in any zone
+
+struct TempFolder {
+    TempFolder() {
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path = fs::temp_directory_path() / ("kaldor_log_" + std::to_string(stamp) + "_" + std::to_string(counter++));
+        fs::remove_all(path);
+        fs::create_directories(path);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::permissions(path, fs::perms::owner_all, ec);
+        fs::remove_all(path, ec);
+    }
+    std::string Str() const { return path.string(); }
+    fs::path path;
+    static inline int counter = 0;
+};
+
+std::string ReadAll(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::vector<CsvRow> Rows(const fs::path& p) {
+    size_t used = 0;
+    auto rows = ParseCsv(ReadAll(p), used);
+    if (!rows.empty()) rows.erase(rows.begin()); // the header
+    return rows;
+}
+
+StatusSample Status(int64_t ms, uint16_t screen, uint16_t flags = FlagCelsius) {
+    StatusSample s;
+    s.TimeMs = ms;
+    s.Screen = screen;
+    s.Flags = flags;
+    s.Band = 4;
+    s.BandText = "20 m";
+    s.AntennaText = "ANT 1";
+    s.InputText = "IN 1";
+    s.CatText = "NONE";
+    s.Temperature = 35;
+    s.SwrGain = 150;
+    return s;
+}
+
+LogItem Item(const StatusSample& s) {
+    LogItem i;
+    i.Sample = s;
+    return i;
+}
+
+LogItem NoteItem(LogNote n, int64_t ms, std::string text = {}, bool answered = false) {
+    LogItem i;
+    i.IsNote = true;
+    i.Note = n;
+    i.TimeMs = ms;
+    i.Text = std::move(text);
+    i.Answered = answered;
+    return i;
+}
+
+std::vector<CsvRow> Parse(const std::vector<LogLine>& lines) {
+    std::string text;
+    for (const LogLine& l : lines) text += l.Text;
+    size_t used = 0;
+    return ParseCsv(text, used);
+}
+
+} // namespace
+
+TEST(StationRecorder, EachChangeBecomesOneEventInOrderWithTheValuesShownThen) {
+    StationRecorder r;
+    RecordedLines out;
+    const int64_t t = kNoon;
+    StatusSample operate = Status(t + 2000, 1, FlagCelsius | FlagOperate);
+    operate.GainShown = true;
+    StatusSample tx = operate;
+    tx.TimeMs = t + 2500;
+    tx.Flags |= FlagTx;
+    tx.OutputPower = 6123;
+    tx.ReflectedPower = 2100;
+    tx.ReflectedWarning = true;
+    StatusSample txAgain = tx; // the warning still shown: no second event
+    txAgain.TimeMs = t + 2600;
+    StatusSample band = operate;
+    band.TimeMs = t + 3000;
+    band.Band = 5;
+    band.BandText = "17 m";
+    band.AntennaWarning = true;
+    StatusSample alert = Status(t + 4000, 24, FlagCelsius | FlagAlarm);
+    alert.Band = 5;
+    alert.BandText = "17 m";
+    alert.AlertText = "     P.A. MANAGEMENT : OVER DRIVING     ";
+    StatusSample alertAgain = alert;
+    alertAgain.TimeMs = t + 4100;
+
+    for (const LogItem& i : {NoteItem(LogNote::ConsoleStarted, t), NoteItem(LogNote::Port, t, "COM1 /dev/pts/9"),
+                             Item(Status(t + 1000, 0)), Item(operate), Item(tx), Item(txAgain), Item(band),
+                             Item(alert), Item(alertAgain), NoteItem(LogNote::OffSent, t + 5000),
+                             Item(Status(t + 6000, AmpStatus::LostLink)),
+                             NoteItem(LogNote::OffDone, t + 7000, {}, false)})
+        r.Add(i, out);
+
+    const std::vector<CsvRow> rows = Parse(out.Events);
+    const std::vector<std::vector<std::string>> expected = {
+        {"link", "Console started", ""},
+        {"link", "Link up", "COM1 /dev/pts/9"},
+        {"power", "Operate", ""},
+        {"alert", "Warning", "HIGH REFLECTED POWER"},
+        {"change", "Band", "20 m -> 17 m"},
+        {"alert", "Warning", "17 m ANTENNA NOT AVAILABLE"},
+        {"power", "Standby", ""},
+        {"alert", "Alert", "P.A. MANAGEMENT : OVER DRIVING"},
+        {"power", "OFF sent", ""},
+        {"link", "Link lost", "COM1 /dev/pts/9"},
+        {"power", "OFF", "done: the amplifier is off"},
+    };
+    ASSERT_EQ(rows.size(), expected.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 17u) << i;
+        EXPECT_EQ(std::vector<std::string>(rows[i].begin() + 1, rows[i].begin() + 4), expected[i]) << i;
+    }
+    EXPECT_EQ(rows[3][0], LocalIsoTime(t + 2500));
+    // mode,input,band,antenna,cat,output_w,reflected_w,swr,gain_db,temperature,unit,pa_v,pa_a
+    EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 4, rows[3].end()),
+              (std::vector<std::string>{"OPERATE", "IN 1", "20 m", "ANT 1", "NONE", "612.3", "210.0", "",
+                                        "15.0", "35", "C", "0.0", "0.0"}));
+    EXPECT_EQ(rows[1][11], "1.50") << "SWR outside operate";
+    EXPECT_EQ(rows[0][4], "") << "no values before the first status";
+}
+
+TEST(StationRecorder, TelemetryIsOneRowPerSecondOfLinkWithTheHighestReadings) {
+    StationRecorder r;
+    RecordedLines out;
+    const uint16_t outputs[] = {100, 900, 300, 500, 200};
+    const int64_t times[] = {kNoon, kNoon + 400, kNoon + 900, kNoon + 1100, kNoon + 3200};
+    for (int i = 0; i < 5; ++i) {
+        StatusSample s = Status(times[i], 1, FlagOperate | (i == 1 ? FlagTx : 0));
+        s.OutputPower = outputs[i];
+        s.PaCurrent = outputs[i] / 10;
+        r.Add(Item(s), out);
+    }
+    r.CloseSeconds(kNoon + 3999, out); // second 3 is not over
+    r.Add(Item(Status(kNoon + 5000, AmpStatus::LostLink)), out);
+    r.Add(Item(Status(kNoon + 6000, AmpStatus::LostLink)), out);
+    const std::vector<CsvRow> rows = Parse(out.Telemetry);
+    ASSERT_EQ(rows.size(), 3u);
+    // time, mode, tx, ..., output_w, ..., pa_current_a
+    const std::vector<std::vector<std::string>> expected = {
+        {LocalIsoTime(kNoon), "OPERATE", "1", "90.0", "9.0"},
+        {LocalIsoTime(kNoon + 1000), "OPERATE", "0", "50.0", "5.0"},
+        {LocalIsoTime(kNoon + 3000), "OPERATE", "0", "20.0", "2.0"},
+    };
+    for (size_t i = 0; i < rows.size(); ++i) {
+        ASSERT_EQ(rows[i].size(), 13u);
+        EXPECT_EQ((std::vector<std::string>{rows[i][0], rows[i][1], rows[i][2], rows[i][5], rows[i][8]}), expected[i]);
+    }
+}
+
+TEST(Csv, FieldsAreQuotedAsTheRfcSaysAndTheTextsBecomeUtf8) {
+    const struct {
+        std::string in, out;
+    } cases[] = {{"plain", "plain"}, {"a,b", "\"a,b\""}, {"say \"hi\"", "\"say \"\"hi\"\"\""},
+                 {"two\nlines", "\"two\nlines\""}};
+    for (const auto& c : cases) {
+        std::string line;
+        AppendCsvField(line, c.in, true);
+        EXPECT_EQ(line, c.out);
+        size_t used = 0;
+        const auto back = ParseCsv(line + "\r\n", used);
+        ASSERT_EQ(back.size(), 1u);
+        EXPECT_EQ(back[0], std::vector<std::string>{c.in});
+    }
+    EXPECT_EQ(Win1252ToUtf8("35 \xB0" "C \x80 \x93x\x94"), "35 \xC2\xB0" "C \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D");
+    size_t used = 0;
+    EXPECT_EQ(ParseCsv("a,b\r\nc,\"d", used).size(), 1u) << "the unfinished record waits";
+    EXPECT_EQ(used, 5u);
+    EXPECT_EQ(ParseLocalIsoTime(LocalIsoTime(kNoon + 1234)), kNoon + 1000);
+    LogTimeParser parser;
+    for (int64_t dt : {0, 59000, 3599000, 3600000, 86400000})
+        EXPECT_EQ(parser.Parse(LocalIsoTime(kNoon + dt)), kNoon + dt);
+}
+
+TEST(LogFolder, RotationDropsTheOldestDaysFirstAndStaysUnderTheBound) {
+    TempFolder dir;
+    const std::string today = LocalDay(kNoon);
+    const std::string block(1000, 'x');
+    for (int back = 0; back <= 10; ++back) {
+        std::string error;
+        const std::string day = DayBefore(today, back);
+        ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, day, "h\r\n", block, error)) << error;
+        ASSERT_TRUE(AppendLogFile(dir.Str(), kTelemetryKind, day, "h\r\n", block + block, error)) << error;
+    }
+    std::ofstream(dir.path / "notes.txt") << "not ours";
+    const uint64_t perDay = 3006;
+    ASSERT_EQ(ListLogDays(dir.Str()).size(), 11u);
+
+    // The day bound first: 8 days back are kept.
+    EXPECT_EQ(RotateLogFolder(dir.Str(), today, 8, 1000000), 2);
+    EXPECT_EQ(ListLogDays(dir.Str()).front().Day, DayBefore(today, 8));
+    // Then the size: five days' worth fits.
+    EXPECT_EQ(RotateLogFolder(dir.Str(), today, 8, 5 * perDay + 10), 4);
+    const auto days = ListLogDays(dir.Str());
+    ASSERT_EQ(days.size(), 5u);
+    EXPECT_EQ(days.front().Day, DayBefore(today, 4));
+    EXPECT_EQ(days.back().Day, today);
+    uint64_t total = 0;
+    for (const auto& d : days) total += d.Bytes;
+    EXPECT_LE(total, 5 * perDay + 10);
+    // Today stays even when it alone is over the bound; other files are not touched.
+    RotateLogFolder(dir.Str(), today, 8, 10);
+    ASSERT_EQ(ListLogDays(dir.Str()).size(), 1u);
+    EXPECT_TRUE(fs::exists(dir.path / "notes.txt"));
+}
+
+TEST(StationLog, WritesDailyFilesWithHeadersAndRotatesByItsClock) {
+    TempFolder dir;
+    std::string error;
+    const std::string old = DayBefore(LocalDay(kNoon), 3);
+    ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, old, "h\r\n", std::string(5000, 'x'), error));
+    std::atomic<int64_t> now{kNoon};
+    {
+        StationLogOptions o;
+        o.Folder = dir.Str();
+        o.MaxBytes = 4000;
+        o.Clock = [&] { return now.load(); };
+        StationLog log(o);
+        for (int i = 0; i < 30; ++i) { // three seconds at ten statuses a second
+            log.Record(Status(0, 0));
+            now += 100;
+        }
+        log.Flush();
+        EXPECT_FALSE(fs::exists(dir.path / LogFileName(kEventsKind, old))) << "over the bound";
+        EXPECT_EQ(Rows(dir.path / LogFileName(kTelemetryKind, LocalDay(kNoon))).size(), 3u);
+        EXPECT_EQ(log.Error(), "");
+    }
+    const std::string events = ReadAll(dir.path / LogFileName(kEventsKind, LocalDay(kNoon)));
+    EXPECT_EQ(events.rfind(StationRecorder::EventHeader, 0), 0u);
+    const auto rows = Rows(dir.path / LogFileName(kEventsKind, LocalDay(kNoon)));
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0][2], "Console started");
+    EXPECT_EQ(rows[1][2], "Link up");
+    EXPECT_EQ(rows[2][2], "Console ended");
+}
+
+TEST(StationLog, AFolderThatCannotBeWrittenNeitherStopsNorSlowsTheRecording) {
+    TempFolder dir;
+    fs::path file = dir.path / "file";
+    std::ofstream(file) << "a file where the folder should be";
+    const fs::path readOnly = dir.path / "ro";
+    fs::create_directories(readOnly);
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::owner_exec);
+    const bool privileged = std::ofstream(readOnly / "probe").is_open();
+    for (const fs::path& folder : {file / "log", readOnly}) {
+        if (folder == readOnly && privileged) continue; // root writes anyway: the unprivileged run covers it
+        StationLogOptions o;
+        o.Folder = folder.string();
+        o.FlushMs = 10;
+        StationLog log(o);
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 20000; ++i) log.Record(Status(0, 1));
+        const auto took = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(took, std::chrono::seconds(2)) << folder;
+        log.Flush();
+        EXPECT_NE(log.Error().find(folder.string()), std::string::npos) << log.Error();
+        EXPECT_FALSE(fs::exists(folder / LogFileName(kEventsKind, LocalDay(SystemTimeMs()))));
+    }
+}
+
+TEST(LogFolder, TheDataFolderIsTheUsersAndKeptApartByApplication) {
+    const std::string real = DefaultLogFolder("Kaldor_Console");
+    const std::string simulated = DefaultLogFolder("Kaldor_Console_Simulated");
+    ASSERT_FALSE(real.empty());
+    EXPECT_NE(real, simulated);
+#ifdef _WIN32
+    EXPECT_NE(real.find("\\OLV\\Kaldor_Console\\log"), std::string::npos) << real;
+#else
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::string keep = saved ? saved : "";
+    setenv("XDG_DATA_HOME", "/data/home", 1);
+    EXPECT_EQ(DefaultLogFolder("Kaldor_Console"), "/data/home/OLV/Kaldor_Console/log");
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(DefaultLogFolder("A"), std::string(std::getenv("HOME")) + "/.local/share/OLV/A/log");
+    if (saved) setenv("XDG_DATA_HOME", keep.c_str(), 1);
+#endif
+}
