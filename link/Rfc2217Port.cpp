@@ -46,16 +46,10 @@ bool WeAccept(uint8_t option) { return option == OPT_BINARY || option == OPT_SGA
 } // namespace
 
 ByteVector TelnetCodec::Greeting() {
-    ByteVector out;
-    for (uint8_t option : {OPT_COM_PORT, OPT_BINARY, OPT_SGA}) {
-        out.insert(out.end(), {IAC, WILL, option});
-        usAsked_[option] = true;
-    }
-    for (uint8_t option : {OPT_BINARY, OPT_SGA}) {
-        out.insert(out.end(), {IAC, DO, option});
-        themAsked_[option] = true;
-    }
-    return out;
+    for (uint8_t option : {OPT_COM_PORT, OPT_BINARY, OPT_SGA}) usAsked_[option] = true;
+    for (uint8_t option : {OPT_BINARY, OPT_SGA}) themAsked_[option] = true;
+    return {IAC, WILL, OPT_COM_PORT, IAC, WILL, OPT_BINARY, IAC, WILL, OPT_SGA,
+            IAC, DO,   OPT_BINARY,   IAC, DO,   OPT_SGA};
 }
 
 int TelnetCodec::Answers(uint8_t command) const {

@@ -18,6 +18,7 @@
 namespace kaldor {
 namespace {
 
+#ifndef _WIN32
 // ttyS2 before ttyS10.
 QStringList NumericOrder(QStringList names) {
     static const QRegularExpression tail(QStringLiteral("^(.*?)(\\d+)$"));
@@ -29,6 +30,7 @@ QStringList NumericOrder(QStringList names) {
     });
     return names;
 }
+#endif
 
 } // namespace
 

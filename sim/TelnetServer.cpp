@@ -17,16 +17,10 @@ bool WeAccept(uint8_t option) { return option == OPT_BINARY || option == OPT_SGA
 } // namespace
 
 ByteVector TelnetServerCodec::Greeting() {
-    ByteVector out;
-    for (uint8_t option : {OPT_SGA, OPT_BINARY}) {
-        out.insert(out.end(), {IAC, WILL, option});
-        usAsked_[option] = true;
-    }
-    for (uint8_t option : {OPT_SGA, OPT_BINARY, OPT_COM_PORT}) {
-        out.insert(out.end(), {IAC, DO, option});
-        themAsked_[option] = true;
-    }
-    return out;
+    for (uint8_t option : {OPT_SGA, OPT_BINARY}) usAsked_[option] = true;
+    for (uint8_t option : {OPT_SGA, OPT_BINARY, OPT_COM_PORT}) themAsked_[option] = true;
+    return {IAC, WILL, OPT_SGA, IAC, WILL, OPT_BINARY,
+            IAC, DO,   OPT_SGA, IAC, DO,   OPT_BINARY, IAC, DO, OPT_COM_PORT};
 }
 
 // Answers only what changes an option's state, so the two sides never loop (RFC 854).

@@ -25,10 +25,10 @@ ByteVector operator+(ByteVector a, const ByteVector& b) {
 }
 
 ByteVector Sub(uint8_t command, ByteVector value) {
-    ByteVector out{IAC, SB, OPT_COM_PORT, command};
-    out.insert(out.end(), value.begin(), value.end());
-    out.insert(out.end(), {IAC, SE});
-    return out;
+    value.insert(value.begin(), {IAC, SB, OPT_COM_PORT, command});
+    value.push_back(IAC);
+    value.push_back(SE);
+    return value;
 }
 
 TEST(TelnetServerCodec, AnswersAsASerialServer) {
