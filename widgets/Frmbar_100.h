@@ -60,9 +60,21 @@ public:
     std::string UnitText;
 
 private:
+    // Keeps the segments' ticks held while an operation redraws them (nests).
+    class TickBatch {
+    public:
+        explicit TickBatch(TFrmBar100& m);
+        ~TickBatch();
+    private:
+        TFrmBar100& m_;
+    };
     void PeakResetChain();
+    void ShowReadout(std::int32_t tenths);
     void Draw(bool off);
     std::string FormatReadout(std::int32_t tenths) const;
+
+    int batchDepth_ = 0;
+    std::int32_t readout_ = -1; // tenths the readout shows; -1 before the first
 };
 
 } // namespace kaldor
