@@ -2,6 +2,8 @@
 
 #include "Frames.h"
 
+#include <algorithm>
+
 namespace kaldor {
 
 TComThread::TComThread(const SerialPort& port, StatusEvent onStatus, Dispatcher* dispatcher)
@@ -29,52 +31,93 @@ void TComThread::Execute() {
     }
 }
 
-bool TComThread::ReadByte(uint8_t& byte, bool& failed) {
-    if (Port.Read(&byte, 1) == 1) return true;
-    failed = failed || Port.LastReadFailed();
-    return false;
+int TComThread::Fill(int want, bool& failed) {
+    head_ = tail_ = 0;
+    const int n = Port.Read(in_, want < 1 ? 1 : want > BufferSize ? BufferSize : want);
+    if (n == 0) failed = failed || Port.LastReadFailed();
+    tail_ = n;
+    credit_ -= n;
+    return n;
+}
+
+bool TComThread::NextByte(uint8_t& byte, int want, bool& failed) {
+    if (head_ == tail_ && Fill(want, failed) == 0) return false;
+    byte = in_[head_++];
+    return true;
+}
+
+void TComThread::EarnCredit() {
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - creditTime_).count();
+    creditTime_ = now;
+    credit_ = std::min<double>(LineCredit, credit_ + seconds * LineBytesPerSecond);
+}
+
+void TComThread::DropFlood() {
+    head_ = tail_ = 0;
+    for (int i = 0; i < MaxFloodChunks && !Terminated(); ++i)
+        if (Port.Read(in_, FloodChunk) < FloodChunk) break;
+    credit_ = 0;
+}
+
+TComThread::Attempt TComThread::Search(bool& failed) {
+    uint8_t byte = 0;
+    // On an idle line the first byte wakes the thread; the rest of a frame cannot be there
+    // before its line time, so wait that long and take it at once rather than byte by byte.
+    const bool idle = head_ == tail_;
+    const Clock::time_point waitStart = Clock::now();
+    if (!NextByte(byte, 1, failed)) return Attempt::Quiet;
+    if (idle && Clock::now() - waitStart >= std::chrono::milliseconds(1))
+        SleepUnlessTerminated(FrameMs);
+    if (byte != StatusSync) return Attempt::Junk;
+
+    int syncCount = 1;
+    int taken = 1;
+    for (;;) {
+        // A line of nothing but sync bytes must still end the pass, or the watchdog and the
+        // hand-off would never come.
+        if (syncCount >= MaxSyncRun) return Attempt::Junk;
+        if (!NextByte(byte, StatusFrameBytes - taken, failed)) return Attempt::Quiet;
+        ++taken;
+        if (byte != StatusSync) break;
+        ++syncCount;
+    }
+    if (syncCount < 2) return Attempt::Junk;
+
+    const int length = byte;
+    for (int i = 0; i < length; ++i)
+        if (!NextByte(buffer_[i], length - i + 1, failed)) return Attempt::Quiet;
+    uint8_t checksum = 0;
+    if (!NextByte(checksum, 1, failed)) return Attempt::Quiet;
+    if (Checksum(buffer_, length) != checksum) return Attempt::Junk;
+    if (length == StatusPayloadLength && (buffer_[0] >> 4) == StatusFrameType)
+        DecodeStatusPayload(buffer_, *this);
+    LinkDeadline = Now() + OneSecond;
+    return Attempt::Frame;
 }
 
 bool TComThread::Pass() {
     bool failed = false;
+    EarnCredit();
+    if (credit_ <= 0) {
+        // The last pass dropped a flood: look at the line again at its own pace.
+        SleepUnlessTerminated(FrameMs);
+        EarnCredit();
+    }
     const TDateTime now = Now();
     if (now > LinkDeadline) Screen = LostLink;
 
-    uint8_t byte = 0;
-    if (ReadByte(byte, failed) && byte == StatusSync) {
-        int syncCount = 1;
-        bool ended = false;
-        for (;;) {
-            // A line of nothing but sync bytes must still end the pass, or the watchdog and the
-            // hand-off would never come.
-            if (syncCount >= MaxSyncRun || !ReadByte(byte, failed)) {
-                ended = true;
-                break;
-            }
-            if (byte != StatusSync) break;
-            ++syncCount;
-        }
-        if (!ended && syncCount >= 2) {
-            const int length = byte;
-            int received = 0;
-            int remaining = length;
-            int n = 0;
-            do {
-                n = Port.Read(buffer_ + received, remaining);
-                if (n == 0) failed = failed || Port.LastReadFailed();
-                received += n;
-                remaining -= n;
-            } while (remaining > 0 && n > 0);
+    const Attempt attempt = Search(failed);
+    if (credit_ <= 0) DropFlood();
 
-            uint8_t checksum = 0;
-            if (received == length && ReadByte(checksum, failed) &&
-                Checksum(buffer_, length) == checksum) {
-                if (received == StatusPayloadLength && (buffer_[0] >> 4) == StatusFrameType)
-                    DecodeStatusPayload(buffer_, *this);
-                LinkDeadline = Now() + OneSecond;
-            }
-        }
-    }
+    // Bytes that held no frame hand off no faster than frames could come, unless the link
+    // state changed or the thread is stopping: a flood must not keep the window busy.
+    const Clock::time_point end = Clock::now();
+    if (attempt == Attempt::Junk && !Terminated() && Screen == shownScreen_ &&
+        end - lastHandOff_ < std::chrono::milliseconds(FrameMs))
+        return failed;
+    lastHandOff_ = end;
+    shownScreen_ = Screen;
     Synchronize(notify_);
     return failed;
 }

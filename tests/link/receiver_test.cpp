@@ -4,6 +4,7 @@
 #include <future>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "ReceiverFixture.h"
 #include "link/Frames.h"
@@ -236,4 +237,41 @@ TEST_F(ReceiverTest, AnEndlessSyncRunStillEndsPassesAndLosesTheLink) {
     EXPECT_TRUE(RunUntilScreen(30, 2000));
     stop = true;
     sender.join();
+}
+
+// A source far faster than the line (a remote server or a device gone wild): hand-offs come
+// no faster than frames could, the link is lost on time, and frames are found once it ends.
+TEST_F(ReceiverTest, AFloodOfGarbageCostsBoundedHandOffsAndLosesTheLinkOnTime) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows test line is one pair of COM ports for all tests";
+#endif
+    Start();
+    amp.Send(StatusFrame(Full()));
+    ASSERT_TRUE(RunUntilScreen(13));
+    std::atomic<bool> stop{false};
+    std::thread sender([&] {
+        const Bytes junk(4096, 0x00);
+        try {
+            while (!stop) amp.Send(junk);
+        } catch (const std::exception&) {
+        }
+    });
+    const size_t before = snaps.size();
+    const auto t0 = std::chrono::steady_clock::now();
+    dispatcher.RunFor(700);
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LE(snaps.size() - before, size_t(ms / TComThread::FrameMs) + 3);
+    EXPECT_GT(snaps.size(), before) << "the hand-offs go on";
+
+    clock.AdvanceSeconds(1.001);
+    EXPECT_TRUE(RunUntilScreen(30, 300)) << "the lost link shows within a few frame times";
+    stop = true;
+    sender.join();
+    const Bytes status = StatusFrame(StatusPayload().Screen(12));
+    bool found = false;
+    for (int i = 0; i < 50 && !found; ++i) {
+        amp.Send(status);
+        found = dispatcher.RunUntil([&] { return Last().Screen == 12; }, 200);
+    }
+    EXPECT_TRUE(found);
 }
