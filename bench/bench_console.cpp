@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "panel/InfoDialogs.h"
+#include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "support/TestAmp.h"
@@ -134,13 +135,11 @@ struct PaintCounter : QObject {
         if (e->type() != QEvent::Paint) return false;
         ++paints;
         if (byWidget) {
-            std::string name = o->metaObject()->className();
-            for (QObject* p = o; p && name.size() < 120; p = p->parent())
-                if (!p->objectName().isEmpty()) {
-                    name += " " + p->objectName().toStdString();
-                    break;
-                }
-            ++widgets[name];
+            // The whole path: the four meters' segments have the same names.
+            std::string path;
+            for (QObject* p = o; p && p->parent(); p = p->parent())
+                path = "/" + p->objectName().toStdString() + path;
+            ++widgets[std::string(o->metaObject()->className()) + " " + path];
         }
         return false;
     }
@@ -258,7 +257,11 @@ int main(int argc, char** argv) {
             report("operate, steady reading");
             shared->mode = Idle;
         });
-        at(4500 + 2 * ms, [&] { app.quit(); });
+        at(4500 + 2 * ms, [&] {
+            // Quitting closes the window, which asks first: answer for the user.
+            SetMessageBoxResponder([](const MessageBoxCall&) { return IDYES; });
+            app.quit();
+        });
         result = app.exec();
         app.removeEventFilter(&counter);
     }

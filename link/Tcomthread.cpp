@@ -37,6 +37,7 @@ int TComThread::Fill(int want, bool& failed) {
     if (n == 0) failed = failed || Port.LastReadFailed();
     tail_ = n;
     credit_ -= n;
+    if (n < want) backlog_ = false;
     return n;
 }
 
@@ -55,24 +56,33 @@ void TComThread::EarnCredit() {
 
 void TComThread::DropFlood() {
     head_ = tail_ = 0;
+    backlog_ = true;
     for (int i = 0; i < MaxFloodChunks && !Terminated(); ++i)
-        if (Port.Read(in_, FloodChunk) < FloodChunk) break;
+        if (Port.Read(in_, FloodChunk) < FloodChunk) {
+            backlog_ = false;
+            break;
+        }
     credit_ = 0;
 }
 
 TComThread::Attempt TComThread::Search(bool& failed) {
     uint8_t byte = 0;
     // On an idle line the first byte wakes the thread; the rest of a frame cannot be there
-    // before its line time, so wait that long and take it at once rather than byte by byte.
+    // before its line time, so wait that long and take it at once rather than byte by byte
+    // (a source that sends whole frames at once waits that long too).
+    // Behind a backlog the bytes are there already: a frame's worth in one read.
     const bool idle = head_ == tail_;
-    const Clock::time_point waitStart = Clock::now();
-    if (!NextByte(byte, 1, failed)) return Attempt::Quiet;
-    if (idle && Clock::now() - waitStart >= std::chrono::milliseconds(1))
+    if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
+    if (idle && !backlog_) {
         SleepUnlessTerminated(FrameMs);
+        // Whatever came meanwhile, so a source that is ahead is caught up with at once.
+        if (!Terminated()) Fill(CatchUpBytes, failed);
+    }
     if (byte != StatusSync) return Attempt::Junk;
 
-    int syncCount = 1;
     int taken = 1;
+
+    int syncCount = 1;
     for (;;) {
         // A line of nothing but sync bytes must still end the pass, or the watchdog and the
         // hand-off would never come.

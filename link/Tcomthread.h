@@ -47,6 +47,8 @@ public:
     // dropped unread.
     static constexpr int LineCredit = 10 * LineBytesPerSecond;
     static constexpr int FloodChunk = 256;
+    // Most bytes read at once after waiting for a frame's line time: a few frames.
+    static constexpr int CatchUpBytes = 8 * StatusFrameBytes;
     static constexpr int MaxFloodChunks = 16;
 
 protected:
@@ -75,6 +77,7 @@ private:
     // Bytes read from the port and not yet looked at: in_[head_, tail_).
     uint8_t in_[BufferSize];
     int head_ = 0, tail_ = 0;
+    bool backlog_ = false; // the last read got all it asked for: more may be waiting
     double credit_ = LineCredit;
     Clock::time_point creditTime_ = Clock::now();
     Clock::time_point lastHandOff_{};
