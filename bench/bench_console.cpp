@@ -4,6 +4,7 @@
 // process, all its threads), peak memory, repaints per second, and the time from a frame's last
 // byte to the window having handled it. Run it on a display (Xvfb :99 and DISPLAY=:99).
 //   bench_console [--seconds N] [--paints]   (--paints: repaints by widget)
+// Under valgrind --tool=callgrind each phase is one dump of its own.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -25,6 +26,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <valgrind/callgrind.h>
 #include <vector>
 
 #include "panel/InfoDialogs.h"
@@ -219,6 +221,7 @@ int main(int argc, char** argv) {
         });
 
         auto start = [&] {
+            CALLGRIND_ZERO_STATS;
             phase = Phase();
             phase.sent0 = shared->sent.load();
             phase.cpu0 = ProcessCpu();
@@ -228,6 +231,7 @@ int main(int argc, char** argv) {
             phase.wall.start();
         };
         auto report = [&](const char* name) {
+            CALLGRIND_DUMP_STATS_AT(name);
             const double wall = phase.wall.elapsed() / 1000.0;
             const long sent = shared->sent.load() - phase.sent0;
             std::printf("%-24s %5.1f s  frames sent %5ld handled %5ld  CPU %5.2f %% of one core "

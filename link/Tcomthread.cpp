@@ -74,7 +74,7 @@ TComThread::Attempt TComThread::Search(bool& failed) {
     const bool idle = head_ == tail_;
     if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
     if (idle && !backlog_) {
-        SleepUnlessTerminated(FrameMs);
+        SleepUnlessTerminated(FrameRest);
         // Whatever came meanwhile, so a source that is ahead is caught up with at once.
         if (!Terminated()) Fill(CatchUpBytes, failed);
     }

@@ -42,6 +42,9 @@ public:
     static constexpr int LineBytesPerSecond = 960;
     static constexpr int StatusFrameBytes = 2 + 1 + 30 + 1;
     static constexpr int FrameMs = (StatusFrameBytes * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
+    // A frame's bytes after its first, on the line, and a little for the UART's hand-over.
+    static constexpr std::chrono::microseconds FrameRest{
+        (StatusFrameBytes - 1) * 1000000LL / LineBytesPerSecond + 300};
     // Bytes the receiver looks at ahead of the line's pace (a backlog after a stall, ten
     // seconds of line); beyond that a source is faster than the line and its excess is
     // dropped unread.

@@ -148,8 +148,10 @@ void TFrmBar100::Draw(bool off) {
 }
 
 void TFrmBar100::SetValue(int v) {
+    if (v >= 0 && v == drawn_) return; // off twice is not the same: the second drops the held levels
     TickBatch batch(*this);
     Value = v;
+    drawn_ = v;
     if (v >= 0) {
         Draw(false);
         return;
@@ -177,6 +179,7 @@ void TFrmBar100::SetFullScale(int f) {
     if (f < 100) f = 100; // one tick must stand for at least one tenth
     if (f == FullScale) return;
     TickBatch batch(*this);
+    drawn_ = NotDrawn;
     FullScale = f;
     Step = f / 100;
     Scale25 = f / 4;
@@ -203,6 +206,7 @@ void TFrmBar100::SetUnit(const std::string& s) {
 
 void TFrmBar100::SetActiveColor(TColor c) {
     TickBatch batch(*this);
+    drawn_ = NotDrawn;
     ActiveColor = c;
     // The inverted readout's colours are taken here only; a later SetBackColor keeps them.
     OverTextColor = BackColor;
@@ -218,12 +222,14 @@ void TFrmBar100::SetActiveColor(TColor c) {
 
 void TFrmBar100::SetInactiveColor(TColor c) {
     TickBatch batch(*this);
+    drawn_ = NotDrawn;
     InactiveColor = c;
     for (TFrmBar10* seg : Segments) seg->SetInactiveColor(c);
     SetValue(Value);
 }
 
 void TFrmBar100::SetPeakColor(TColor c) {
+    drawn_ = NotDrawn;
     PeakColor = c;
     for (TFrmBar10* seg : Segments) seg->PeakColor = c;
     SetValue(Value);
@@ -231,6 +237,7 @@ void TFrmBar100::SetPeakColor(TColor c) {
 
 void TFrmBar100::SetBackColor(TColor c) {
     TickBatch batch(*this);
+    drawn_ = NotDrawn;
     BackColor = c;
     for (TFrmBar10* seg : Segments) seg->SetBackColor(c);
     Panel0->SetColor(c);
@@ -239,6 +246,7 @@ void TFrmBar100::SetBackColor(TColor c) {
 
 void TFrmBar100::ResetPeak() {
     TickBatch batch(*this);
+    drawn_ = NotDrawn;
     PeakResetChain();
     Peak = Value;
     SetValue(Value);

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -74,6 +75,10 @@ private:
     std::string FormatReadout(std::int32_t tenths) const;
 
     int batchDepth_ = 0;
+    // The reading the meter was last drawn for; every other change forgets it. A status
+    // repeats most readings, and drawing one again would change nothing.
+    static constexpr int NotDrawn = INT_MIN;
+    int drawn_ = NotDrawn;
     std::int32_t readout_ = -1; // tenths the readout shows; -1 before the first
 };
 
