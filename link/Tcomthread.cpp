@@ -67,22 +67,19 @@ void TComThread::DropFlood() {
 
 TComThread::Attempt TComThread::Search(bool& failed) {
     uint8_t byte = 0;
-    // On an idle line the first byte wakes the thread; the rest of a frame cannot be there
-    // before its line time, so wait that long and take it at once rather than byte by byte
-    // (a source that sends whole frames at once waits that long too).
     // Behind a backlog the bytes are there already: a frame's worth in one read.
     const bool idle = head_ == tail_;
+    const Clock::time_point waitStart = Clock::now();
     if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
-    if (idle && !backlog_) {
-        SleepUnlessTerminated(FrameRest);
-        // Whatever came meanwhile, so a source that is ahead is caught up with at once.
-        if (!Terminated()) Fill(CatchUpBytes, failed);
-    }
     if (byte != StatusSync) return Attempt::Junk;
-
-    int taken = 1;
+    // A frame starts on a line that was idle: the first byte woke the thread, and the rest
+    // cannot be there before its line time, so wait that long and take it at once rather
+    // than byte by byte. A byte that was waiting already is read on at once.
+    if (idle && !backlog_ && Clock::now() - waitStart >= std::chrono::milliseconds(1))
+        SleepUnlessTerminated(FrameRest);
 
     int syncCount = 1;
+    int taken = 1;
     for (;;) {
         // A line of nothing but sync bytes must still end the pass, or the watchdog and the
         // hand-off would never come.
@@ -120,13 +117,17 @@ bool TComThread::Pass() {
     const Attempt attempt = Search(failed);
     if (credit_ <= 0) DropFlood();
 
-    // Bytes that held no frame hand off no faster than frames could come, unless the link
-    // state changed or the thread is stopping: a flood must not keep the window busy.
+    // Bytes that held no frame hand off no faster than frames could come, after a few at
+    // once, unless the link state changed or the thread is stopping: a flood must not keep
+    // the window busy.
     const Clock::time_point end = Clock::now();
-    if (attempt == Attempt::Junk && !Terminated() && Screen == shownScreen_ &&
-        end - lastHandOff_ < std::chrono::milliseconds(FrameMs))
-        return failed;
-    lastHandOff_ = end;
+    handOffs_ = std::min<double>(HandOffBurst,
+                                 handOffs_ + std::chrono::duration<double, std::milli>(end - handOffTime_).count() / FrameMs);
+    handOffTime_ = end;
+    if (attempt == Attempt::Junk && !Terminated() && Screen == shownScreen_) {
+        if (handOffs_ < 1) return failed;
+        handOffs_ -= 1;
+    }
     shownScreen_ = Screen;
     Synchronize(notify_);
     return failed;

@@ -50,8 +50,8 @@ public:
     // dropped unread.
     static constexpr int LineCredit = 10 * LineBytesPerSecond;
     static constexpr int FloodChunk = 256;
-    // Most bytes read at once after waiting for a frame's line time: a few frames.
-    static constexpr int CatchUpBytes = 8 * StatusFrameBytes;
+    // Hand-offs of passes without a frame that may come at once before the line's pace holds.
+    static constexpr int HandOffBurst = 8;
     static constexpr int MaxFloodChunks = 16;
 
 protected:
@@ -83,7 +83,8 @@ private:
     bool backlog_ = false; // the last read got all it asked for: more may be waiting
     double credit_ = LineCredit;
     Clock::time_point creditTime_ = Clock::now();
-    Clock::time_point lastHandOff_{};
+    double handOffs_ = HandOffBurst; // hand-offs a pass without a frame may still make
+    Clock::time_point handOffTime_ = Clock::now();
     uint16_t shownScreen_ = 0xFFFF;
 };
 
