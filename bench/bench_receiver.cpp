@@ -2,7 +2,7 @@
 // and the CPU of the receiver's own thread apart from the harness's. The far end sends whole
 // frames in bursts, or paces the bytes one at a time as a UART delivers them (9600 8N1: one byte
 // every 1.04 ms); then a device that vanishes mid-run, garbage as fast as the line's buffer takes
-// it, a quiet line, a port that never opened.
+// it, a quiet line, /dev/zero as the device, a port that never opened.
 //   bench_receiver [--seconds N]
 #include <csignal>
 #include <cstdio>
@@ -238,6 +238,16 @@ int main(int argc, char** argv) {
         SerialPort port;
         OpenOn(port, amp);
         Run("quiet line", port, seconds, nullptr, {});
+    }
+    {
+        // A device that never stops giving bytes, far faster than any line.
+        setenv("KALDOR_COM1", "/dev/zero", 1);
+        SerialPort port;
+        if (port.Open(1, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096)) {
+            port.SetTimeouts(5000);
+            Run("endless zeros (/dev/zero)", port, seconds, nullptr, {});
+        }
+        unsetenv("KALDOR_COM1");
     }
     {
         SerialPort failed; // never opened

@@ -106,10 +106,12 @@ TComThread::Attempt TComThread::Search(bool& failed) {
 bool TComThread::Pass() {
     bool failed = false;
     EarnCredit();
-    if (credit_ <= 0) {
-        // The last pass dropped a flood: look at the line again at its own pace.
+    if (credit_ < 1) {
+        // A flood used up what the line could have carried: look at it again at its pace, a
+        // frame's worth at a time, which is waiting by then.
         SleepUnlessTerminated(FrameMs);
         EarnCredit();
+        backlog_ = true;
     }
     const TDateTime now = Now();
     if (now > LinkDeadline) Screen = LostLink;
