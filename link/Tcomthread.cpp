@@ -69,14 +69,12 @@ TComThread::Attempt TComThread::Search(bool& failed) {
     uint8_t byte = 0;
     // Behind a backlog the bytes are there already: a frame's worth in one read.
     const bool idle = head_ == tail_;
-    const Clock::time_point waitStart = Clock::now();
     if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
     if (byte != StatusSync) return Attempt::Junk;
-    // A frame starts on a line that was idle: the first byte woke the thread, and the rest
-    // cannot be there before its line time, so wait that long and take it at once rather
-    // than byte by byte. A byte that was waiting already is read on at once.
-    if (idle && !backlog_ && Clock::now() - waitStart >= std::chrono::milliseconds(1))
-        SleepUnlessTerminated(FrameRest);
+    // A frame starts: its rest cannot be there before its line time, so wait that long and
+    // take it at once rather than byte by byte. The read then takes what came meanwhile, up
+    // to a second frame, so a receiver that fell behind catches up.
+    if (idle && !backlog_ && SleepUnlessTerminated(FrameRest)) Fill(2 * StatusFrameBytes, failed);
 
     int syncCount = 1;
     int taken = 1;
