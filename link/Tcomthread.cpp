@@ -55,10 +55,10 @@ void TComThread::EarnCredit() {
 }
 
 void TComThread::DropFlood() {
-    head_ = tail_ = 0;
+    uint8_t scrap[FloodChunk];
     backlog_ = true;
     for (int i = 0; i < MaxFloodChunks && !Terminated(); ++i)
-        if (Port.Read(in_, FloodChunk) < FloodChunk) {
+        if (Port.Read(scrap, FloodChunk) < FloodChunk) {
             backlog_ = false;
             break;
         }
@@ -73,8 +73,10 @@ TComThread::Attempt TComThread::Search(bool& failed) {
     if (byte != StatusSync) return Attempt::Junk;
     // A frame starts: its rest cannot be there before its line time, so wait that long and
     // take it at once rather than byte by byte. The read then takes what came meanwhile, up
-    // to a second frame, so a receiver that fell behind catches up.
-    if (idle && !backlog_ && SleepUnlessTerminated(FrameRest)) Fill(2 * StatusFrameBytes, failed);
+    // to a second frame: when that much was there the receiver is behind, and reads on
+    // without waiting until it has caught up.
+    if (idle && !backlog_ && SleepUnlessTerminated(FrameRest))
+        backlog_ = Fill(2 * StatusFrameBytes, failed) == 2 * StatusFrameBytes;
 
     int syncCount = 1;
     int taken = 1;
@@ -104,7 +106,7 @@ TComThread::Attempt TComThread::Search(bool& failed) {
 bool TComThread::Pass() {
     bool failed = false;
     EarnCredit();
-    if (credit_ < 1) {
+    if (head_ == tail_ && credit_ < 1) {
         // A flood used up what the line could have carried: look at it again at its pace, a
         // frame's worth at a time, which is waiting by then.
         SleepUnlessTerminated(FrameMs);
@@ -115,7 +117,7 @@ bool TComThread::Pass() {
     if (now > LinkDeadline) Screen = LostLink;
 
     const Attempt attempt = Search(failed);
-    if (credit_ <= 0) DropFlood();
+    if (credit_ < 1 && head_ == tail_) DropFlood();
 
     // Bytes that held no frame hand off no faster than frames could come, after a few at
     // once, unless the link state changed or the thread is stopping: a flood must not keep
