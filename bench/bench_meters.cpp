@@ -11,6 +11,7 @@
 #include <QEvent>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -75,8 +76,10 @@ void Flush(QWidget* window) {
 int main(int argc, char** argv) {
     int frames = 3000;
     for (int i = 1; i < argc; ++i)
-        if (!std::strcmp(argv[i], "--frames") && i + 1 < argc) frames = std::max(10, std::atoi(argv[++i]));
-    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) qputenv("QT_QPA_PLATFORM", "offscreen");
+        if (!std::strcmp(argv[i], "--frames") && i + 1 < argc)
+            frames = std::max(10, std::atoi(argv[++i]));
+    if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
 
     TDateTime now = 10.0;
     SetClockSource([&] { return now; });
@@ -146,7 +149,8 @@ int main(int argc, char** argv) {
         const double cpu = ThreadCpu() - cpu0;
         const long long i1 = counter.Read();
         CALLGRIND_DUMP_STATS_AT(name);
-        std::printf("%-10s %6d frames  window thread %7.1f us/frame", name, frames, 1e6 * cpu / frames);
+        std::printf("%-10s %6d frames  window thread %7.1f us/frame", name, frames,
+                    1e6 * cpu / frames);
         if (i0 >= 0 && i1 >= 0) std::printf("  %9.0f instructions/frame", double(i1 - i0) / frames);
         std::printf("  (%.3f %% of a core at 28 frames/s)\n", 100.0 * cpu / frames / kFrameSeconds);
     };

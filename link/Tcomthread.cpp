@@ -67,8 +67,8 @@ void TComThread::DropFlood() {
 
 TComThread::Attempt TComThread::Search(bool& failed) {
     uint8_t byte = 0;
-    // Behind a backlog the bytes are there already: a frame's worth in one read.
     const bool idle = head_ == tail_;
+    // Behind a backlog the bytes are there already: a frame's worth in one read.
     if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
     if (byte != StatusSync) return Attempt::Junk;
     // A frame starts: its rest cannot be there before its line time, so wait that long and
@@ -123,8 +123,8 @@ bool TComThread::Pass() {
     // once, unless the link state changed or the thread is stopping: a flood must not keep
     // the window busy.
     const Clock::time_point end = Clock::now();
-    handOffs_ = std::min<double>(HandOffBurst,
-                                 handOffs_ + std::chrono::duration<double, std::milli>(end - handOffTime_).count() / FrameMs);
+    const double sinceMs = std::chrono::duration<double, std::milli>(end - handOffTime_).count();
+    handOffs_ = std::min<double>(HandOffBurst, handOffs_ + sinceMs / FrameMs);
     handOffTime_ = end;
     if (attempt == Attempt::Junk && !Terminated() && Screen == shownScreen_) {
         if (handOffs_ < 1) return failed;

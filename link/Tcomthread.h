@@ -41,7 +41,8 @@ public:
     // The line: 9600 baud, 8N1. A status frame: two sync bytes, length, payload, checksum.
     static constexpr int LineBytesPerSecond = 960;
     static constexpr int StatusFrameBytes = 2 + 1 + 30 + 1;
-    static constexpr int FrameMs = (StatusFrameBytes * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
+    static constexpr int FrameMs =
+        (StatusFrameBytes * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
     // A frame's bytes after its first, on the line, and a little for the UART's hand-over.
     static constexpr std::chrono::microseconds FrameRest{
         (StatusFrameBytes - 1) * 1000000LL / LineBytesPerSecond + 300};
@@ -50,9 +51,9 @@ public:
     // dropped unread.
     static constexpr int LineCredit = 10 * LineBytesPerSecond;
     static constexpr int FloodChunk = 256;
+    static constexpr int MaxFloodChunks = 16;
     // Hand-offs of passes without a frame that may come at once before the line's pace holds.
     static constexpr int HandOffBurst = 8;
-    static constexpr int MaxFloodChunks = 16;
 
 protected:
     void Execute() override;

@@ -5,7 +5,8 @@
 
 namespace kaldor {
 
-TTickPanel::TTickPanel(QWidget* parent) : TPanel(parent, QStringLiteral("Panel0"), QRect(0, 3, 40, 21)) {
+TTickPanel::TTickPanel(QWidget* parent)
+    : TPanel(parent, QStringLiteral("Panel0"), QRect(0, 3, 40, 21)) {
     colors_.fill(clLime);
     shown_.fill(clLime);
 }

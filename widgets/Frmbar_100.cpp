@@ -148,7 +148,8 @@ void TFrmBar100::Draw(bool off) {
 }
 
 void TFrmBar100::SetValue(int v) {
-    if (v >= 0 && v == drawn_) return; // off twice is not the same: the second drops the held levels
+    // Off twice is not the same as once: the second drops the levels the first held.
+    if (v >= 0 && v == drawn_) return;
     TickBatch batch(*this);
     Value = v;
     drawn_ = v;

@@ -283,8 +283,10 @@ TEST_F(ReceiverTest, AFloodOfGarbageCostsBoundedHandOffsAndLosesTheLinkOnTime) {
     const size_t before = snaps.size();
     const auto t0 = std::chrono::steady_clock::now();
     dispatcher.RunFor(700);
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_LE(snaps.size() - before, size_t(ms / TComThread::FrameMs) + TComThread::HandOffBurst + 2);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LE(snaps.size() - before,
+              size_t(ms / TComThread::FrameMs) + TComThread::HandOffBurst + 2);
     EXPECT_GT(snaps.size(), before) << "the hand-offs go on";
 
     clock.AdvanceSeconds(1.001);
