@@ -5,6 +5,7 @@
 // byte to the window having handled it. Run it on a display (Xvfb :99 and DISPLAY=:99).
 //   bench_console [--seconds N] [--paints] [--station-log]
 //   (--paints: repaints by widget; --station-log: with the station log recording)
+// Under valgrind --tool=callgrind each phase is one dump of its own.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
@@ -26,9 +27,11 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <valgrind/callgrind.h>
 #include <vector>
 
 #include "panel/InfoDialogs.h"
+#include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "shell/StationLogger.h"
@@ -136,13 +139,11 @@ struct PaintCounter : QObject {
         if (e->type() != QEvent::Paint) return false;
         ++paints;
         if (byWidget) {
-            std::string name = o->metaObject()->className();
-            for (QObject* p = o; p && name.size() < 120; p = p->parent())
-                if (!p->objectName().isEmpty()) {
-                    name += " " + p->objectName().toStdString();
-                    break;
-                }
-            ++widgets[name];
+            // The whole path: the four meters' segments have the same names.
+            std::string path;
+            for (QObject* p = o; p && p->parent(); p = p->parent())
+                path = "/" + p->objectName().toStdString() + path;
+            ++widgets[std::string(o->metaObject()->className()) + " " + path];
         }
         return false;
     }
@@ -230,6 +231,7 @@ int main(int argc, char** argv) {
         });
 
         auto start = [&] {
+            CALLGRIND_ZERO_STATS;
             phase = Phase();
             phase.sent0 = shared->sent.load();
             phase.cpu0 = ProcessCpu();
@@ -239,6 +241,7 @@ int main(int argc, char** argv) {
             phase.wall.start();
         };
         auto report = [&](const char* name) {
+            CALLGRIND_DUMP_STATS_AT(name);
             const double wall = phase.wall.elapsed() / 1000.0;
             const long sent = shared->sent.load() - phase.sent0;
             std::printf("%-24s %5.1f s  frames sent %5ld handled %5ld  CPU %5.2f %% of one core "
@@ -268,7 +271,11 @@ int main(int argc, char** argv) {
             report("operate, steady reading");
             shared->mode = Idle;
         });
-        at(4500 + 2 * ms, [&] { app.quit(); });
+        at(4500 + 2 * ms, [&] {
+            // Quitting closes the window, which asks first: answer for the user.
+            SetMessageBoxResponder([](const MessageBoxCall&) { return IDYES; });
+            app.quit();
+        });
         result = app.exec();
         app.removeEventFilter(&counter);
     }

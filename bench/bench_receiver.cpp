@@ -1,7 +1,8 @@
 // The receiver on a pseudo-terminal at the line's full rate: frames sent against frames decoded,
 // and the CPU of the receiver's own thread apart from the harness's. The far end sends whole
 // frames in bursts, or paces the bytes one at a time as a UART delivers them (9600 8N1: one byte
-// every 1.04 ms); then a quiet line, a device that vanishes mid-run, a port that never opened.
+// every 1.04 ms); then a device that vanishes mid-run, garbage as fast as the line's buffer takes
+// it, a quiet line, /dev/zero as the device, a port that never opened.
 //   bench_receiver [--seconds N]
 #include <csignal>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "link/Frames.h"
@@ -71,7 +73,7 @@ private:
     long switches0_ = 0;
 };
 
-enum class Pace { Burst, Byte };
+enum class Pace { Burst, Byte, Flood };
 
 void AddNs(timespec& t, long ns) {
     t.tv_nsec += ns;
@@ -99,6 +101,15 @@ pid_t StartSender(TestAmp& amp, Pace pace, SenderState* state) {
     const long byteNs = static_cast<long>(1e9 / kBytesPerSecond);
     for (uint16_t n = 1; !state->stop; ++n) {
         const Bytes frame = StatusFrame(p.Word(22, n));
+        if (pace == Pace::Flood) { // garbage as fast as the line's buffer takes it
+            static const Bytes junk(4096, 0x00);
+            try {
+                amp.Send(junk);
+            } catch (const std::exception&) {
+                // the receiver left the line full for longer than the sender waits: go on
+            }
+            continue;
+        }
         if (pace == Pace::Burst) {
             amp.Send(frame);
             AddNs(next, byteNs * static_cast<long>(frame.size()));
@@ -221,11 +232,22 @@ int main(int argc, char** argv) {
     RunSending("bursts, full rate", Pace::Burst, seconds, false);
     RunSending("byte-paced, full rate", Pace::Byte, seconds, false);
     RunSending("byte-paced, vanishing", Pace::Byte, seconds, true);
+    RunSending("garbage flood", Pace::Flood, seconds, false);
     {
         TestAmp amp;
         SerialPort port;
         OpenOn(port, amp);
         Run("quiet line", port, seconds, nullptr, {});
+    }
+    {
+        // A device that never stops giving bytes, far faster than any line.
+        setenv("KALDOR_COM1", "/dev/zero", 1);
+        SerialPort port;
+        if (port.Open(1, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096)) {
+            port.SetTimeouts(5000);
+            Run("endless zeros (/dev/zero)", port, seconds, nullptr, {});
+        }
+        unsetenv("KALDOR_COM1");
     }
     {
         SerialPort failed; // never opened

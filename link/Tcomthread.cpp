@@ -2,6 +2,8 @@
 
 #include "Frames.h"
 
+#include <algorithm>
+
 namespace kaldor {
 
 TComThread::TComThread(const SerialPort& port, StatusEvent onStatus, Dispatcher* dispatcher)
@@ -29,52 +31,106 @@ void TComThread::Execute() {
     }
 }
 
-bool TComThread::ReadByte(uint8_t& byte, bool& failed) {
-    if (Port.Read(&byte, 1) == 1) return true;
-    failed = failed || Port.LastReadFailed();
-    return false;
+int TComThread::Fill(int want, bool& failed) {
+    head_ = tail_ = 0;
+    const int n = Port.Read(in_, want < 1 ? 1 : want > BufferSize ? BufferSize : want);
+    if (n == 0) failed = failed || Port.LastReadFailed();
+    tail_ = n;
+    credit_ -= n;
+    if (n < want) backlog_ = false;
+    return n;
+}
+
+bool TComThread::NextByte(uint8_t& byte, int want, bool& failed) {
+    if (head_ == tail_ && Fill(want, failed) == 0) return false;
+    byte = in_[head_++];
+    return true;
+}
+
+void TComThread::EarnCredit() {
+    const Clock::time_point now = Clock::now();
+    const double seconds = std::chrono::duration<double>(now - creditTime_).count();
+    creditTime_ = now;
+    credit_ = std::min<double>(LineCredit, credit_ + seconds * LineBytesPerSecond);
+}
+
+void TComThread::DropFlood() {
+    uint8_t scrap[FloodChunk];
+    backlog_ = true;
+    for (int i = 0; i < MaxFloodChunks && !Terminated(); ++i)
+        if (Port.Read(scrap, FloodChunk) < FloodChunk) {
+            backlog_ = false;
+            break;
+        }
+    credit_ = 0;
+}
+
+TComThread::Attempt TComThread::Search(bool& failed) {
+    uint8_t byte = 0;
+    const bool idle = head_ == tail_;
+    // Behind a backlog the bytes are there already: a frame's worth in one read.
+    if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
+    if (byte != StatusSync) return Attempt::Junk;
+    // A frame starts: its rest cannot be there before its line time, so wait that long and
+    // take it at once rather than byte by byte. The read then takes what came meanwhile, up
+    // to a second frame: when that much was there the receiver is behind, and reads on
+    // without waiting until it has caught up.
+    if (idle && !backlog_ && SleepUnlessTerminated(FrameRest))
+        backlog_ = Fill(2 * StatusFrameBytes, failed) == 2 * StatusFrameBytes;
+
+    int syncCount = 1;
+    int taken = 1;
+    for (;;) {
+        // A line of nothing but sync bytes must still end the pass, or the watchdog and the
+        // hand-off would never come.
+        if (syncCount >= MaxSyncRun) return Attempt::Junk;
+        if (!NextByte(byte, StatusFrameBytes - taken, failed)) return Attempt::Quiet;
+        ++taken;
+        if (byte != StatusSync) break;
+        ++syncCount;
+    }
+    if (syncCount < 2) return Attempt::Junk;
+
+    const int length = byte;
+    for (int i = 0; i < length; ++i)
+        if (!NextByte(buffer_[i], length - i + 1, failed)) return Attempt::Quiet;
+    uint8_t checksum = 0;
+    if (!NextByte(checksum, 1, failed)) return Attempt::Quiet;
+    if (Checksum(buffer_, length) != checksum) return Attempt::Junk;
+    if (length == StatusPayloadLength && (buffer_[0] >> 4) == StatusFrameType)
+        DecodeStatusPayload(buffer_, *this);
+    LinkDeadline = Now() + OneSecond;
+    return Attempt::Frame;
 }
 
 bool TComThread::Pass() {
     bool failed = false;
+    EarnCredit();
+    if (head_ == tail_ && credit_ < 1) {
+        // A flood used up what the line could have carried: look at it again at its pace, a
+        // frame's worth at a time, which is waiting by then.
+        SleepUnlessTerminated(FrameMs);
+        EarnCredit();
+        backlog_ = true;
+    }
     const TDateTime now = Now();
     if (now > LinkDeadline) Screen = LostLink;
 
-    uint8_t byte = 0;
-    if (ReadByte(byte, failed) && byte == StatusSync) {
-        int syncCount = 1;
-        bool ended = false;
-        for (;;) {
-            // A line of nothing but sync bytes must still end the pass, or the watchdog and the
-            // hand-off would never come.
-            if (syncCount >= MaxSyncRun || !ReadByte(byte, failed)) {
-                ended = true;
-                break;
-            }
-            if (byte != StatusSync) break;
-            ++syncCount;
-        }
-        if (!ended && syncCount >= 2) {
-            const int length = byte;
-            int received = 0;
-            int remaining = length;
-            int n = 0;
-            do {
-                n = Port.Read(buffer_ + received, remaining);
-                if (n == 0) failed = failed || Port.LastReadFailed();
-                received += n;
-                remaining -= n;
-            } while (remaining > 0 && n > 0);
+    const Attempt attempt = Search(failed);
+    if (credit_ < 1 && head_ == tail_) DropFlood();
 
-            uint8_t checksum = 0;
-            if (received == length && ReadByte(checksum, failed) &&
-                Checksum(buffer_, length) == checksum) {
-                if (received == StatusPayloadLength && (buffer_[0] >> 4) == StatusFrameType)
-                    DecodeStatusPayload(buffer_, *this);
-                LinkDeadline = Now() + OneSecond;
-            }
-        }
+    // Bytes that held no frame hand off no faster than frames could come, after a few at
+    // once, unless the link state changed or the thread is stopping: a flood must not keep
+    // the window busy.
+    const Clock::time_point end = Clock::now();
+    const double sinceMs = std::chrono::duration<double, std::milli>(end - handOffTime_).count();
+    handOffs_ = std::min<double>(HandOffBurst, handOffs_ + sinceMs / FrameMs);
+    handOffTime_ = end;
+    if (attempt == Attempt::Junk && !Terminated() && Screen == shownScreen_) {
+        if (handOffs_ < 1) return failed;
+        handOffs_ -= 1;
     }
+    shownScreen_ = Screen;
     Synchronize(notify_);
     return failed;
 }

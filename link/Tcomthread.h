@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 
@@ -37,19 +38,55 @@ public:
     static constexpr int FailedReadPauseMs = 100;
     // Longest sync run one pass reads; a frame needs two.
     static constexpr int MaxSyncRun = 64;
+    // The line: 9600 baud, 8N1. A status frame: two sync bytes, length, payload, checksum.
+    static constexpr int LineBytesPerSecond = 960;
+    static constexpr int StatusFrameBytes = 2 + 1 + 30 + 1;
+    static constexpr int FrameMs =
+        (StatusFrameBytes * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
+    // A frame's bytes after its first, on the line, and a little for the UART's hand-over.
+    static constexpr std::chrono::microseconds FrameRest{
+        (StatusFrameBytes - 1) * 1000000LL / LineBytesPerSecond + 300};
+    // Bytes the receiver looks at ahead of the line's pace (a backlog after a stall, ten
+    // seconds of line); beyond that a source is faster than the line and its excess is
+    // dropped unread.
+    static constexpr int LineCredit = 10 * LineBytesPerSecond;
+    static constexpr int FloodChunk = 256;
+    static constexpr int MaxFloodChunks = 16;
+    // Hand-offs of passes without a frame that may come at once before the line's pace holds.
+    static constexpr int HandOffBurst = 8;
 
 protected:
     void Execute() override;
     void StopRequested() override { Port.CancelRead(); }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    enum class Attempt { Frame, Junk, Quiet };
+
     // One pass: watchdog, frame search, hand-off. Returns whether a read failed at once.
     bool Pass();
-    bool ReadByte(uint8_t& byte, bool& failed);
+    // One frame search over the bytes the line gives, as the frame format reads them.
+    Attempt Search(bool& failed);
+    // Next byte of the line; want is how many the frame in progress still needs at least,
+    // so a read takes them together instead of waking for each.
+    bool NextByte(uint8_t& byte, int want, bool& failed);
+    int Fill(int want, bool& failed);
+    void EarnCredit();
+    // Throws away what a too fast source has queued, in large reads.
+    void DropFlood();
     void Notify();
 
     const std::function<void()> notify_;
     uint8_t buffer_[BufferSize];
+    // Bytes read from the port and not yet looked at: in_[head_, tail_).
+    uint8_t in_[BufferSize];
+    int head_ = 0, tail_ = 0;
+    bool backlog_ = false; // the last read got all it asked for: more may be waiting
+    double credit_ = LineCredit;
+    Clock::time_point creditTime_ = Clock::now();
+    double handOffs_ = HandOffBurst; // hand-offs a pass without a frame may still make
+    Clock::time_point handOffTime_ = Clock::now();
+    uint16_t shownScreen_ = 0xFFFF;
 };
 
 } // namespace kaldor

@@ -156,8 +156,12 @@ void WorkerThread::Synchronize(const std::function<void()>& call) {
 }
 
 bool WorkerThread::SleepUnlessTerminated(int ms) {
+    return SleepUnlessTerminated(std::chrono::milliseconds(ms));
+}
+
+bool WorkerThread::SleepUnlessTerminated(std::chrono::microseconds us) {
     std::unique_lock<std::mutex> lock(sleepMutex_);
-    return !sleepCv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return terminated_.load(); });
+    return !sleepCv_.wait_for(lock, us, [this] { return terminated_.load(); });
 }
 
 } // namespace kaldor

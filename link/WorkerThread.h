@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -71,6 +72,7 @@ protected:
     void Synchronize(const std::function<void()>& call);
     // Waits ms milliseconds unless Terminate comes first; false when terminated.
     bool SleepUnlessTerminated(int ms);
+    bool SleepUnlessTerminated(std::chrono::microseconds us);
     // Derived destructors call this before their members go.
     void StopAndWait();
 

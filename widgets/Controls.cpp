@@ -134,17 +134,24 @@ TStaticText::TStaticText(QWidget* parent, const QString& name, const QRect& boun
 }
 
 bool TStaticText::SetCaption(const QString& text) {
+    bytesValid_ = false;
     if (this->text() == text) return false;
     setText(text);
     return true;
 }
 
 bool TStaticText::SetCaption(const std::string& win1252) {
-    return SetCaption(FromWin1252(win1252));
+    if (bytesValid_ && bytes_ == win1252) return false;
+    const bool changed = SetCaption(FromWin1252(win1252));
+    bytes_ = win1252;
+    bytesValid_ = true;
+    return changed;
 }
 
 bool TStaticText::SetCaption(const char* win1252) {
-    return SetCaption(FromWin1252(std::string(win1252 ? win1252 : "")));
+    if (!win1252) win1252 = "";
+    if (bytesValid_ && bytes_ == win1252) return false;
+    return SetCaption(std::string(win1252));
 }
 
 bool TStaticText::SetFontColor(TColor c) {

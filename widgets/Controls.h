@@ -71,6 +71,10 @@ private:
     TColor fontColor_ = clWindowText;
     TColor color_ = clBtnFace;
     TBorder border_ = TBorder::None;
+    // The bytes of the last Windows-1252 caption, while it stands: the panel sets the same
+    // texts on every status, and comparing bytes spares converting them each time.
+    std::string bytes_;
+    bool bytesValid_ = false;
 };
 
 // A panel: a filled rectangle with up to two bevel rings (outer at the edge, inner inside it).

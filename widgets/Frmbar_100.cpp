@@ -79,6 +79,23 @@ TFrmBar100::TFrmBar100(QWidget* Owner) : QWidget(Owner) {
     SetValue(0);
 }
 
+TFrmBar100::TickBatch::TickBatch(TFrmBar100& m) : m_(m) {
+    if (m_.batchDepth_++ == 0)
+        for (TFrmBar10* seg : m_.Segments) seg->Panel0->Hold();
+}
+
+TFrmBar100::TickBatch::~TickBatch() {
+    if (--m_.batchDepth_ == 0)
+        for (TFrmBar10* seg : m_.Segments) seg->Panel0->Release();
+}
+
+// Formats and converts only when the shown tenths change: most readings keep the peak.
+void TFrmBar100::ShowReadout(std::int32_t tenths) {
+    if (tenths == readout_) return;
+    readout_ = tenths;
+    stPeak->SetCaption(FormatReadout(tenths));
+}
+
 std::string TFrmBar100::FormatReadout(std::int32_t tenths) const {
     char buf[32];
     const auto t = static_cast<unsigned>(tenths);
@@ -116,13 +133,13 @@ void TFrmBar100::Draw(bool off) {
 
     if (Peak >= FullScale) {
         // Over range: the readout stops at full scale, inverted.
-        stPeak->SetCaption(FormatReadout(FullScale));
+        ShowReadout(FullScale);
         stMeasUnit->SetColor(OverBackColor);
         stPeak->SetColor(OverBackColor);
         stMeasUnit->SetFontColor(OverTextColor);
         stPeak->SetFontColor(OverTextColor);
     } else {
-        stPeak->SetCaption(FormatReadout(Peak));
+        ShowReadout(Peak);
         stMeasUnit->SetColor(BackColor);
         stPeak->SetColor(BackColor);
         stMeasUnit->SetFontColor(lit);
@@ -131,7 +148,11 @@ void TFrmBar100::Draw(bool off) {
 }
 
 void TFrmBar100::SetValue(int v) {
+    // Off twice is not the same as once: the second drops the levels the first held.
+    if (v >= 0 && v == drawn_) return;
+    TickBatch batch(*this);
     Value = v;
+    drawn_ = v;
     if (v >= 0) {
         Draw(false);
         return;
@@ -152,12 +173,14 @@ void TFrmBar100::SetValue(int v) {
     int n = 0;
     for (TFrmBar10* seg : Segments) n = seg->SetLevel(n);
 
-    stPeak->SetCaption(FormatReadout(0));
+    ShowReadout(0);
 }
 
 void TFrmBar100::SetFullScale(int f) {
     if (f < 100) f = 100; // one tick must stand for at least one tenth
     if (f == FullScale) return;
+    TickBatch batch(*this);
+    drawn_ = NotDrawn;
     FullScale = f;
     Step = f / 100;
     Scale25 = f / 4;
@@ -183,6 +206,8 @@ void TFrmBar100::SetUnit(const std::string& s) {
 }
 
 void TFrmBar100::SetActiveColor(TColor c) {
+    TickBatch batch(*this);
+    drawn_ = NotDrawn;
     ActiveColor = c;
     // The inverted readout's colours are taken here only; a later SetBackColor keeps them.
     OverTextColor = BackColor;
@@ -197,18 +222,23 @@ void TFrmBar100::SetActiveColor(TColor c) {
 }
 
 void TFrmBar100::SetInactiveColor(TColor c) {
+    TickBatch batch(*this);
+    drawn_ = NotDrawn;
     InactiveColor = c;
     for (TFrmBar10* seg : Segments) seg->SetInactiveColor(c);
     SetValue(Value);
 }
 
 void TFrmBar100::SetPeakColor(TColor c) {
+    drawn_ = NotDrawn;
     PeakColor = c;
     for (TFrmBar10* seg : Segments) seg->PeakColor = c;
     SetValue(Value);
 }
 
 void TFrmBar100::SetBackColor(TColor c) {
+    TickBatch batch(*this);
+    drawn_ = NotDrawn;
     BackColor = c;
     for (TFrmBar10* seg : Segments) seg->SetBackColor(c);
     Panel0->SetColor(c);
@@ -216,6 +246,8 @@ void TFrmBar100::SetBackColor(TColor c) {
 }
 
 void TFrmBar100::ResetPeak() {
+    TickBatch batch(*this);
+    drawn_ = NotDrawn;
     PeakResetChain();
     Peak = Value;
     SetValue(Value);

@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -60,9 +61,25 @@ public:
     std::string UnitText;
 
 private:
+    // Keeps the segments' ticks held while an operation redraws them (nests).
+    class TickBatch {
+    public:
+        explicit TickBatch(TFrmBar100& m);
+        ~TickBatch();
+    private:
+        TFrmBar100& m_;
+    };
     void PeakResetChain();
+    void ShowReadout(std::int32_t tenths);
     void Draw(bool off);
     std::string FormatReadout(std::int32_t tenths) const;
+
+    int batchDepth_ = 0;
+    // The reading the meter was last drawn for; every other change forgets it. A status
+    // repeats most readings, and drawing one again would change nothing.
+    static constexpr int NotDrawn = INT_MIN;
+    int drawn_ = NotDrawn;
+    std::int32_t readout_ = -1; // tenths the readout shows; -1 before the first
 };
 
 } // namespace kaldor

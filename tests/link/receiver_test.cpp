@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <future>
 #include <random>
 #include <set>
+#include <thread>
 
 #include "ReceiverFixture.h"
 #include "link/Frames.h"
@@ -236,4 +238,67 @@ TEST_F(ReceiverTest, AnEndlessSyncRunStillEndsPassesAndLosesTheLink) {
     EXPECT_TRUE(RunUntilScreen(30, 2000));
     stop = true;
     sender.join();
+}
+
+// Bytes one at a time at the line's pace, frames back to back, a short frame among them: the
+// receiver takes each frame after its line time, whole, and carries what it read ahead over.
+TEST_F(ReceiverTest, FramesPacedByteByByteAreTakenWhole) {
+    Start();
+    Bytes stream = StatusFrame(Full());
+    const Bytes shortFrame = StatusFrame(Bytes{0xA0, 0x01, 0x06, 0x00, 0x00});
+    const Bytes last = StatusFrame(StatusPayload().Screen(4).Word(22, 777));
+    stream.insert(stream.end(), shortFrame.begin(), shortFrame.end());
+    stream.insert(stream.end(), last.begin(), last.end());
+    std::thread sender([&] {
+        for (uint8_t b : stream) {
+            amp.Send({b});
+            std::this_thread::sleep_for(std::chrono::microseconds(1042));
+        }
+    });
+    EXPECT_TRUE(RunUntilScreen(4));
+    sender.join();
+    EXPECT_EQ(Last().OutputPower, 777);
+    EXPECT_TRUE(std::any_of(snaps.begin(), snaps.end(), [](const Snapshot& s) {
+        return s.Screen == 13 && s.Frequency == 14108 && s.PaCurrent == 398;
+    })) << "the first frame was taken whole";
+}
+
+// A source far faster than the line (a remote server or a device gone wild): hand-offs come
+// no faster than frames could, the link is lost on time, and frames are found once it ends.
+TEST_F(ReceiverTest, AFloodOfGarbageCostsBoundedHandOffsAndLosesTheLinkOnTime) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows test line is one pair of COM ports for all tests";
+#endif
+    Start();
+    amp.Send(StatusFrame(Full()));
+    ASSERT_TRUE(RunUntilScreen(13));
+    std::atomic<bool> stop{false};
+    auto sender = std::async(std::launch::async, [&] {
+        const Bytes junk(4096, 0x00);
+        try {
+            while (!stop) amp.Send(junk);
+        } catch (const std::exception&) {
+        }
+    });
+    const size_t before = snaps.size();
+    const auto t0 = std::chrono::steady_clock::now();
+    dispatcher.RunFor(700);
+    const double ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_LE(snaps.size() - before,
+              size_t(ms / TComThread::FrameMs) + TComThread::HandOffBurst + 2);
+    EXPECT_GT(snaps.size(), before) << "the hand-offs go on";
+
+    clock.AdvanceSeconds(1.001);
+    EXPECT_TRUE(RunUntilScreen(30, 300)) << "the lost link shows within a few frame times";
+    stop = true;
+    while (sender.wait_for(std::chrono::milliseconds(0)) != std::future_status::ready)
+        dispatcher.RunOne(20); // the receiver drains the line only while its hand-offs run
+    const Bytes status = StatusFrame(StatusPayload().Screen(12));
+    bool found = false;
+    for (int i = 0; i < 50 && !found; ++i) {
+        amp.Send(status);
+        found = dispatcher.RunUntil([&] { return Last().Screen == 12; }, 200);
+    }
+    EXPECT_TRUE(found);
 }

@@ -96,6 +96,17 @@ TEST_F(ControlsTest, CurrentValuesChangeAndRepaintNothing) {
     EXPECT_EQ(counter->Total(), 0) << counter->Painted().join(", ").toStdString();
 }
 
+TEST_F(ControlsTest, ByteCaptionsFollowEveryWayOfSettingTheText) {
+    EXPECT_TRUE(text->SetCaption("45 \xB0" "C"));
+    EXPECT_EQ(text->Caption(), QString::fromUtf8("45 \u00B0C"));
+    EXPECT_TRUE(text->SetCaption(QStringLiteral("other")));
+    EXPECT_TRUE(text->SetCaption(std::string("45 \xB0" "C"))) << "the text set in between counts";
+    EXPECT_TRUE(SetText(text, QStringLiteral("x")));
+    EXPECT_TRUE(text->SetCaption("45 \xB0" "C"));
+    EXPECT_FALSE(text->SetCaption(std::string("45 \xB0" "C")));
+    EXPECT_EQ(text->Caption(), QString::fromUtf8("45 \u00B0C"));
+}
+
 TEST_F(ControlsTest, AChangeRepaintsOnlyThatControl) {
     const struct {
         const char* what;

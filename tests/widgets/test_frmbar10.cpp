@@ -12,8 +12,8 @@ namespace {
 // One letter per tick: A active, I inactive, P peak, ? anything else.
 std::string Ticks(const TFrmBar10& s) {
     std::string out;
-    for (TPanel* t : s.Ticks) {
-        const TColor c = t->Color();
+    for (int i = 0; i < 10; ++i) {
+        const TColor c = s.TickColor(i);
         out += c == s.ActiveColor ? 'A' : c == s.InactiveColor ? 'I' : c == s.PeakColor ? 'P' : '?';
     }
     return out;
@@ -25,15 +25,11 @@ TEST(FrmBar10, FreshSegmentLayoutAndState) {
     EXPECT_EQ(s.Panel0->geometry(), QRect(0, 3, 40, 21));
     EXPECT_EQ(s.Panel0->Color(), clBlack);
     for (int k = 1; k <= 10; ++k) {
-        auto* tick = s.findChild<TPanel*>(QStringLiteral("Panel%1").arg(k));
-        ASSERT_NE(tick, nullptr) << k;
-        EXPECT_EQ(tick, s.Ticks[std::size_t(k - 1)]);
-        EXPECT_EQ(tick->parentWidget(), s.Panel0);
         const QRect want = (k == 5 || k == 10) ? QRect(1 + 4 * (k - 1), 1, 2, 16)
                                                : QRect(1 + 4 * (k - 1), 5, 2, 12);
-        EXPECT_EQ(tick->geometry(), want) << "Panel" << k;
-        EXPECT_EQ(tick->BevelInner(), TBevel::None);
+        EXPECT_EQ(s.TickRect(k - 1), want) << "Panel" << k;
     }
+    EXPECT_EQ(s.Panel0->BevelInner(), TBevel::None);
     EXPECT_EQ(s.ActiveColor, clAqua);
     EXPECT_EQ(s.InactiveColor, clGray);
     EXPECT_EQ(s.PeakColor, clWhite);
@@ -102,13 +98,13 @@ TEST(FrmBar10, ColourSettersRedrawTheLevel) {
     s.PeakColor = clRed; // written directly, nothing redrawn
     EXPECT_EQ(Ticks(s), "AAIIIIIIII");
     s.ShowPeak(true);
-    EXPECT_EQ(s.Ticks[5]->Color(), clRed);
+    EXPECT_EQ(s.TickColor(5), clRed);
 
     s.SetActiveColor(clLime);
-    EXPECT_EQ(s.Ticks[0]->Color(), clLime);
-    EXPECT_EQ(s.Ticks[5]->Color(), clGray) << "the peak tick is painted over";
+    EXPECT_EQ(s.TickColor(0), clLime);
+    EXPECT_EQ(s.TickColor(5), clGray) << "the peak tick is painted over";
     s.SetInactiveColor(clNavy);
-    EXPECT_EQ(s.Ticks[9]->Color(), clNavy);
+    EXPECT_EQ(s.TickColor(9), clNavy);
     s.SetBackColor(clMaroon);
     EXPECT_EQ(s.Panel0->Color(), clMaroon);
     EXPECT_EQ(Ticks(s), "AAIIIIIIII");
@@ -129,8 +125,8 @@ TEST(FrmBar10, SameLevelRepaintsNothingAndOneTickOnlyItself) {
 
     s->SetLevel(5);
     test::Flush(&top);
-    EXPECT_EQ(counter.Painted(), QStringList{"seg/Panel0/Panel5"});
-    EXPECT_EQ(counter.Region(s->Ticks[4]), QRegion(0, 0, 2, 16));
+    EXPECT_EQ(counter.Painted(), QStringList{"seg/Panel0"});
+    EXPECT_EQ(counter.Region(s->Panel0), QRegion(s->TickRect(4)));
 }
 
 } // namespace

@@ -11,15 +11,21 @@
 namespace kaldor {
 namespace {
 
-TPanel* Tick(const TFrmBar100& m, int n) { // n = 1 .. 100
-    return m.Segments[std::size_t((n - 1) / 10)]->Ticks[std::size_t((n - 1) % 10)];
+const TFrmBar10* SegmentOf(const TFrmBar100& m, int n) { // n = 1 .. 100
+    return m.Segments[std::size_t((n - 1) / 10)];
+}
+TColor TickColor(const TFrmBar100& m, int n) { return SegmentOf(m, n)->TickColor((n - 1) % 10); }
+// Tick n's rectangle in the meter's Panel0.
+QRect TickIn(const TFrmBar100& m, int n) {
+    const TFrmBar10* seg = SegmentOf(m, n);
+    return seg->TickRect((n - 1) % 10).translated(seg->Panel0->mapTo(m.Panel0, QPoint(0, 0)));
 }
 
 // The bar as one letter per tick: A active, I inactive, P peak colour, ? other.
 std::string Bar(const TFrmBar100& m) {
     std::string out;
     for (int n = 1; n <= 100; ++n) {
-        const TColor c = Tick(m, n)->Color();
+        const TColor c = TickColor(m, n);
         out += c == m.ActiveColor ? 'A' : c == m.InactiveColor ? 'I' : c == m.PeakColor ? 'P' : '?';
     }
     return out;
@@ -119,7 +125,7 @@ TEST_F(MeterTest, LayoutOfTheFrame) {
 
     // Ticks 2 px wide with 2 px gaps, 4 px a tick from x = 99 in Panel0; tall 5th and 10th.
     for (int n = 1; n <= 100; ++n) {
-        const QRect r(Tick(*m, n)->mapTo(m->Panel0, QPoint(0, 0)), Tick(*m, n)->size());
+        const QRect r = TickIn(*m, n);
         const bool tall = n % 5 == 0;
         EXPECT_EQ(r, QRect(99 + 4 * (n - 1), tall ? 16 : 20, 2, tall ? 16 : 12)) << "tick " << n;
     }
@@ -128,8 +134,7 @@ TEST_F(MeterTest, LayoutOfTheFrame) {
     EXPECT_EQ(m->st0->geometry().center().x(), zero.center().x());
     const TStaticText* marks[] = {m->st25, m->st50, m->st75, m->st100};
     for (int i = 0; i < 4; ++i) {
-        const TPanel* t = Tick(*m, 25 * (i + 1));
-        const int tickMid = t->mapTo(m->Panel0, QPoint(0, 0)).x() + 1;
+        const int tickMid = TickIn(*m, 25 * (i + 1)).left() + 1;
         EXPECT_EQ(marks[i]->geometry().left() + 20, tickMid) << 25 * (i + 1) << " %";
     }
 }
@@ -377,7 +382,7 @@ TEST_F(MeterTest, ColourSettersReachTheSegments) {
     ConfigurePa();
     m->SetValue(3000);
     m->SetInactiveColor(clNavy);
-    EXPECT_EQ(Tick(*m, 26)->Color(), clNavy);
+    EXPECT_EQ(TickColor(*m, 26), clNavy);
     EXPECT_EQ(m->st100->FontColor(), clNavy);
     m->SetBackColor(clMaroon);
     EXPECT_EQ(m->Panel0->Color(), clMaroon);
@@ -386,9 +391,9 @@ TEST_F(MeterTest, ColourSettersReachTheSegments) {
     m->SetPeakColor(clRed);
     for (TFrmBar10* seg : m->Segments) EXPECT_EQ(seg->PeakColor, clRed);
     m->SetValue(1200);
-    EXPECT_EQ(Tick(*m, 25)->Color(), clRed);
+    EXPECT_EQ(TickColor(*m, 25), clRed);
     m->SetActiveColor(clInfoBk);
-    EXPECT_EQ(Tick(*m, 1)->Color(), clInfoBk);
+    EXPECT_EQ(TickColor(*m, 1), clInfoBk);
     EXPECT_EQ(m->stLabel->FontColor(), clInfoBk);
     EXPECT_EQ(m->pnlTick0->Color(), clInfoBk);
 
@@ -464,9 +469,9 @@ TEST_F(MeterRepaintTest, OneTickChangeRepaintsOnlyThatTick) {
     m->SetValue(3000);
     // One tick down below a held peak: tick 25 becomes the peak tick; the readout stays.
     EXPECT_EQ(PaintedAfter([&] { m->SetValue(2880); }),
-              QStringList{"Panel0/FrmBar103/Panel0/Panel5"});
-    EXPECT_EQ(counter->Count(Tick(*m, 25)), 1);
-    EXPECT_EQ(counter->Region(Tick(*m, 25)), QRegion(0, 0, 2, 16));
+              QStringList{"Panel0/FrmBar103/Panel0"});
+    EXPECT_EQ(counter->Count(SegmentOf(*m, 25)->Panel0), 1);
+    EXPECT_EQ(counter->Region(SegmentOf(*m, 25)->Panel0), QRegion(SegmentOf(*m, 25)->TickRect(4)));
 
     // A new reading within the same tick: only the readout.
     m->ResetPeak();
@@ -476,16 +481,27 @@ TEST_F(MeterRepaintTest, OneTickChangeRepaintsOnlyThatTick) {
     m->SetValue(3120);
     m->ResetPeak();
     EXPECT_EQ(PaintedAfter([&] { m->SetValue(3240); }),
-              (QStringList{"Panel0/FrmBar103/Panel0/Panel7", "Panel0/stPeak"}));
+              (QStringList{"Panel0/FrmBar103/Panel0", "Panel0/stPeak"}));
+    EXPECT_EQ(counter->Region(SegmentOf(*m, 27)->Panel0), QRegion(SegmentOf(*m, 27)->TickRect(6)));
     EXPECT_EQ(counter->Count(m.get()), 0);
     EXPECT_EQ(counter->Count(m->Panel0), 0);
+}
+
+TEST_F(MeterRepaintTest, HeldPeakTickIsNotRepaintedWhenTheReadingFalls) {
+    m->SetValue(3000);
+    m->SetValue(2880);
+    // Tick 24 goes out; the peak tick 25 beside it keeps its colour and is not painted again.
+    EXPECT_EQ(PaintedAfter([&] { m->SetValue(2760); }), QStringList{"Panel0/FrmBar103/Panel0"});
+    EXPECT_EQ(counter->Region(SegmentOf(*m, 24)->Panel0), QRegion(SegmentOf(*m, 24)->TickRect(3)));
+    EXPECT_EQ(Bar(*m), Lit(23, 25));
 }
 
 TEST_F(MeterRepaintTest, ScaleCrossingRepaintsTheScaleText) {
     m->SetValue(2880);
     m->ResetPeak();
     EXPECT_EQ(PaintedAfter([&] { m->SetValue(3000); }),
-              (QStringList{"Panel0/FrmBar103/Panel0/Panel5", "Panel0/st25", "Panel0/stPeak"}));
+              (QStringList{"Panel0/FrmBar103/Panel0", "Panel0/st25", "Panel0/stPeak"}));
+    EXPECT_EQ(counter->Region(SegmentOf(*m, 25)->Panel0), QRegion(SegmentOf(*m, 25)->TickRect(4)));
 }
 
 } // namespace
