@@ -59,18 +59,33 @@ for _ in $(seq 50); do
 done
 unset QT_QPA_PLATFORM
 
-# 1. The window tests.
+# 1. The window tests, but for those that cannot pass here yet, each with its reason.
+not_here=(
+    "shell_settings_test|window_startup_test|window_keys_test:they keep the console's settings apart by moving its settings file; on Windows the settings are the user's registry key, which they would share (and change)"
+    "window_layout_test:Wine's substitute for Courier New advances 11.3 px a character at 19 px where Windows' own advances 11 px"
+    "e2e_test:its pseudo-terminal cases need POSIX; the simulator's remote line that --simulate uses on Windows is tried in step 2 and by the core's sim_rfc2217_test"
+)
+excluded=""
+for entry in "${not_here[@]}"; do
+    excluded+="${excluded:+|}${entry%%:*}"
+done
 wire_ports
 start_wine_server
 echo "== ctest build-win-qt (the window tests under Wine)"
-(cd "$out" && ctest -L qt --output-on-failure --timeout 300) || fail "window tests"
+(cd "$out" && ctest -L qt -E "^($excluded)\$" --output-on-failure --timeout 300) || fail "window tests"
 report_cases "$label, window tests" "$out/Testing/Temporary/LastTest.log"
+echo "== $label: not run here:"
+for entry in "${not_here[@]}"; do
+    echo "   ${entry%%:*}: ${entry#*:}"
+done
 cleanup_line() {
     kill "${step_pids[-1]}" 2>/dev/null || true
     wait "${step_pids[-1]}" 2>/dev/null || true
     unset 'step_pids[-1]'
 }
 cleanup_line
+# A fresh server: nothing the tests left (a window, the single-instance mutex) meets the console.
+start_wine_server
 
 # The bytes socat carried one way (">" from COM1 to the amplifier, "<" back), as one hex line.
 line_bytes() {
@@ -78,6 +93,7 @@ line_bytes() {
         "$wine_dir/socat.log"
 }
 windows_named() { xdotool search --name "$1" 2>/dev/null | wc -l; }
+shown() { (($(windows_named "$1") > 0)); } # shown TITLE-PATTERN
 wait_for() { # wait_for SECONDS COMMAND...: until the command succeeds
     local limit=$((SECONDS + $1))
     shift
@@ -88,7 +104,9 @@ wait_for() { # wait_for SECONDS COMMAND...: until the command succeeds
 }
 
 # 2. The program on COM1 with the simulator at the far end: LinkRequest out, status frames in,
-# the OPERATE shortcut's frame out. The window is the one whose title is the console's.
+# the OPERATE shortcut's frame out. The window is the one whose title is the console's. The
+# window tests leave settings behind in the registry: a user's first settings are COM1 alone.
+"$loader" reg delete 'HKCU\Software\OLV\Kaldor_Console' /f >/dev/null 2>&1 || true
 "$loader" reg add 'HKCU\Software\OLV\Kaldor_Console' /v DefaultComPort /t REG_DWORD /d 1 /f >/dev/null
 console_pid=""
 run_console() { # run_console EXE SHOT
@@ -101,17 +119,21 @@ run_console() { # run_console EXE SHOT
     socat_options=()
     "$loader" "$exe" >"$wine_dir/console.log" 2>&1 &
     console_pid=$!
-    if ! wait_for 60 test "$(windows_named '^KALDOR Console')" -gt 0; then
-        fail "no console window within 60 s ($exe)"
+    if ! wait_for 60 shown '^KALDOR Console Rel'; then
+        import -window root "$shot"
+        fail "no console window within 60 s ($exe; the screen is in $shot)"
         return
     fi
     wait_for 20 grep -q "55 55 55 01 80 80" <(line_bytes ">") || fail "no LinkRequest on COM1"
     wait_for 20 grep -q "aa aa 1e" <(line_bytes "<") || fail "no status frame from the amplifier"
     sleep 2 # a few frames drawn
     local window
-    window="$(xdotool search --name '^KALDOR Console' | head -1)"
-    xdotool windowactivate --sync "$window" 2>/dev/null || xdotool windowfocus "$window" || true
-    xdotool key --window "$window" alt+o
+    window="$(xdotool search --name '^KALDOR Console Rel' | head -1)"
+    # No window manager: focus the window, then type as the keyboard does (Wine ignores keys
+    # sent to a window as events).
+    xdotool windowfocus "$window" 2>/dev/null || true
+    sleep 0.5
+    xdotool key alt+o
     wait_for 10 grep -q "55 55 55 02 10 1c 2c" <(line_bytes ">") ||
         fail "the OPERATE shortcut (Alt+O) sent no OPERATE frame"
     sleep 2
@@ -120,7 +142,9 @@ run_console() { # run_console EXE SHOT
 }
 stop_console() {
     "$loader" taskkill /f /im kaldor-console.exe >/dev/null 2>&1 || true
-    [[ -n "$console_pid" ]] && wait "$console_pid" 2>/dev/null
+    if [[ -n "$console_pid" ]]; then
+        wait "$console_pid" 2>/dev/null || true
+    fi
     console_pid=""
     cleanup_line # socat
     cleanup_line # kaldor-sim
@@ -128,13 +152,21 @@ stop_console() {
 echo "== $label: kaldor-console.exe on COM1, linked to $sim"
 run_console "$out/kaldor-console.exe" "$out/wine-console.png"
 
-# 3. A second start: the first comes forward with its message box, the second ends.
-before="$(windows_named 'KALDOR Console')"
-if timeout 30 "$loader" "$out/kaldor-console.exe" >"$wine_dir/second.log" 2>&1; then
-    wait_for 10 test "$(windows_named 'KALDOR Console')" -gt "$before" ||
+# 3. A second start: the first comes forward with its message box (the box's title is the
+# caption alone), and the second ends once the box is answered.
+if [[ -n "$console_pid" ]]; then
+    "$loader" "$out/kaldor-console.exe" >"$wine_dir/second.log" 2>&1 &
+    second=$!
+    if wait_for 30 shown '^KALDOR Console$'; then
+        xdotool windowfocus "$(xdotool search --name '^KALDOR Console$' | head -1)" 2>/dev/null || true
+        sleep 0.5
+        xdotool key Return
+        wait_for 20 eval '! kill -0 $second 2>/dev/null' || fail "a second start did not end once answered"
+        ! shown '^KALDOR Console$' || fail "the message box stayed after Enter"
+    else
         fail "the running console showed no message at a second start"
-else
-    fail "a second start did not end by itself"
+    fi
+    kill "$second" 2>/dev/null || true
 fi
 stop_console
 

@@ -8,6 +8,7 @@
 
 #include "shell/Application.h"
 #include "shell/MessageBox.h"
+#include "support/TestPlatform.h"
 
 using namespace kaldor;
 
@@ -80,8 +81,7 @@ TEST_F(ExceptionReportTest, RunGuardedReportsWhatEscapesTheEntryAndReturnsZero) 
 }
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen"
-                                                                     : qgetenv("QT_QPA_PLATFORM"));
+    kaldor::test::ChooseTestPlatform();
     KaldorApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
