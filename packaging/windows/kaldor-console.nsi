@@ -2,7 +2,8 @@
 ;   makensis -DVERSION=v -DCONSOLE=exe -DSIM=exe -DNOTICE=txt -DSOURCE=zip -DOUTFILE=setup.exe kaldor-console.nsi
 ; It installs under Program Files for all users, with Start-menu entries and an uninstaller that
 ; Add/Remove Programs lists. Uninstalling leaves the user's settings in the registry.
-Unicode true
+; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "x64.nsh"
