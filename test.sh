@@ -11,7 +11,7 @@
 # and the next run on the same machine resumes the Qt build.
 source "$(dirname "$0")/tools/setup.sh"
 budget=$((${KALDOR_TIME_BUDGET:-85} * 60))
-console_step=$((12 * 60)) # the Windows console step: its build, the Wine checks and the installer
+console_step=$((20 * 60)) # the Windows console step: its build (about 10 min), the Wine checks (4 min)
 ensure_packages
 ensure_packages "$top/tools/packages-windows.txt" || true
 
