@@ -82,7 +82,7 @@ rm -rf "$prefix"
 fetch_and_configure() {
     rm -rf "$work"
     mkdir -p "$work"
-    echo "== Qt for Windows: building Qt $qt_version (about an hour on two cores; log: $log)"
+    echo "== Qt for Windows: building Qt $qt_version (about 25 min on two idle cores, over an hour on a busy machine; log: $log)"
     if ! apt-cache showsrc qt6-base 2>/dev/null | grep -qx "Version: $qt_version"; then
         local sources=/etc/apt/sources.list.d/kaldor-src.sources sudo="" codename
         [[ $(id -u) -ne 0 ]] && sudo="sudo"
