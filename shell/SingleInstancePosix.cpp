@@ -62,11 +62,13 @@ void SetNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONB
 bool AwaitInput(int fd, int ms) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        // Rounded up: a wait cut to whole milliseconds downwards would end before the time-out.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         pollfd p{fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::max<long long>(0, left.count())));
         if (ready > 0) return true;
+        if (ready == 0 && std::chrono::steady_clock::now() < deadline) continue;
         if (ready == 0 || errno != EINTR) return false;
     }
 }
