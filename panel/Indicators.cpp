@@ -16,8 +16,6 @@ void SetLamp(TStaticText* lamp, bool on, TColor onColour) {
     lamp->SetFontColor(on ? clBlack : clGray);
 }
 
-bool ShowsBarGraphsOrTune(uint16_t screen) { return screen <= 2 || screen == 13; }
-bool InOperate(uint16_t screen) { return screen == 1 || screen == 2; }
 
 } // namespace
 
@@ -36,7 +34,7 @@ void TMainForm::UpdateIndicators() {
 
     if (s.Antenna == 4) { // "NO": the band has no antenna
         stAntenna->SetFontColor(clYellow);
-        if (ShowsBarGraphsOrTune(screen)) {
+        if (ShowsMetersOrTune(screen)) {
             // A band number past the names warns without a band.
             const std::string& band = BandName(s.Band);
             stWarning->SetCaption(band.empty() ? std::string("ANTENNA NOT AVAILABLE")
@@ -52,13 +50,13 @@ void TMainForm::UpdateIndicators() {
 
     if (s.OutOfBand) {
         stBand->SetFontColor(clYellow);
-        SetVisible(stOutBand, ShowsBarGraphsOrTune(screen));
+        SetVisible(stOutBand, ShowsMetersOrTune(screen));
     } else {
         SetVisible(stOutBand, false);
         stBand->SetFontColor(clLime);
     }
 
-    if (s.CatInterface == 5 && PcDisplayUntil > Now() && InOperate(screen)) {
+    if (s.CatInterface == 5 && PcDisplayUntil > Now() && IsOperateScreen(screen)) {
         stFlex->SetCaption(StrFormat("PC=%03u", unsigned{s.GetScreenData(10)}));
         SetVisible(stFlex, true);
     } else {
@@ -68,7 +66,7 @@ void TMainForm::UpdateIndicators() {
     stBand->SetCaption(BandName(s.Band));
     stAntenna->SetCaption(AntennaName(s.Antenna));
 
-    if (InOperate(screen) && (s.Flags & FlagTx)) {
+    if (IsOperateScreen(screen) && (s.Flags & FlagTx)) {
         if (s.ReflectedPower < 2000) {
             SetVisible(stPWRev, false);
         } else {
@@ -95,7 +93,7 @@ void TMainForm::UpdateIndicators() {
 
 void TMainForm::UpdateSwrGain() {
     const unsigned v = ComThread->SwrGain;
-    if (LastScreen == 1 || LastScreen == 2) { // gain in tenths of a dB
+    if (IsOperateScreen(LastScreen)) { // gain in tenths of a dB
         lblSWR_Gain->SetCaption("PA GAIN");
         if (v == 0) {
             stSWR_Gain->SetFontColor(clLime);

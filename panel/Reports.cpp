@@ -1,4 +1,4 @@
-// The CAT and release report (screen 3) and the antenna report (screen 4): text reports in their
+// The CAT and release report and the antenna report: text reports in their
 // own dialogs, not on the character display.
 #include <string>
 #include <vector>
@@ -10,7 +10,7 @@
 namespace kaldor {
 namespace {
 
-const char* const ReportCatNames[8] = {"OLV          ", "ICOM         ", "KENWWOOD     ",
+const char* const ReportCatNames[8] = {"OLV          ", "ICOM         ", "KENWOOD      ",
                                        "YAESU        ", "TEN-TEC      ", "FLEX-RADIO   ",
                                        "RS-232       ", "NONE         "};
 const char* const ReportIcomTypes[2] = {" TYPE: CI-V         ", " TYPE: VOLTAGE_BAND "};
@@ -101,8 +101,8 @@ std::vector<std::string> AntennaReportLines(int kind, const uint16_t* sd) {
 } // namespace
 
 void ShowCatReport(TMainForm& f) {
-    if (f.LastScreen == 3) return;
-    f.LastScreen = 3;
+    if (f.LastScreen == ScrCatReport) return;
+    f.LastScreen = ScrCatReport;
     if (!dlgCATInfo) return;
     dlgCATInfo->setWindowTitle(QStringLiteral("KALDOR M7-QX: CATs and Release report"));
     dlgCATInfo->SetLines(CatReportLines(f.ComThread->ScreenData));

@@ -39,7 +39,7 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int PortCount = 6;
-    static constexpr uint16_t NoScreen = 31;
+    static constexpr uint16_t NoScreen = ScrUnowned;
 
     // settings: where the console keeps its values; the window does not own it.
     explicit TMainForm(TSettings& settings, QWidget* parent = nullptr);

@@ -71,7 +71,7 @@ void TStationLogger::StatusHandled(uint16_t screen) {
     linkUp_ = up;
     StatusSample sample = SampleOf(s);
     sample.Screen = screen;
-    sample.GainShown = form_.LastScreen == 1 || form_.LastScreen == 2;
+    sample.GainShown = IsOperateScreen(form_.LastScreen);
     sample.ReflectedWarning = !form_.stPWRev->isHidden();
     sample.BandWarning = !form_.stOutBand->isHidden();
     sample.AntennaWarning = !form_.stWarning->isHidden();
@@ -79,7 +79,7 @@ void TStationLogger::StatusHandled(uint16_t screen) {
     sample.BandText = BandName(s.Band).c_str();
     sample.AntennaText = AntennaName(s.Antenna).c_str();
     sample.CatText = CatName(s.CatInterface).c_str();
-    if (RouteFor(screen).Render == ShowAlert) sample.AlertText = AlertLine(screen);
+    if (IsAlertScreen(screen)) sample.AlertText = AlertLine(screen);
     log_->Record(sample);
 }
 

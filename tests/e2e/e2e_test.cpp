@@ -296,7 +296,7 @@ TEST_F(StationLogEndToEnd, ASessionIsRecordedInOrderWithItsValuesAndOneTelemetry
     const QString band = form->stBand->text();
     Press(Qt::Key_B);
     ASSERT_TRUE(Until([&] { return form->stBand->text() != band; }));
-    server->RaiseAlert(sim::ScrOverdrive);
+    server->RaiseAlert(kaldor::ScrOverdrive);
     ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("ALERT MODE"); }));
     Press(Qt::Key_F);
     ASSERT_TRUE(sleeper.WaitRequested(1));
@@ -371,7 +371,7 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
 
     QTemporaryDir folder;
     logger = Attach(folder.path());
-    server->RaiseAlert(sim::ScrOverTemperature);
+    server->RaiseAlert(kaldor::ScrOverTemperature);
     ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("ALERT MODE"); }));
     logger->Log().Flush();
     logger->itmStationLog->trigger();

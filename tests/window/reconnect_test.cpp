@@ -23,7 +23,6 @@
 namespace kaldor::test {
 namespace {
 
-Bytes FrameBytes(const CommandFrame& f) { return Bytes(f.Bytes, f.Bytes + f.Count); }
 
 // What the console wrote, while the window thread keeps running its timers.
 Bytes ReceivedWhileRunning(TestAmp& amp, size_t count, int ms) {

@@ -44,8 +44,10 @@ TEST_F(ReportsTest, CatReportListsBothInputsAndTheRelease) {
          " TYPE: FT897        " + std::string(24, ' '), " BAUD: 9600         " + std::string(24, ' ')},
         {{1, 1, 2, 1, 0, 2}, " CAT : ICOM              CAT : ICOM         ",
          " TYPE: VOLTAGE_BAND      TYPE: CI-V         ", k20 + "     BAUD: 4800         "},
-        {{4, 0, 1, 2, 9, 0}, " CAT : TEN-TEC           CAT : KENWWOOD     ",
+        {{4, 0, 1, 2, 9, 0}, " CAT : TEN-TEC           CAT : KENWOOD      ",
          " TYPE: OMNI VII          TYPE: ALL          ", k20 + "     BAUD: 1200         "},
+        {{2, 7, 3, 7, 0, 0}, " CAT : KENWOOD           CAT : NONE         ",
+         " TYPE: ALL          " + std::string(24, ' '), " BAUD: 9600         " + std::string(24, ' ')},
         // Numbers past the lists: blank names and columns.
         {{9, 0, 0, 5, 0, 4}, " CAT :                   CAT : FLEX-RADIO   ", k20 + "     TYPE: ALL          ",
          std::string(44, ' ')},
