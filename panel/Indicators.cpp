@@ -19,6 +19,11 @@ void SetLamp(TStaticText* lamp, bool on, TColor onColour) {
 
 } // namespace
 
+void TMainForm::ShowWarning(TStaticText* text, bool& shown, bool on) {
+    shown = on;
+    SetVisible(text, on);
+}
+
 void TMainForm::UpdateIndicators() {
     const TComThread& s = *ComThread;
     const uint16_t screen = s.Screen;
@@ -39,20 +44,20 @@ void TMainForm::UpdateIndicators() {
             const std::string& band = BandName(s.Band);
             stWarning->SetCaption(band.empty() ? std::string("ANTENNA NOT AVAILABLE")
                                                : band + " ANTENNA NOT AVAILABLE");
-            SetVisible(stWarning, true);
+            ShowWarning(stWarning, Warnings.Antenna, true);
         } else {
-            SetVisible(stWarning, false);
+            ShowWarning(stWarning, Warnings.Antenna, false);
         }
     } else {
         stAntenna->SetFontColor(clLime);
-        SetVisible(stWarning, false);
+        ShowWarning(stWarning, Warnings.Antenna, false);
     }
 
     if (s.OutOfBand) {
         stBand->SetFontColor(clYellow);
-        SetVisible(stOutBand, ShowsMetersOrTune(screen));
+        ShowWarning(stOutBand, Warnings.Band, ShowsMetersOrTune(screen));
     } else {
-        SetVisible(stOutBand, false);
+        ShowWarning(stOutBand, Warnings.Band, false);
         stBand->SetFontColor(clLime);
     }
 
@@ -68,14 +73,14 @@ void TMainForm::UpdateIndicators() {
 
     if (IsOperateScreen(screen) && (s.Flags & FlagTx)) {
         if (s.ReflectedPower < 2000) {
-            SetVisible(stPWRev, false);
+            ShowWarning(stPWRev, Warnings.Reflected, false);
         } else {
             stPWRev->SetCaption("HIGH REFLECTED POWER");
-            SetVisible(stPWRev, true);
+            ShowWarning(stPWRev, Warnings.Reflected, true);
             ReflectedHoldUntil = Now() + OneSecond;
         }
-    } else if (!stPWRev->isHidden() && Now() > ReflectedHoldUntil) {
-        SetVisible(stPWRev, false);
+    } else if (Warnings.Reflected && Now() > ReflectedHoldUntil) {
+        ShowWarning(stPWRev, Warnings.Reflected, false);
     }
 
     stCAT->SetFontColor(s.CatInterface == 7 ? clYellow : clLime);

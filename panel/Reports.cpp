@@ -103,25 +103,23 @@ std::vector<std::string> AntennaReportLines(int kind, const uint16_t* sd) {
 void ShowCatReport(TMainForm& f) {
     if (f.LastScreen == ScrCatReport) return;
     f.LastScreen = ScrCatReport;
-    if (!dlgCATInfo) return;
-    dlgCATInfo->setWindowTitle(QStringLiteral("KALDOR M7-QX: CATs and Release report"));
-    dlgCATInfo->SetLines(CatReportLines(f.ComThread->ScreenData));
-    dlgCATInfo->ShowReport();
+    f.dlgCATInfo->setWindowTitle(QStringLiteral("KALDOR M7-QX: CATs and Release report"));
+    f.dlgCATInfo->SetLines(CatReportLines(f.ComThread->ScreenData));
+    f.dlgCATInfo->ShowReport();
 }
 
 void ShowAntennaReport(TMainForm& f) {
-    if (!dlgANTInfo) return;
     const TComThread& st = *f.ComThread;
     const uint16_t kind = st.ScreenData[0];
-    if (kind <= 1 && dlgANTInfo->ShownReport != kind) {
-        dlgANTInfo->setWindowTitle(
+    if (kind <= 1 && f.dlgANTInfo->ShownReport != kind) {
+        f.dlgANTInfo->setWindowTitle(
             QString::fromLatin1(kind == 0 ? "KALDOR M7-QX: Antennas->Bands report relative to IN %1"
                                           : "KALDOR M7-QX: Bands->Antennas report relative to IN %1")
                 .arg(st.Input + 1));
-        dlgANTInfo->SetLines(AntennaReportLines(kind, st.ScreenData));
-        dlgANTInfo->ShownReport = kind;
+        f.dlgANTInfo->SetLines(AntennaReportLines(kind, st.ScreenData));
+        f.dlgANTInfo->ShownReport = kind;
     }
-    dlgANTInfo->ShowReport();
+    f.dlgANTInfo->ShowReport();
 }
 
 } // namespace kaldor

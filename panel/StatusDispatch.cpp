@@ -38,14 +38,16 @@ ScreenRoute RouteFor(uint16_t screen) {
 void TMainForm::HandleStatus(TComThread* /*Sender*/) {
     if (!ComThread) return;
     const uint16_t screen = ComThread->Screen;
+    LinkUp = screen != ScrNoLink;
+    AlertShown = IsAlertScreen(screen);
 
     if (screen == AmpStatus::LostLink) {
         stMode->SetCaption("");
         SetText(StatusPanels[1], QStringLiteral("Remote connection: OFF"));
         itmKaldor->menuAction()->setEnabled(true);
-        SetVisible(stWarning, false);
-        SetVisible(stOutBand, false);
-        SetVisible(stPWRev, false);
+        ShowWarning(stWarning, Warnings.Antenna, false);
+        ShowWarning(stOutBand, Warnings.Band, false);
+        ShowWarning(stPWRev, Warnings.Reflected, false);
     } else {
         SetText(StatusPanels[1], QStringLiteral("Remote connection: ON"));
         itmKaldor->menuAction()->setEnabled(false);

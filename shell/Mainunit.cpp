@@ -1,5 +1,7 @@
 #include "shell/Mainunit.h"
 
+#include "panel/InfoDialogs.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -69,6 +71,8 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildOverlays();
     BuildMenu();
     BuildReconnect();
+    dlgCATInfo = new TdlgCATInfo(this);
+    dlgANTInfo = new TdlgANTInfo(this);
 
     tmrWarning = new QTimer(this);
     tmrWarning->setObjectName(QStringLiteral("tmrWarning"));

@@ -49,7 +49,6 @@ int main(int argc, char** argv) {
         TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
         settings.SaveComPort(1);
         TMainForm form(settings);
-        CreateReportDialogs(&form);
         if (!form.FormCreate()) return 1;
         form.show();
         auto until = [](const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 10000); };
@@ -80,9 +79,9 @@ int main(int argc, char** argv) {
         until([&] { return form.stMode->text() == QStringLiteral("STANDBY MODE"); });
         press(Qt::Key_D);
         press(Qt::Key_D);
-        shot("report.png", until([&] { return dlgANTInfo && dlgANTInfo->isVisible(); }));
-        dlgANTInfo->close();
-        dlgCATInfo->close();
+        shot("report.png", until([&] { return form.dlgANTInfo && form.dlgANTInfo->isVisible(); }));
+        form.dlgANTInfo->close();
+        form.dlgCATInfo->close();
 
         press(Qt::Key_D); // the antenna report the other way round, then standby again
         press(Qt::Key_D);

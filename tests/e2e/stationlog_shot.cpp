@@ -56,7 +56,6 @@ int main(int argc, char** argv) {
         TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
         settings.SaveComPort(1);
         TMainForm form(settings);
-        CreateReportDialogs(&form);
         StationLogOptions o;
         o.Folder = (config.path() + QStringLiteral("/log")).toStdString();
         // The session ends about now on the wall clock.

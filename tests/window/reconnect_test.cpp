@@ -63,9 +63,7 @@ double CpuSeconds() {
 class ReconnectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        UseSettingsIn(config);
-        settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
+        settings = std::make_unique<TSettings>(settingsRoot.Application());
         SetStoredDeviceLookup(settings->DeviceLookup());
         form = std::make_unique<TMainForm>(*settings);
         form->InitLcd();
@@ -92,7 +90,8 @@ protected:
                form->ComPort.IsOpen();
     }
 
-    QTemporaryDir config;
+    QTemporaryDir config; // the test's own device links
+    TestSettingsRoot settingsRoot; // outlives the settings and the window
     std::unique_ptr<TSettings> settings;
     std::unique_ptr<TMainForm> form;
 };
@@ -120,7 +119,7 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
     EXPECT_EQ(Hex(ReceivedWhileRunning(amp, request.size(), 4000)), Hex(request));
     EXPECT_TRUE(FeedStatus(*form, amp, status));
     EXPECT_EQ(form->ChosenPort, 1);
-    EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "OLV", "Kaldor_Console_Test")
+    EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "OLV", settingsRoot.Application())
                   .value("DefaultComPort").toInt(), 1);
 }
 

@@ -36,7 +36,6 @@ int main(int argc, char** argv) {
     TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
     settings.SaveComPort(1);
     TMainForm form(settings);
-    CreateReportDialogs(&form);
     if (!form.FormCreate()) return 1;
     form.show();
     const int screen = argc > 2 ? std::atoi(argv[2]) : 0;
