@@ -204,7 +204,6 @@ int main(int argc, char** argv) {
         TSettings settings(QStringLiteral("Kaldor_Console_Bench"));
         settings.SaveComPort(1);
         TMainForm form(settings);
-        CreateReportDialogs(&form);
         std::unique_ptr<TStationLogger> logger;
         if (stationLog) {
             StationLogOptions o;

@@ -2,6 +2,8 @@
 #include <atomic>
 #include <cstdint>
 
+#include "ScreenCodes.h"
+
 namespace kaldor {
 
 // The amplifier status as decoded from the last accepted status frame.
@@ -9,7 +11,7 @@ namespace kaldor {
 // power sequence); every other member is read only while the receiver waits in its hand-off.
 struct AmpStatus {
     static constexpr int ScreenDataCount = 11;
-    static constexpr uint16_t LostLink = 30;
+    static constexpr uint16_t LostLink = ScrNoLink;
 
     uint16_t Header = 0;
     uint16_t Antenna = 0;

@@ -1,5 +1,7 @@
 #include "Frames.h"
 
+#include <algorithm>
+
 namespace kaldor {
 namespace {
 
@@ -38,6 +40,11 @@ const CommandFrame kLinkRequestFrame = KALDOR_FRAME(kLinkRequest);
 
 uint16_t Word(const uint8_t* p, int i) { return static_cast<uint16_t>(p[i] | (p[i + 1] << 8)); }
 
+void PutWord(uint8_t* p, int i, uint16_t v) {
+    p[i] = static_cast<uint8_t>(v & 0xFF);
+    p[i + 1] = static_cast<uint8_t>(v >> 8);
+}
+
 } // namespace
 
 const CommandFrame& KeyFrame(Key key) { return kKeyFrames[static_cast<int>(key)]; }
@@ -68,6 +75,31 @@ void DecodeStatusPayload(const uint8_t* p, AmpStatus& s) {
     s.ReflectedPower = Word(p, 24);
     s.PaVoltage = Word(p, 26);
     s.PaCurrent = Word(p, 28);
+}
+
+void EncodeStatusPayload(const AmpStatus& s, uint8_t* p) {
+    p[0] = static_cast<uint8_t>(s.Header);
+    p[1] = static_cast<uint8_t>(s.Flags);
+    p[2] = static_cast<uint8_t>(s.Screen.load());
+    for (int i = 0; i < AmpStatus::ScreenDataCount; ++i) p[3 + i] = static_cast<uint8_t>(s.ScreenData[i]);
+    p[14] = static_cast<uint8_t>((s.Input & 0x01) | (s.OutOfBand ? 0x02 : 0) | (s.Band & 0x0F) << 4);
+    p[15] = static_cast<uint8_t>(s.SubBand);
+    PutWord(p, 16, s.Frequency);
+    p[18] = static_cast<uint8_t>((s.Antenna & 0x0F) | (s.CatInterface & 0x0F) << 4);
+    PutWord(p, 19, s.SwrGain);
+    p[21] = static_cast<uint8_t>(s.Temperature);
+    PutWord(p, 22, s.OutputPower);
+    PutWord(p, 24, s.ReflectedPower);
+    PutWord(p, 26, s.PaVoltage);
+    PutWord(p, 28, s.PaCurrent);
+}
+
+std::vector<uint8_t> EncodeStatusFrame(const uint8_t* payload, size_t count, int syncCount) {
+    std::vector<uint8_t> frame(static_cast<size_t>(std::max(syncCount, 0)), StatusSync);
+    frame.push_back(static_cast<uint8_t>(count));
+    frame.insert(frame.end(), payload, payload + count);
+    frame.push_back(Checksum(payload, count));
+    return frame;
 }
 
 } // namespace kaldor

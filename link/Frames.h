@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "AmpStatus.h"
 
@@ -46,5 +47,10 @@ constexpr uint8_t StatusFrameType = 0xA; // high nibble of payload byte 0
 
 // Decodes an accepted 30-byte status payload into the status members.
 void DecodeStatusPayload(const uint8_t* p, AmpStatus& status);
+// The 30-byte payload that decodes to status: what the amplifier sends. Members wider than their
+// bits on the line keep their low bits; the bits the decoder ignores are zero.
+void EncodeStatusPayload(const AmpStatus& status, uint8_t* p);
+// A status frame around a payload: syncCount sync bytes, the length, the payload, the checksum.
+std::vector<uint8_t> EncodeStatusFrame(const uint8_t* payload, size_t count, int syncCount = 2);
 
 } // namespace kaldor

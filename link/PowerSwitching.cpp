@@ -15,6 +15,7 @@ void TMainForm::StartTimingThread(int ms, void (TMainForm::*handler)(TTimingThre
 
 // Disabling the actions disables their buttons and shortcuts alike; ON goes first.
 void TMainForm::SetPowerKeysEnabled(bool enabled) {
+    PowerSequenceRunning = !enabled;
     actOn->setEnabled(enabled);
     actOff->setEnabled(enabled);
 }

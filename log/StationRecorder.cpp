@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "link/ScreenCodes.h"
 #include "log/Csv.h"
 
 namespace kaldor {
@@ -56,24 +57,7 @@ const char* const StationRecorder::TelemetryHeader =
     "time,mode,tx,band,antenna,output_w,reflected_w,pa_voltage_v,pa_current_a,swr,gain_db,"
     "temperature,unit\r\n";
 
-const char* StationRecorder::ModeName(uint16_t screen) {
-    switch (screen) {
-    case 0: return "STANDBY";
-    case 1:
-    case 2: return "OPERATE";
-    case 3:
-    case 4: return "REPORT";
-    case 5: return "MESSAGE";
-    case 13: return "MANUAL TUNE";
-    case 14: return "BACKLIGHT";
-    case 29: return "ALARM HISTORY";
-    case AmpStatus::LostLink: return "NO LINK";
-    default:
-        if (screen >= 6 && screen <= 12) return "SETUP";
-        if ((screen >= 15 && screen <= 24) || screen == 27 || screen == 28) return "ALERT";
-        return "";
-    }
-}
+const char* StationRecorder::ModeName(uint16_t screen) { return ScreenFor(screen).ModeText; }
 
 void StationRecorder::Add(const LogItem& item, RecordedLines& out) {
     if (item.IsNote) AddNote(item, out);

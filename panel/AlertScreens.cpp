@@ -8,9 +8,9 @@
 namespace kaldor {
 namespace {
 
-constexpr uint16_t kFirstAlertCode = 17;
+constexpr uint16_t kFirstAlertCode = ScrPaVoltageBelow20;
 
-// By warning code - 17 (the degree sign is byte 0xB0).
+// By warning code from the first (the degree sign is byte 0xB0).
 const char* const AlertTexts[12] = {
     "     POWER MANAGEMENT: V PA < 20 V      ", "     POWER MANAGEMENT: V PA < 26 V      ",
     "     POWER MANAGEMENT: V PA > 50 V      ", "     POWER MANAGEMENT: V PA > 50 V      ",
@@ -26,15 +26,20 @@ struct HistoryText {
     const char* Text;
 };
 const HistoryText HistoryTexts[10] = {
-    {17, "POWER MANAGEMENT: V PA < 20 V      "}, {18, "POWER MANAGEMENT: V PA < 26 V      "},
-    {19, "POWER MANAGEMENT: V PA > 50 V      "}, {20, "POWER MANAGEMENT: V PA > 50 V      "},
-    {21, "POWER MANAGEMENT: I PA > 40 A      "}, {22, "POWER MANAGEMENT: I PA > 50 A      "},
-    {23, "OVER TEMPERATURE: TEMP > 90\xB0" "C      "}, {24, "P.A. MANAGEMENT : OVER DRIVING     "},
-    {27, "P.A. MANAGEMENT : PW REV > 300 W   "}, {28, "P.A. MANAGEMENT : PA PROTECTION    "},
+    {ScrPaVoltageBelow20, "POWER MANAGEMENT: V PA < 20 V      "},
+    {ScrPaVoltageBelow26, "POWER MANAGEMENT: V PA < 26 V      "},
+    {ScrPaVoltageAbove50, "POWER MANAGEMENT: V PA > 50 V      "},
+    {ScrPaVoltageAbove50Again, "POWER MANAGEMENT: V PA > 50 V      "},
+    {ScrPaCurrentAbove40, "POWER MANAGEMENT: I PA > 40 A      "},
+    {ScrPaCurrentAbove50, "POWER MANAGEMENT: I PA > 50 A      "},
+    {ScrOverTemperature, "OVER TEMPERATURE: TEMP > 90\xB0" "C      "},
+    {ScrOverdrive, "P.A. MANAGEMENT : OVER DRIVING     "},
+    {ScrReflectedAbove300, "P.A. MANAGEMENT : PW REV > 300 W   "},
+    {ScrPaProtection, "P.A. MANAGEMENT : PA PROTECTION    "},
 };
 
 const char* AlertText(uint16_t screen) {
-    const unsigned index = screen - kFirstAlertCode; // codes below 17 wrap past the table
+    const unsigned index = screen - kFirstAlertCode; // codes below the first wrap past the table
     return index < std::size(AlertTexts) ? AlertTexts[index] : UnknownAlert;
 }
 
@@ -76,8 +81,8 @@ void ShowAlarmHistory(TMainForm& f) {
     const TComThread& st = *f.ComThread;
     const uint16_t header = st.GetScreenData(0);
     const unsigned count = HistoryCount(header);
-    if (f.LastScreen != 29) {
-        f.LastScreen = 29;
+    if (f.LastScreen != ScrAlarmHistory) {
+        f.LastScreen = ScrAlarmHistory;
         f.stMode->SetCaption("");
         SetVisible(f.stFlex, false);
         f.ClearLcd();

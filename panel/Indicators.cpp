@@ -16,10 +16,13 @@ void SetLamp(TStaticText* lamp, bool on, TColor onColour) {
     lamp->SetFontColor(on ? clBlack : clGray);
 }
 
-bool ShowsBarGraphsOrTune(uint16_t screen) { return screen <= 2 || screen == 13; }
-bool InOperate(uint16_t screen) { return screen == 1 || screen == 2; }
 
 } // namespace
+
+void TMainForm::ShowWarning(TStaticText* text, bool& shown, bool on) {
+    shown = on;
+    SetVisible(text, on);
+}
 
 void TMainForm::UpdateIndicators() {
     const TComThread& s = *ComThread;
@@ -36,29 +39,29 @@ void TMainForm::UpdateIndicators() {
 
     if (s.Antenna == 4) { // "NO": the band has no antenna
         stAntenna->SetFontColor(clYellow);
-        if (ShowsBarGraphsOrTune(screen)) {
+        if (ShowsMetersOrTune(screen)) {
             // A band number past the names warns without a band.
             const std::string& band = BandName(s.Band);
             stWarning->SetCaption(band.empty() ? std::string("ANTENNA NOT AVAILABLE")
                                                : band + " ANTENNA NOT AVAILABLE");
-            SetVisible(stWarning, true);
+            ShowWarning(stWarning, Warnings.Antenna, true);
         } else {
-            SetVisible(stWarning, false);
+            ShowWarning(stWarning, Warnings.Antenna, false);
         }
     } else {
         stAntenna->SetFontColor(clLime);
-        SetVisible(stWarning, false);
+        ShowWarning(stWarning, Warnings.Antenna, false);
     }
 
     if (s.OutOfBand) {
         stBand->SetFontColor(clYellow);
-        SetVisible(stOutBand, ShowsBarGraphsOrTune(screen));
+        ShowWarning(stOutBand, Warnings.Band, ShowsMetersOrTune(screen));
     } else {
-        SetVisible(stOutBand, false);
+        ShowWarning(stOutBand, Warnings.Band, false);
         stBand->SetFontColor(clLime);
     }
 
-    if (s.CatInterface == 5 && PcDisplayUntil > Now() && InOperate(screen)) {
+    if (s.CatInterface == 5 && PcDisplayUntil > Now() && IsOperateScreen(screen)) {
         stFlex->SetCaption(StrFormat("PC=%03u", unsigned{s.GetScreenData(10)}));
         SetVisible(stFlex, true);
     } else {
@@ -68,16 +71,16 @@ void TMainForm::UpdateIndicators() {
     stBand->SetCaption(BandName(s.Band));
     stAntenna->SetCaption(AntennaName(s.Antenna));
 
-    if (InOperate(screen) && (s.Flags & FlagTx)) {
+    if (IsOperateScreen(screen) && (s.Flags & FlagTx)) {
         if (s.ReflectedPower < 2000) {
-            SetVisible(stPWRev, false);
+            ShowWarning(stPWRev, Warnings.Reflected, false);
         } else {
             stPWRev->SetCaption("HIGH REFLECTED POWER");
-            SetVisible(stPWRev, true);
+            ShowWarning(stPWRev, Warnings.Reflected, true);
             ReflectedHoldUntil = Now() + OneSecond;
         }
-    } else if (!stPWRev->isHidden() && Now() > ReflectedHoldUntil) {
-        SetVisible(stPWRev, false);
+    } else if (Warnings.Reflected && Now() > ReflectedHoldUntil) {
+        ShowWarning(stPWRev, Warnings.Reflected, false);
     }
 
     stCAT->SetFontColor(s.CatInterface == 7 ? clYellow : clLime);
@@ -95,7 +98,7 @@ void TMainForm::UpdateIndicators() {
 
 void TMainForm::UpdateSwrGain() {
     const unsigned v = ComThread->SwrGain;
-    if (LastScreen == 1 || LastScreen == 2) { // gain in tenths of a dB
+    if (IsOperateScreen(LastScreen)) { // gain in tenths of a dB
         lblSWR_Gain->SetCaption("PA GAIN");
         if (v == 0) {
             stSWR_Gain->SetFontColor(clLime);

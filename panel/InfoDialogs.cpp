@@ -10,9 +10,6 @@
 
 namespace kaldor {
 
-TdlgCATInfo* dlgCATInfo = nullptr;
-TdlgANTInfo* dlgANTInfo = nullptr;
-
 TInfoDialog::TInfoDialog(QWidget* owner, const char* name, int okTop)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint) {
     setObjectName(QString::fromLatin1(name));
@@ -59,19 +56,10 @@ void TInfoDialog::ShowReport() {
     show();
 }
 
-TdlgCATInfo::TdlgCATInfo(QWidget* owner) : TInfoDialog(owner, "dlgCATInfo", 172) {
-    dlgCATInfo = this;
-}
-TdlgCATInfo::~TdlgCATInfo() {
-    if (dlgCATInfo == this) dlgCATInfo = nullptr;
-}
+TdlgCATInfo::TdlgCATInfo(QWidget* owner) : TInfoDialog(owner, "dlgCATInfo", 172) {}
 
 TdlgANTInfo::TdlgANTInfo(QWidget* owner) : TInfoDialog(owner, "dlgANTInfo", 180) {
     setWindowTitle(QStringLiteral("KALDOR: Antennas->Bands info"));
-    dlgANTInfo = this;
-}
-TdlgANTInfo::~TdlgANTInfo() {
-    if (dlgANTInfo == this) dlgANTInfo = nullptr;
 }
 
 void TdlgANTInfo::FormClose() {
@@ -82,11 +70,6 @@ void TdlgANTInfo::FormClose() {
 void TdlgANTInfo::done(int result) {
     QDialog::done(result);
     FormClose();
-}
-
-void CreateReportDialogs(QWidget* owner) {
-    new TdlgCATInfo(owner);
-    new TdlgANTInfo(owner);
 }
 
 } // namespace kaldor

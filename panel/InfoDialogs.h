@@ -1,6 +1,6 @@
 #pragma once
 // The two report dialogs: a text box of fixed-pitch report lines and an OK button. Created once
-// at start-up with the main window as owner and shown without being modal.
+// with the main window, which owns them, and shown without being modal.
 #include <QDialog>
 #include <string>
 #include <vector>
@@ -30,14 +30,12 @@ class TdlgCATInfo : public TInfoDialog {
     Q_OBJECT
 public:
     explicit TdlgCATInfo(QWidget* owner);
-    ~TdlgCATInfo() override;
 };
 
 class TdlgANTInfo : public TInfoDialog {
     Q_OBJECT
 public:
     explicit TdlgANTInfo(QWidget* owner);
-    ~TdlgANTInfo() override;
 
     // Kind of the report the text box holds: 0 antennas to bands, 1 bands to antennas, -1 none.
     int ShownReport = -1;
@@ -46,13 +44,5 @@ public:
     void FormClose();
     void done(int result) override;
 };
-
-// The dialogs of the running console; null before CreateReportDialogs and after their owner
-// has gone.
-extern TdlgCATInfo* dlgCATInfo;
-extern TdlgANTInfo* dlgANTInfo;
-
-// Creates both dialogs, owned by owner (they close and go with it).
-void CreateReportDialogs(QWidget* owner);
 
 } // namespace kaldor

@@ -20,8 +20,8 @@ void ShowMeterMode(TMainForm& f, const char* mode, TColor colour) {
 
 void ShowStandby(TMainForm& f) {
     const TComThread& s = *f.ComThread;
-    if (f.LastScreen != 0) {
-        f.LastScreen = 0;
+    if (f.LastScreen != ScrStandby) {
+        f.LastScreen = ScrStandby;
         ShowMeterMode(f, "STANDBY MODE", clLime);
         f.Frm_PA->SetCaption("XCTR OUT");
         f.Frm_PA->SetFullScale(2000);
@@ -46,8 +46,8 @@ void ShowOperate(TMainForm& f) {
 
 // Dims everything once; the texts keep what the amplifier last reported.
 void ShowNoLink(TMainForm& f) {
-    if (f.LastScreen == AmpStatus::LostLink) return;
-    f.LastScreen = AmpStatus::LostLink;
+    if (f.LastScreen == ScrNoLink) return;
+    f.LastScreen = ScrNoLink;
     for (TFrmBar100* m : {f.Frm_PA, f.Frm_PR, f.Frm_VPA, f.Frm_IPA}) m->SetValue(kOff);
     for (TStaticText* lamp : {f.stAlarm, f.stTune, f.stSet, f.stON, f.stOperate, f.stTX}) {
         lamp->SetColor(clBlack);

@@ -1,4 +1,4 @@
-// The CAT and release report (screen 3) and the antenna report (screen 4): text reports in their
+// The CAT and release report and the antenna report: text reports in their
 // own dialogs, not on the character display.
 #include <string>
 #include <vector>
@@ -10,7 +10,7 @@
 namespace kaldor {
 namespace {
 
-const char* const ReportCatNames[8] = {"OLV          ", "ICOM         ", "KENWWOOD     ",
+const char* const ReportCatNames[8] = {"OLV          ", "ICOM         ", "KENWOOD      ",
                                        "YAESU        ", "TEN-TEC      ", "FLEX-RADIO   ",
                                        "RS-232       ", "NONE         "};
 const char* const ReportIcomTypes[2] = {" TYPE: CI-V         ", " TYPE: VOLTAGE_BAND "};
@@ -101,27 +101,25 @@ std::vector<std::string> AntennaReportLines(int kind, const uint16_t* sd) {
 } // namespace
 
 void ShowCatReport(TMainForm& f) {
-    if (f.LastScreen == 3) return;
-    f.LastScreen = 3;
-    if (!dlgCATInfo) return;
-    dlgCATInfo->setWindowTitle(QStringLiteral("KALDOR M7-QX: CATs and Release report"));
-    dlgCATInfo->SetLines(CatReportLines(f.ComThread->ScreenData));
-    dlgCATInfo->ShowReport();
+    if (f.LastScreen == ScrCatReport) return;
+    f.LastScreen = ScrCatReport;
+    f.dlgCATInfo->setWindowTitle(QStringLiteral("KALDOR M7-QX: CATs and Release report"));
+    f.dlgCATInfo->SetLines(CatReportLines(f.ComThread->ScreenData));
+    f.dlgCATInfo->ShowReport();
 }
 
 void ShowAntennaReport(TMainForm& f) {
-    if (!dlgANTInfo) return;
     const TComThread& st = *f.ComThread;
     const uint16_t kind = st.ScreenData[0];
-    if (kind <= 1 && dlgANTInfo->ShownReport != kind) {
-        dlgANTInfo->setWindowTitle(
+    if (kind <= 1 && f.dlgANTInfo->ShownReport != kind) {
+        f.dlgANTInfo->setWindowTitle(
             QString::fromLatin1(kind == 0 ? "KALDOR M7-QX: Antennas->Bands report relative to IN %1"
                                           : "KALDOR M7-QX: Bands->Antennas report relative to IN %1")
                 .arg(st.Input + 1));
-        dlgANTInfo->SetLines(AntennaReportLines(kind, st.ScreenData));
-        dlgANTInfo->ShownReport = kind;
+        f.dlgANTInfo->SetLines(AntennaReportLines(kind, st.ScreenData));
+        f.dlgANTInfo->ShownReport = kind;
     }
-    dlgANTInfo->ShowReport();
+    f.dlgANTInfo->ShowReport();
 }
 
 } // namespace kaldor

@@ -97,15 +97,15 @@ void DrawCatAndType(TMainForm& f, const TComThread& st) {
                                            : std::string(" ALL"));
 }
 
-const SetupScreen kSetupOptions{6, " SETUP OPTIONS vs. IN %u ", 8, SetupMenu, 1, nullptr,
+const SetupScreen kSetupOptions{ScrSetupOptions, " SETUP OPTIONS vs. IN %u ", 8, SetupMenu, 1, nullptr,
                                 PlaceOptionBoxes, HideFlex, nullptr, FillOptionBoxes};
-const SetupScreen kSetAntenna{7,       " SET ANTENNA vs. IN %u ", 9, AntennaMenu, 0, DrawBandLabels,
+const SetupScreen kSetAntenna{ScrSetAntenna,       " SET ANTENNA vs. IN %u ", 9, AntennaMenu, 0, DrawBandLabels,
                               nullptr, nullptr, RewriteSelectedBand};
-const SetupScreen kSetCat{8, " SET CAT vs. IN %u ", 11, CatMenu, 1};
-const SetupScreen kSetYaesu{9, " SET YAESU vs. IN %u ", 10, YaesuMenu, 1};
-const SetupScreen kSetIcom{10, " SET ICOM vs. IN %u ", 10, IcomMenu, 1};
-const SetupScreen kSetTenTec{11, " SET TEN-TEC vs. IN %u ", 9, TenTecMenu, 1};
-const SetupScreen kSetBaudRate{12, " SET BAUD RATE vs. IN %u ", 8, BaudMenu, 1, DrawCatAndType};
+const SetupScreen kSetCat{ScrSetCat, " SET CAT vs. IN %u ", 11, CatMenu, 1};
+const SetupScreen kSetYaesu{ScrSetYaesu, " SET YAESU vs. IN %u ", 10, YaesuMenu, 1};
+const SetupScreen kSetIcom{ScrSetIcom, " SET ICOM vs. IN %u ", 10, IcomMenu, 1};
+const SetupScreen kSetTenTec{ScrSetTenTec, " SET TEN-TEC vs. IN %u ", 9, TenTecMenu, 1};
+const SetupScreen kSetBaudRate{ScrSetBaudRate, " SET BAUD RATE vs. IN %u ", 8, BaudMenu, 1, DrawCatAndType};
 
 } // namespace
 

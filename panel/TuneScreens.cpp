@@ -38,8 +38,8 @@ std::string Tenths(unsigned value) { return StrFormat("%u.%u", value / 10, value
 
 void ShowManualTune(TMainForm& f) {
     const TComThread& st = *f.ComThread;
-    if (f.LastScreen != 13) {
-        BeginSetupScreen(f, 13, 13, " MANUAL TUNE ");
+    if (f.LastScreen != ScrManualTune) {
+        BeginSetupScreen(f, ScrManualTune, 13, " MANUAL TUNE ");
         f.LcdTextOut(0, 1, false, " FREQ:       MHz           SUB-BAND:");
         f.LcdTextOut(2, 3, false, "[<L]");
         ShowDisplaySlider(f, f.sldrL_Out, QRect(160, 72, 190, 23));
@@ -66,8 +66,8 @@ void ShowManualTune(TMainForm& f) {
 }
 
 void ShowBacklight(TMainForm& f) {
-    if (f.LastScreen != 14) {
-        BeginSetupScreen(f, 14, 10, " DISPLAY BACKLIGHT ");
+    if (f.LastScreen != ScrBacklight) {
+        BeginSetupScreen(f, ScrBacklight, 10, " DISPLAY BACKLIGHT ");
         f.LcdTextOut(10, 3, false, "-");
         f.LcdTextOut(29, 3, false, "+");
         f.LcdTextOut(0, 6, false, " -------------- SETTINGS -------------- ");
@@ -79,8 +79,8 @@ void ShowBacklight(TMainForm& f) {
 }
 
 void ShowSystemMessage(TMainForm& f) {
-    if (f.LastScreen == 5) return;
-    f.LastScreen = 5;
+    if (f.LastScreen == ScrSystemMessage) return;
+    f.LastScreen = ScrSystemMessage;
     f.ClearLcd();
     f.LcdTextOut(0, 0, false, LcdDashes);
     f.LcdTextOut(0, 5, false, LcdDashes);

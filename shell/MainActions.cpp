@@ -31,7 +31,7 @@ void TMainForm::actRightExecute() {
 // On the operate screens LEFT and RIGHT change the power level; the indicator shows the new
 // setting for three seconds.
 void TMainForm::HoldPowerLevelDisplay() {
-    if (ComThread && (ComThread->Screen == 1 || ComThread->Screen == 2))
+    if (ComThread && IsOperateScreen(ComThread->Screen))
         PcDisplayUntil = Now() + 3 * OneSecond;
 }
 

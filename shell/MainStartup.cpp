@@ -17,8 +17,8 @@ namespace {
 
 // The stored width and height are the window's outer size as on the console's home platform,
 // where the frame, title and menu add this much to the client area.
-constexpr int kFrameWidth = 800 - 792;
-constexpr int kFrameHeight = 450 - 404;
+constexpr int kFrameWidth = TSettings::kDesignWidth - 792;
+constexpr int kFrameHeight = TSettings::kDesignHeight - 404;
 
 // A stored corner beyond this lies on no screen; within it the frame's far corner still fits
 // an int.
@@ -52,7 +52,7 @@ bool TMainForm::FormCreate() {
 
     InitLcd();
     LastScreen = NoScreen;
-    itmShutdown->setChecked(LoadAutoShutdown());
+    itmShutdown->setChecked(LoadAndShowAutoShutdown());
     StartupDelay = TSettings::RoundDownTo100(settings_.LoadStartupDelay());
     ResponseDelay = TSettings::RoundDownTo100(settings_.LoadResponseDelay());
 
@@ -130,7 +130,7 @@ void TMainForm::LoadWindowPlacement() {
     if (!settings_.LoadWindowPlacement(top, left, height, width)) return;
     // A stored size larger than the screen (or garbage) would cost memory and help nobody; the
     // design size is always allowed.
-    QSize limit(800, 450);
+    QSize limit(TSettings::kDesignWidth, TSettings::kDesignHeight);
     for (const QRect& area : TSettings::AvailableScreens()) limit = limit.expandedTo(area.size());
     left = std::clamp(left, -kCoordinateLimit, kCoordinateLimit);
     top = std::clamp(top, -kCoordinateLimit, kCoordinateLimit);
@@ -151,7 +151,7 @@ void TMainForm::SaveWindowPlacement() {
                                   Client->width() + kFrameWidth);
 }
 
-bool TMainForm::LoadAutoShutdown() {
+bool TMainForm::LoadAndShowAutoShutdown() {
     const bool on = settings_.LoadAutoShutdown();
     SetText(StatusPanels[2], TSettings::AutoShutdownText(on));
     return on;
@@ -165,7 +165,7 @@ void TMainForm::SaveAutoShutdown(bool on) {
 void TMainForm::SaveComPort(int n) { settings_.SaveComPort(n); }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-    if (!sbOFF->isEnabled()) { // a power sequence is under way
+    if (PowerSequenceRunning) {
         event->ignore();
         return;
     }

@@ -1,5 +1,7 @@
 #include "shell/Mainunit.h"
 
+#include "panel/InfoDialogs.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -69,6 +71,8 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildOverlays();
     BuildMenu();
     BuildReconnect();
+    dlgCATInfo = new TdlgCATInfo(this);
+    dlgANTInfo = new TdlgANTInfo(this);
 
     tmrWarning = new QTimer(this);
     tmrWarning->setObjectName(QStringLiteral("tmrWarning"));
@@ -135,102 +139,82 @@ QAction* TMainForm::MakeAction(const char* name, const char* category, const QSt
 }
 
 void TMainForm::BuildKeys() {
-    struct ActionRow {
+    enum Glyph { None, LeftGlyph, RightGlyph };
+    // One row per front-panel key, in the panel's order: its action, what pressing it does
+    // (the key's command, or a handler of its own), and its button.
+    struct KeyRow {
         QAction** action;
-        const char* name;
+        const char* actionName;
         const char* category;
         const char* caption;
         const char* hint;
         QKeySequence shortcut;
-    };
-    const ActionRow actions[] = {
-        {&actIN, "actIN", "CenterActions", "&IN", "ShortCut: (Alt+I)", Alt(Qt::Key_I)},
-        {&actBandMinus, "actBandMinus", "CenterActions", "&BAND", "ShortCut:", Ctrl(Qt::Key_B)},
-        {&actBandPlus, "actBandPlus", "CenterActions", "&BAND", "ShortCut: (Alt+B)", Alt(Qt::Key_B)},
-        {&actAnt, "actAnt", "CenterActions", "&ANT", "ShortCut: (Alt+A)", Alt(Qt::Key_A)},
-        {&actCAT, "actCAT", "CenterActions", "CA&T", "ShortCut: (Alt+T)", Alt(Qt::Key_T)},
-        {&actLeft, "actLeft", "CenterActions", "&-", "ShortCut: (Alt+-)", Alt(Qt::Key_Minus)},
-        {&actRight, "actRight", "CenterActions", "&+", "ShortCut: (Alt++)", Alt(Qt::Key_Plus)},
-        {&actSet, "actSet", "CenterActions", "&SET", "ShortCut: (Alt+S)", Alt(Qt::Key_S)},
-        {&actOff, "actOff", "RightActions", "O&FF", "ShortCut: (Alt+F)", Alt(Qt::Key_F)},
-        {&actOn, "actOn", "RightActions", "O&N", "ShortCut: (Alt+N)", Alt(Qt::Key_N)},
-        {&actPower, "actPower", "RightActions", "&POWER", "ShortCut: (Alt+P)", Alt(Qt::Key_P)},
-        {&actDisplay, "actDisplay", "RightActions", "&DISPLAY", "ShortCut: (Alt+D)", Alt(Qt::Key_D)},
-        {&actOperate, "actOperate", "RightActions", "&OPERATE", "ShortCut: (Alt+O)", Alt(Qt::Key_O)},
-        {&actLMinus, "actLMinus", "LeftActions", "L", "ShortCut:", Ctrl(Qt::Key_L)},
-        {&actLPlus, "actLPlus", "LeftActions", "&L", "ShortCut: (Alt+L)", Alt(Qt::Key_L)},
-        {&actCMinus, "actCMinus", "LeftActions", "C", "ShortCut: ", Ctrl(Qt::Key_C)},
-        {&actCPlus, "actCPlus", "LeftActions", "&C", "ShortCut: (Alt+C)", Alt(Qt::Key_C)},
-        {&actTune, "actTune", "LeftActions", "T&UNE", "ShortCut: (Alt+U)", Alt(Qt::Key_U)},
-    };
-    for (const ActionRow& r : actions)
-        *r.action = MakeAction(r.name, r.category, QString::fromLatin1(r.caption),
-                               QString::fromLatin1(r.hint), r.shortcut);
-    // The keypad's minus and plus press the same keys.
-    const auto keypad = [](Qt::Key key) {
-        return QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, key));
-    };
-    actLeft->setShortcuts({Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)});
-    actRight->setShortcuts({Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus),
-                            keypad(Qt::Key_Plus)});
-
-    struct KeyRow {
-        QAction* action;
         Key key;
-    };
-    const KeyRow keys[] = {
-        {actIN, Key::In},         {actBandMinus, Key::BandMinus}, {actBandPlus, Key::BandPlus},
-        {actAnt, Key::Ant},       {actCAT, Key::Cat},             {actSet, Key::Set},
-        {actPower, Key::Power},   {actDisplay, Key::Display},     {actOperate, Key::Operate},
-        {actLMinus, Key::LMinus}, {actLPlus, Key::LPlus},         {actCMinus, Key::CMinus},
-        {actCPlus, Key::CPlus},   {actTune, Key::Tune},
-    };
-    for (const KeyRow& k : keys)
-        connect(k.action, &QAction::triggered, this, [this, key = k.key] { SendKey(key); });
-    connect(actLeft, &QAction::triggered, this, [this] { actLeftExecute(); });
-    connect(actRight, &QAction::triggered, this, [this] { actRightExecute(); });
-    connect(actOff, &QAction::triggered, this, [this] { actOffExecute(); });
-    connect(actOn, &QAction::triggered, this, [this] { actOnExecute(); });
-
-    enum Glyph { None, LeftGlyph, RightGlyph };
-    struct ButtonRow {
+        void (TMainForm::*handler)(); // instead of the key's command
         QToolButton** button;
-        const char* name;
+        const char* buttonName;
         int left, top;
-        QAction* action;
         TColor colour;
         bool underline;
         const char* face;
         int px;
         Glyph glyph;
     };
-    const ButtonRow buttons[] = {
-        {&sbLMinus, "sbLMinus", 6, 41, actLMinus, clTeal, true, "MS Sans Serif", 11, LeftGlyph},
-        {&sbLPlus, "sbLPlus", 6, 73, actLPlus, clTeal, false, "MS Sans Serif", 11, RightGlyph},
-        {&sbCMinus, "sbCMinus", 6, 112, actCMinus, clTeal, true, "MS Sans Serif", 11, LeftGlyph},
-        {&sbCPlus, "sbCPlus", 6, 144, actCPlus, clTeal, true, "MS Sans Serif", 11, RightGlyph},
-        {&sbTune, "sbTune", 6, 184, actTune, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbOFF, "sbOFF", 716, 41, actOff, clMaroon, false, "MS Sans Serif", 11, None},
-        {&sbON, "sbON", 716, 73, actOn, clGreen, false, "MS Sans Serif", 11, None},
-        {&sbPower, "sbPower", 716, 112, actPower, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbDisplay, "sbDisplay", 716, 144, actDisplay, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbOperate, "sbOperate", 716, 184, actOperate, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbIN, "sbIN", 98, 300, actIN, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbBandMinus, "sbBandMinus", 168, 300, actBandMinus, clTeal, false, "MS Sans Serif", 11, LeftGlyph},
-        {&sbBandPlus, "sbBandPlus", 238, 300, actBandPlus, clTeal, false, "MS Sans Serif", 11, RightGlyph},
-        {&sbANT, "sbANT", 308, 300, actAnt, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbCAT, "sbCAT", 378, 300, actCAT, clTeal, false, "MS Sans Serif", 11, None},
-        {&sbLeft, "sbLeft", 481, 300, actLeft, clTeal, false, "Courier", 16, LeftGlyph},
-        {&sbRight, "sbRight", 551, 300, actRight, clTeal, false, "Courier", 16, RightGlyph},
-        {&sbSET, "sbSET", 621, 300, actSet, clTeal, false, "MS Sans Serif", 11, None},
+    using F = TMainForm;
+    const char* const sans = "MS Sans Serif";
+    const KeyRow keys[] = {
+        {&actLMinus, "actLMinus", "LeftActions", "L", "ShortCut:", Ctrl(Qt::Key_L), Key::LMinus, nullptr,
+         &sbLMinus, "sbLMinus", 6, 41, clTeal, true, sans, 11, LeftGlyph},
+        {&actLPlus, "actLPlus", "LeftActions", "&L", "ShortCut: (Alt+L)", Alt(Qt::Key_L), Key::LPlus, nullptr,
+         &sbLPlus, "sbLPlus", 6, 73, clTeal, false, sans, 11, RightGlyph},
+        {&actCMinus, "actCMinus", "LeftActions", "C", "ShortCut: ", Ctrl(Qt::Key_C), Key::CMinus, nullptr,
+         &sbCMinus, "sbCMinus", 6, 112, clTeal, true, sans, 11, LeftGlyph},
+        {&actCPlus, "actCPlus", "LeftActions", "&C", "ShortCut: (Alt+C)", Alt(Qt::Key_C), Key::CPlus, nullptr,
+         &sbCPlus, "sbCPlus", 6, 144, clTeal, true, sans, 11, RightGlyph},
+        {&actTune, "actTune", "LeftActions", "T&UNE", "ShortCut: (Alt+U)", Alt(Qt::Key_U), Key::Tune, nullptr,
+         &sbTune, "sbTune", 6, 184, clTeal, false, sans, 11, None},
+        {&actOff, "actOff", "RightActions", "O&FF", "ShortCut: (Alt+F)", Alt(Qt::Key_F), Key::Off,
+         &F::actOffExecute, &sbOFF, "sbOFF", 716, 41, clMaroon, false, sans, 11, None},
+        {&actOn, "actOn", "RightActions", "O&N", "ShortCut: (Alt+N)", Alt(Qt::Key_N), Key::Off /* unused: ON has no frame */,
+         &F::actOnExecute, &sbON, "sbON", 716, 73, clGreen, false, sans, 11, None},
+        {&actPower, "actPower", "RightActions", "&POWER", "ShortCut: (Alt+P)", Alt(Qt::Key_P), Key::Power,
+         nullptr, &sbPower, "sbPower", 716, 112, clTeal, false, sans, 11, None},
+        {&actDisplay, "actDisplay", "RightActions", "&DISPLAY", "ShortCut: (Alt+D)", Alt(Qt::Key_D),
+         Key::Display, nullptr, &sbDisplay, "sbDisplay", 716, 144, clTeal, false, sans, 11, None},
+        {&actOperate, "actOperate", "RightActions", "&OPERATE", "ShortCut: (Alt+O)", Alt(Qt::Key_O),
+         Key::Operate, nullptr, &sbOperate, "sbOperate", 716, 184, clTeal, false, sans, 11, None},
+        {&actIN, "actIN", "CenterActions", "&IN", "ShortCut: (Alt+I)", Alt(Qt::Key_I), Key::In, nullptr,
+         &sbIN, "sbIN", 98, 300, clTeal, false, sans, 11, None},
+        {&actBandMinus, "actBandMinus", "CenterActions", "&BAND", "ShortCut:", Ctrl(Qt::Key_B), Key::BandMinus,
+         nullptr, &sbBandMinus, "sbBandMinus", 168, 300, clTeal, false, sans, 11, LeftGlyph},
+        {&actBandPlus, "actBandPlus", "CenterActions", "&BAND", "ShortCut: (Alt+B)", Alt(Qt::Key_B),
+         Key::BandPlus, nullptr, &sbBandPlus, "sbBandPlus", 238, 300, clTeal, false, sans, 11, RightGlyph},
+        {&actAnt, "actAnt", "CenterActions", "&ANT", "ShortCut: (Alt+A)", Alt(Qt::Key_A), Key::Ant, nullptr,
+         &sbANT, "sbANT", 308, 300, clTeal, false, sans, 11, None},
+        {&actCAT, "actCAT", "CenterActions", "CA&T", "ShortCut: (Alt+T)", Alt(Qt::Key_T), Key::Cat, nullptr,
+         &sbCAT, "sbCAT", 378, 300, clTeal, false, sans, 11, None},
+        {&actLeft, "actLeft", "CenterActions", "&-", "ShortCut: (Alt+-)", Alt(Qt::Key_Minus), Key::Left,
+         &F::actLeftExecute, &sbLeft, "sbLeft", 481, 300, clTeal, false, "Courier", 16, LeftGlyph},
+        {&actRight, "actRight", "CenterActions", "&+", "ShortCut: (Alt++)", Alt(Qt::Key_Plus), Key::Right,
+         &F::actRightExecute, &sbRight, "sbRight", 551, 300, clTeal, false, "Courier", 16, RightGlyph},
+        {&actSet, "actSet", "CenterActions", "&SET", "ShortCut: (Alt+S)", Alt(Qt::Key_S), Key::Set, nullptr,
+         &sbSET, "sbSET", 621, 300, clTeal, false, sans, 11, None},
     };
     const QIcon left = LeftArrowIcon(), right = RightArrowIcon();
-    for (const ButtonRow& r : buttons) {
+    for (const KeyRow& r : keys) {
+        QAction* a = MakeAction(r.actionName, r.category, QString::fromLatin1(r.caption),
+                                QString::fromLatin1(r.hint), r.shortcut);
+        *r.action = a;
+        if (r.handler)
+            connect(a, &QAction::triggered, this, [this, h = r.handler] { (this->*h)(); });
+        else
+            connect(a, &QAction::triggered, this, [this, key = r.key] { SendKey(key); });
+
         auto* b = new TKeyButton(Panel1);
-        b->setObjectName(QString::fromLatin1(r.name));
+        b->setObjectName(QString::fromLatin1(r.buttonName));
         b->setGeometry(r.left, r.top, 70, 32);
-        if (r.glyph != None) r.action->setIcon(r.glyph == LeftGlyph ? left : right);
-        b->setDefaultAction(r.action);
+        if (r.glyph != None) a->setIcon(r.glyph == LeftGlyph ? left : right);
+        b->setDefaultAction(a);
         b->setToolButtonStyle(r.glyph == None ? Qt::ToolButtonTextOnly : Qt::ToolButtonTextBesideIcon);
         // The plus and right keys carry their arrow right of the caption.
         b->SetGlyphRight(r.glyph == RightGlyph);
@@ -238,6 +222,13 @@ void TMainForm::BuildKeys() {
         SetFontColor(b, r.colour);
         *r.button = b;
     }
+    // The keypad's minus and plus press the same keys.
+    const auto keypad = [](Qt::Key key) {
+        return QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, key));
+    };
+    actLeft->setShortcuts({Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)});
+    actRight->setShortcuts({Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus),
+                            keypad(Qt::Key_Plus)});
 }
 
 void TMainForm::BuildIndicators() {

@@ -34,12 +34,14 @@ namespace kaldor {
 class QtDispatcher;
 class TKeyButton;
 class TSettings;
+class TdlgCATInfo;
+class TdlgANTInfo;
 
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr int PortCount = 6;
-    static constexpr uint16_t NoScreen = 31;
+    static constexpr uint16_t NoScreen = ScrUnowned;
 
     // settings: where the console keeps its values; the window does not own it.
     explicit TMainForm(TSettings& settings, QWidget* parent = nullptr);
@@ -97,8 +99,20 @@ public:
     QActionGroup* SerialGroup = nullptr;
     QTimer* tmrWarning = nullptr;
 
+    // --- The amplifier's state as the window shows it ------------------------------------------
+    // Set by every status event before StatusHandled; what the station log and the
+    // notifications read, never the widgets' visibility.
+    bool LinkUp = false;     // the last status came from the amplifier, not from the watchdog
+    bool AlertShown = false; // the amplifier shows an alert screen
+    struct TWarnings {
+        bool Antenna = false;   // stWarning: the band has no antenna
+        bool Band = false;      // stOutBand: out of the band
+        bool Reflected = false; // stPWRev: high reflected power
+    } Warnings;
+    // OFF or ON is under way: both keys are disabled and the window does not close.
+    bool PowerSequenceRunning = false;
+
     // --- Members shared across the console ----------------------------------------------------
-    uint32_t OnlyOneMsg = 0;
     SerialPort ComPort;
     std::unique_ptr<TComThread> ComThread;
     uint16_t LastScreen = NoScreen;
@@ -108,6 +122,8 @@ public:
     int ResponseDelay = 500;
 
     // --- Menu screens and reports ---
+    TdlgCATInfo* dlgCATInfo = nullptr; // owned by the window
+    TdlgANTInfo* dlgANTInfo = nullptr;
     // The alarm history as its screen's last full draw found it: the header byte, then the
     // entries 1 to 10 at their numbers.
     std::array<uint8_t, 11> HistorySnapshot{};
@@ -131,6 +147,8 @@ public:
     void HandleStatus(TComThread* Sender);
     void UpdateIndicators();
     void UpdateSwrGain();
+    // A warning text shown or hidden, and the state that says so.
+    void ShowWarning(TStaticText* text, bool& shown, bool on);
     void tmrWarningTimer();
 
     // Power switching: OFF and ON, and the ends of their one-shot delays.
@@ -167,7 +185,9 @@ public:
     // Settings kept between runs.
     void LoadWindowPlacement();
     void SaveWindowPlacement();
-    bool LoadAutoShutdown();
+    // The stored auto-shutdown mode, also written into its status-bar panel.
+    bool LoadAndShowAutoShutdown();
+    // Stores the mode and writes it into the status-bar panel.
     void SaveAutoShutdown(bool on);
     void SaveComPort(int n);
     TSettings& Settings() { return settings_; }

@@ -61,25 +61,25 @@ void TStationLogger::itmStationLogClick() {
 void TStationLogger::StatusHandled(uint16_t screen) {
     if (!log_->Enabled() || !form_.ComThread) return;
     const TComThread& s = *form_.ComThread;
-    const bool up = screen != AmpStatus::LostLink;
+    const bool up = form_.LinkUp;
     if (up && !linkUp_) {
-        std::string port;
-        for (int n = 1; n <= TMainForm::PortCount; ++n)
-            if (form_.itmCOM[static_cast<size_t>(n - 1)]->isChecked()) port = "COM" + std::to_string(n) + " ";
+        // A link is up only on the receiver of the port last chosen.
+        const int n = form_.ChosenPort;
+        const std::string port = n >= 1 && n <= TMainForm::PortCount ? "COM" + std::to_string(n) + " " : "";
         log_->Note(LogNote::Port, port + form_.ComPort.DeviceName());
     }
     linkUp_ = up;
     StatusSample sample = SampleOf(s);
     sample.Screen = screen;
-    sample.GainShown = form_.LastScreen == 1 || form_.LastScreen == 2;
-    sample.ReflectedWarning = !form_.stPWRev->isHidden();
-    sample.BandWarning = !form_.stOutBand->isHidden();
-    sample.AntennaWarning = !form_.stWarning->isHidden();
+    sample.GainShown = IsOperateScreen(form_.LastScreen);
+    sample.ReflectedWarning = form_.Warnings.Reflected;
+    sample.BandWarning = form_.Warnings.Band;
+    sample.AntennaWarning = form_.Warnings.Antenna;
     sample.InputText = InputName(s.Input).c_str();
     sample.BandText = BandName(s.Band).c_str();
     sample.AntennaText = AntennaName(s.Antenna).c_str();
     sample.CatText = CatName(s.CatInterface).c_str();
-    if (RouteFor(screen).Render == ShowAlert) sample.AlertText = AlertLine(screen);
+    if (form_.AlertShown) sample.AlertText = AlertLine(screen);
     log_->Record(sample);
 }
 

@@ -92,7 +92,6 @@ int main(int argc, char** argv) {
         if (options.Simulate && settings.LoadComPort() == 0) settings.SaveComPort(1);
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
-        CreateReportDialogs(&form);
         TStationLogger stationLog(form, settings, TStationLogger::OptionsFor(settings));
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };
         if (form.FormCreate()) {

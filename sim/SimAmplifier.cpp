@@ -33,21 +33,7 @@ uint8_t ChosenAntenna(const InputSettings& in, int band) {
     return std::min(v, NoAntenna);
 }
 
-void PutWord(uint8_t* p, int i, uint16_t v) {
-    p[i] = static_cast<uint8_t>(v & 0xFF);
-    p[i + 1] = static_cast<uint8_t>(v >> 8);
-}
-
 } // namespace
-
-std::vector<uint8_t> EncodeStatusFrame(const uint8_t* payload, size_t count) {
-    std::vector<uint8_t> frame(count + 4);
-    frame[0] = frame[1] = kaldor::StatusSync;
-    frame[2] = static_cast<uint8_t>(count);
-    std::copy(payload, payload + count, frame.begin() + 3);
-    frame[count + 3] = kaldor::Checksum(payload, count);
-    return frame;
-}
 
 SimAmplifier::SimAmplifier(const SimOptions& options, double now)
     : tx_(options.Seed, now), powered_(false), now_(now) {
@@ -57,7 +43,7 @@ SimAmplifier::SimAmplifier(const SimOptions& options, double now)
     for (InputSettings& in : inputs_) in.AntennaPairs = kFactoryAntennas;
     tuneL_ = kFactoryL;
     tuneC_ = kFactoryC;
-    history_ = {ScrOverdrive, 27 | 0x80}; // two old alarms, the second on IN 2
+    history_ = {ScrOverdrive, ScrReflectedAbove300 | 0x80}; // two old alarms, the second on IN 2
     if (options.StartPowered) SwitchOn(now);
 }
 
@@ -215,7 +201,7 @@ void SimAmplifier::RaiseAlert(uint8_t code, double now) {
 }
 
 void SimAmplifier::ShowMessage(uint8_t then, double now) {
-    screen_ = ScrMessage;
+    screen_ = ScrSystemMessage;
     pending_ = {true, now + MessageTime, then};
 }
 
@@ -332,7 +318,7 @@ uint8_t SimAmplifier::ScreenDataAt(int i) const {
     case ScrSetYaesu:
     case ScrSetIcom:
     case ScrSetTenTec: return i == 1 ? menuSel_ : 0;
-    case ScrSetBaud: return i == 1 ? menuSel_ : i == 2 ? In().Yaesu : 0;
+    case ScrSetBaudRate: return i == 1 ? menuSel_ : i == 2 ? In().Yaesu : 0;
     case ScrManualTune:
         return i == 1 ? editL_ : i == 2 ? static_cast<uint8_t>(editC_ & 0xFF) : i == 3 ? static_cast<uint8_t>(editC_ >> 8) : 0;
     case ScrBacklight: return i == 1 ? editBacklight_ : 0;
@@ -346,27 +332,31 @@ uint8_t SimAmplifier::ScreenDataAt(int i) const {
 }
 
 std::array<uint8_t, SimAmplifier::PayloadLength> SimAmplifier::Payload() const {
-    std::array<uint8_t, PayloadLength> p{};
     const TxReadings& r = tx_.Readings();
-    const uint8_t screen = Screen();
-    p[0] = static_cast<uint8_t>(kaldor::StatusFrameType << 4 | (startOperate_ ? 1 : 0));
-    p[1] = FlagsByte();
-    p[2] = screen;
-    for (int i = 0; i < kaldor::AmpStatus::ScreenDataCount; ++i) p[static_cast<size_t>(3 + i)] = ScreenDataAt(i);
-    p[14] = static_cast<uint8_t>(input_ | (r.OutOfBand ? 0x02 : 0) | band_ << 4);
+    const uint16_t screen = Screen();
+    kaldor::AmpStatus s;
+    s.Header = static_cast<uint16_t>(kaldor::StatusFrameType << 4 | (startOperate_ ? 1 : 0));
+    s.Flags = FlagsByte();
+    s.Screen.store(screen);
+    for (int i = 0; i < kaldor::AmpStatus::ScreenDataCount; ++i) s.ScreenData[i] = ScreenDataAt(i);
+    s.Input = input_;
+    s.OutOfBand = r.OutOfBand;
+    s.Band = band_;
     const BandPlan& plan = kBands[band_];
     const uint16_t f = Frequency();
-    p[15] = r.OutOfBand ? 0 : static_cast<uint8_t>(1 + (f - plan.Low) * 100 / (plan.High - plan.Low));
-    PutWord(p.data(), 16, f);
-    p[18] = static_cast<uint8_t>(AntennaValue() | In().Cat << 4);
-    const bool operateScreen = screen == ScrOperate || screen == ScrOperateTx;
-    PutWord(p.data(), 19, operateScreen ? r.GainTenthsDb : r.Swr);
+    s.SubBand = r.OutOfBand ? 0 : static_cast<uint16_t>(1 + (f - plan.Low) * 100 / (plan.High - plan.Low));
+    s.Frequency = f;
+    s.Antenna = AntennaValue();
+    s.CatInterface = In().Cat;
+    s.SwrGain = IsOperateScreen(screen) ? r.GainTenthsDb : r.Swr;
     const double t = celsius_ ? tx_.TemperatureC() : tx_.TemperatureC() * 9.0 / 5.0 + 32.0;
-    p[21] = static_cast<uint8_t>(std::clamp(std::lround(t), 0L, 255L));
-    PutWord(p.data(), 22, r.OutputPower);
-    PutWord(p.data(), 24, r.ReflectedPower);
-    PutWord(p.data(), 26, r.PaVoltage);
-    PutWord(p.data(), 28, r.PaCurrent);
+    s.Temperature = static_cast<uint16_t>(std::clamp(std::lround(t), 0L, 255L));
+    s.OutputPower = r.OutputPower;
+    s.ReflectedPower = r.ReflectedPower;
+    s.PaVoltage = r.PaVoltage;
+    s.PaCurrent = r.PaCurrent;
+    std::array<uint8_t, PayloadLength> p{};
+    kaldor::EncodeStatusPayload(s, p.data());
     return p;
 }
 

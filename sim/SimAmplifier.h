@@ -5,32 +5,11 @@
 #include <vector>
 
 #include "link/Frames.h"
+#include "link/ScreenCodes.h"
 #include "sim/CommandDecoder.h"
 #include "sim/SimTransmitter.h"
 
 namespace kaldor::sim {
-
-// The screen codes the amplifier reports.
-enum SimScreen : uint8_t {
-    ScrStandby = 0,
-    ScrOperate = 1,
-    ScrOperateTx = 2,
-    ScrCatReport = 3,
-    ScrAntennaReport = 4,
-    ScrMessage = 5,
-    ScrSetupOptions = 6,
-    ScrSetAntenna = 7,
-    ScrSetCat = 8,
-    ScrSetYaesu = 9,
-    ScrSetIcom = 10,
-    ScrSetTenTec = 11,
-    ScrSetBaud = 12,
-    ScrManualTune = 13,
-    ScrBacklight = 14,
-    ScrOverTemperature = 23,
-    ScrOverdrive = 24,
-    ScrAlarmHistory = 29,
-};
 
 constexpr int BandCount = 10;    // 160 m up to 6 m
 constexpr uint8_t NoAntenna = 4; // antenna value "NO"
@@ -151,7 +130,5 @@ private:
     uint8_t historyTop_ = 0;
 };
 
-// The 30-byte payload in a status frame: two sync bytes, the length, the payload, the checksum.
-std::vector<uint8_t> EncodeStatusFrame(const uint8_t* payload, size_t count);
 
 } // namespace kaldor::sim

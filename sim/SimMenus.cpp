@@ -40,7 +40,7 @@ void SimAmplifier::SetupKey(kaldor::Key key, double now) {
     InputSettings& in = In();
     // The CAT interfaces ask for their model, then their baud rate, as they need them.
     auto askBaud = [&] {
-        screen_ = ScrSetBaud;
+        screen_ = ScrSetBaudRate;
         menuSel_ = in.Baud;
     };
     auto stored = [&] { ShowMessage(ScrSetupOptions, now); };
@@ -112,7 +112,7 @@ void SimAmplifier::SetupKey(kaldor::Key key, double now) {
         in.TenTec = menuSel_;
         stored();
         break;
-    case ScrSetBaud:
+    case ScrSetBaudRate:
         Move(key, menuSel_, kBaudCount);
         if (!set) break;
         in.Baud = menuSel_;

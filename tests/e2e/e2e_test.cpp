@@ -43,8 +43,6 @@ protected:
     virtual bool Remote() const { return false; }
 
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        UseSettingsIn(config);
         std::string error;
         auto line = Remote() ? sim::OpenRfc2217Line("127.0.0.1", 0, error) : sim::OpenPseudoTerminal(error);
         ASSERT_TRUE(line) << error;
@@ -64,10 +62,9 @@ protected:
         });
         server->Start();
 
-        settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
+        settings = std::make_unique<TSettings>(settingsRoot.Application());
         settings->SaveComPort(1);
         form = std::make_unique<TMainForm>(*settings);
-        CreateReportDialogs(form.get());
         ASSERT_TRUE(form->FormCreate());
         form->show();
         form->activateWindow();
@@ -112,7 +109,7 @@ protected:
         return form->StatusPanels[1]->text() == QStringLiteral("Remote connection: ON");
     }
 
-    QTemporaryDir config;
+    TestSettingsRoot settingsRoot; // outlives the settings and the window
     SimClock clock;
     StepSleeper sleeper; // the power sequence's delays end when the test says so
     std::atomic<bool> dtr{false};
@@ -175,20 +172,20 @@ TEST_F(EndToEnd, SetupMenusShowOnTheDisplayAndTheArrowKeysMoveTheHighlight) {
 }
 
 TEST_F(EndToEnd, DisplayKeyShowsTheTwoReportDialogsInTurn) {
-    ASSERT_NE(dlgCATInfo, nullptr);
-    EXPECT_FALSE(dlgCATInfo->isVisible());
+    ASSERT_NE(form->dlgCATInfo, nullptr);
+    EXPECT_FALSE(form->dlgCATInfo->isVisible());
     Press(Qt::Key_D);
-    ASSERT_TRUE(Until([&] { return dlgCATInfo->isVisible(); }));
-    const QString cat = dlgCATInfo->edtInfo->toPlainText();
+    ASSERT_TRUE(Until([&] { return form->dlgCATInfo->isVisible(); }));
+    const QString cat = form->dlgCATInfo->edtInfo->toPlainText();
     EXPECT_FALSE(cat.trimmed().isEmpty());
-    EXPECT_NE(dlgCATInfo->windowTitle().indexOf(QStringLiteral("CATs")), -1);
+    EXPECT_NE(form->dlgCATInfo->windowTitle().indexOf(QStringLiteral("CATs")), -1);
 
     Press(Qt::Key_D);
-    ASSERT_TRUE(Until([&] { return dlgANTInfo->isVisible(); }));
-    ASSERT_TRUE(Until([&] { return !dlgANTInfo->edtInfo->toPlainText().trimmed().isEmpty(); }));
-    EXPECT_EQ(dlgANTInfo->ShownReport, 0);
+    ASSERT_TRUE(Until([&] { return form->dlgANTInfo->isVisible(); }));
+    ASSERT_TRUE(Until([&] { return !form->dlgANTInfo->edtInfo->toPlainText().trimmed().isEmpty(); }));
+    EXPECT_EQ(form->dlgANTInfo->ShownReport, 0);
     Press(Qt::Key_D); // the same report the other way round
-    ASSERT_TRUE(Until([&] { return dlgANTInfo->ShownReport == 1; }));
+    ASSERT_TRUE(Until([&] { return form->dlgANTInfo->ShownReport == 1; }));
 
     Press(Qt::Key_D);
     ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("STANDBY MODE"); }));
@@ -296,7 +293,7 @@ TEST_F(StationLogEndToEnd, ASessionIsRecordedInOrderWithItsValuesAndOneTelemetry
     const QString band = form->stBand->text();
     Press(Qt::Key_B);
     ASSERT_TRUE(Until([&] { return form->stBand->text() != band; }));
-    server->RaiseAlert(sim::ScrOverdrive);
+    server->RaiseAlert(kaldor::ScrOverdrive);
     ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("ALERT MODE"); }));
     Press(Qt::Key_F);
     ASSERT_TRUE(sleeper.WaitRequested(1));
@@ -371,7 +368,7 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
 
     QTemporaryDir folder;
     logger = Attach(folder.path());
-    server->RaiseAlert(sim::ScrOverTemperature);
+    server->RaiseAlert(kaldor::ScrOverTemperature);
     ASSERT_TRUE(Until([&] { return form->stMode->text() == QStringLiteral("ALERT MODE"); }));
     logger->Log().Flush();
     logger->itmStationLog->trigger();

@@ -3,12 +3,10 @@
 #include <vector>
 
 #include "link/Frames.h"
+#include "support/TestAmp.h"
 
 using namespace kaldor;
-
-namespace {
-std::vector<uint8_t> Bytes(const CommandFrame& f) { return {f.Bytes, f.Bytes + f.Count}; }
-} // namespace
+using kaldor::test::FrameBytes;
 
 TEST(CommandFrames, EveryKeyWritesExactlyItsBytes) {
     struct Row {
@@ -37,13 +35,13 @@ TEST(CommandFrames, EveryKeyWritesExactlyItsBytes) {
     ASSERT_EQ(table.size(), static_cast<size_t>(KeyCount));
     for (const Row& row : table) {
         const CommandFrame& f = KeyFrame(row.key);
-        EXPECT_EQ(Bytes(f), row.bytes) << "key " << static_cast<int>(row.key);
+        EXPECT_EQ(FrameBytes(f), row.bytes) << "key " << static_cast<int>(row.key);
         // The trailing byte is the checksum of the payload behind the length byte.
         const int length = f.Bytes[f.Count - 4];
         EXPECT_EQ(length, 2);
         EXPECT_EQ(Checksum(f.Bytes + f.Count - 3, 2), f.Bytes[f.Count - 1]);
     }
-    EXPECT_EQ(Bytes(LinkRequestFrame()), (std::vector<uint8_t>{0x55, 0x55, 0x55, 0x01, 0x80, 0x80}));
+    EXPECT_EQ(FrameBytes(LinkRequestFrame()), (std::vector<uint8_t>{0x55, 0x55, 0x55, 0x01, 0x80, 0x80}));
 }
 
 TEST(Checksum, KeepsTheLowEightBitsOfThePayloadSum) {
@@ -112,4 +110,74 @@ TEST(StatusDecoding, UninterpretedBitsPlayNoPart) {
     DecodeStatusPayload(p, s);
     EXPECT_EQ(s.Input, 0);
     EXPECT_TRUE(s.OutOfBand);
+}
+
+namespace {
+std::vector<unsigned> Fields(const AmpStatus& s) {
+    std::vector<unsigned> v = {s.Header, s.Flags, s.Screen.load(), s.Input, s.OutOfBand, s.Band,
+                               s.SubBand, s.Frequency, s.Antenna, s.CatInterface, s.SwrGain,
+                               s.Temperature, s.OutputPower, s.ReflectedPower, s.PaVoltage, s.PaCurrent};
+    v.insert(v.end(), s.ScreenData, s.ScreenData + AmpStatus::ScreenDataCount);
+    return v;
+}
+} // namespace
+
+TEST(StatusEncoding, EveryStatusComesBackFromItsPayload) {
+    struct Row {
+        const char* name;
+        uint8_t fill;        // every narrow member's bits set to this pattern
+        uint16_t word;       // every word member
+        bool outOfBand;
+    } rows[] = {
+        {"zero", 0x00, 0, false},
+        {"all bits", 0xFF, 0xFFFF, true},
+        {"alternate bits", 0x5A, 0xA55A, false},
+        {"other alternate", 0xA5, 0x5AA5, true},
+    };
+    for (const Row& r : rows) {
+        AmpStatus in;
+        in.Header = r.fill;
+        in.Flags = r.fill;
+        in.Screen.store(r.fill);
+        for (uint16_t& d : in.ScreenData) d = r.fill;
+        in.Input = r.fill & 0x01;
+        in.OutOfBand = r.outOfBand;
+        in.Band = r.fill >> 4;
+        in.SubBand = r.fill;
+        in.Antenna = r.fill & 0x0F;
+        in.CatInterface = r.fill >> 4;
+        in.Temperature = r.fill;
+        in.Frequency = in.SwrGain = in.OutputPower = in.ReflectedPower = in.PaVoltage = in.PaCurrent = r.word;
+        uint8_t p[StatusPayloadLength];
+        EncodeStatusPayload(in, p);
+        AmpStatus out;
+        DecodeStatusPayload(p, out);
+        EXPECT_EQ(Fields(out), Fields(in)) << r.name;
+    }
+}
+
+TEST(StatusEncoding, EveryPayloadComesBackFromItsStatus) {
+    uint32_t seed = 12345;
+    for (int n = 0; n < 500; ++n) {
+        uint8_t p[StatusPayloadLength];
+        for (uint8_t& b : p) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+        p[14] &= 0xF3; // the two bits the decoder ignores
+        AmpStatus s;
+        DecodeStatusPayload(p, s);
+        uint8_t again[StatusPayloadLength];
+        EncodeStatusPayload(s, again);
+        ASSERT_EQ(std::vector<uint8_t>(again, again + 30), std::vector<uint8_t>(p, p + 30)) << "payload " << n;
+    }
+}
+
+TEST(StatusEncoding, FrameIsSyncLengthPayloadChecksum) {
+    uint8_t p[StatusPayloadLength] = {0xA0, 0x16, 1};
+    p[22] = 0xFF;
+    const std::vector<uint8_t> frame = EncodeStatusFrame(p, sizeof p);
+    ASSERT_EQ(frame.size(), 34u);
+    EXPECT_EQ(std::vector<uint8_t>(frame.begin(), frame.begin() + 3), (std::vector<uint8_t>{0xAA, 0xAA, 30}));
+    EXPECT_EQ(std::vector<uint8_t>(frame.begin() + 3, frame.end() - 1), std::vector<uint8_t>(p, p + 30));
+    EXPECT_EQ(frame.back(), 0xB6); // 0xA0 + 0x16 + 1 + 0xFF, low 8 bits
+    EXPECT_EQ(EncodeStatusFrame(p, sizeof p, 5).size(), 37u);
+    EXPECT_EQ(EncodeStatusFrame(p, sizeof p, 5)[4], 0xAA);
 }

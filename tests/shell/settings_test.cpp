@@ -9,31 +9,36 @@
 #include <memory>
 
 #include "shell/Settings.h"
+#include "support/TestSettings.h"
 
 using namespace kaldor;
+using kaldor::test::TestSettingsRoot;
 
 namespace {
 
-// Each test gets its own configuration home, as a user on a fresh machine would.
+// The cases that write or read the store's file as a user's editor would; on Windows the store
+// is the registry (tests/shell/win32 covers its values).
+#ifdef _WIN32
+#define KALDOR_STORE_IS_A_FILE() GTEST_SKIP() << "the store is a registry key here"
+#else
+#define KALDOR_STORE_IS_A_FILE() (void)0
+#endif
+
+// Each test gets a store of its own, as a user on a fresh machine would.
 class SettingsTest : public ::testing::Test {
 protected:
-    void SetUp() override { FreshHome(); }
-
+    // A new root; the old one goes after its store has.
     void FreshHome() {
-        home = std::make_unique<QTemporaryDir>();
-        ASSERT_TRUE(home->isValid());
-        qputenv("XDG_CONFIG_HOME", home->path().toLocal8Bit());
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, home->path());
-        settings = TSettings(); // the store is read at its first use
+        auto fresh = std::make_unique<TestSettingsRoot>();
+        settings = TSettings(fresh->Application()); // the store is read at its first use
+        root = std::move(fresh);
     }
 
-    QString StorePath(const QString& application = "Kaldor_Console") const {
-        return home->filePath("OLV/" + application + ".conf");
-    }
+    QString StorePath() const { return root->StorePath(); }
 
     // Stores values as a hand-edited file would hold them, before the console reads any.
     void Store(const QString& lines) {
-        QDir(home->path()).mkpath("OLV");
+        QDir().mkpath(QFileInfo(StorePath()).absolutePath());
         QFile file(StorePath());
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(("[General]\n" + lines + "\n").toUtf8());
@@ -44,13 +49,14 @@ protected:
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
 
-    std::unique_ptr<QTemporaryDir> home;
-    TSettings settings;
+    std::unique_ptr<TestSettingsRoot> root = std::make_unique<TestSettingsRoot>();
+    TSettings settings{root->Application()};
 };
 
 } // namespace
 
 TEST_F(SettingsTest, FirstRunGivesTheDefaultsAndCreatesTheStore) {
+    KALDOR_STORE_IS_A_FILE();
     ASSERT_FALSE(QFileInfo::exists(StorePath()));
     int top = -7, left = -7, height = -7, width = -7;
     EXPECT_FALSE(settings.LoadWindowPlacement(top, left, height, width));
@@ -66,6 +72,7 @@ TEST_F(SettingsTest, FirstRunGivesTheDefaultsAndCreatesTheStore) {
 }
 
 TEST_F(SettingsTest, SavedValuesReadBackAndLandInTheUsersConfigurationFile) {
+    KALDOR_STORE_IS_A_FILE();
     settings.SaveWindowPlacement(120, -30, 451, 801);
     settings.SaveComPort(3);
     settings.SaveAutoShutdown(false);
@@ -90,6 +97,7 @@ TEST_F(SettingsTest, SavedValuesReadBackAndLandInTheUsersConfigurationFile) {
 }
 
 TEST_F(SettingsTest, AutoShutdownIsOnForAnyNonZeroNumberAndForText) {
+    KALDOR_STORE_IS_A_FILE();
     struct Case {
         const char* stored;
         bool on;
@@ -105,6 +113,7 @@ TEST_F(SettingsTest, AutoShutdownIsOnForAnyNonZeroNumberAndForText) {
 }
 
 TEST_F(SettingsTest, APlacementIsAllOrNothing) {
+    KALDOR_STORE_IS_A_FILE();
     int top = 1, left = 2, height = 3, width = 4;
     Store("ApplicationTop=10\nApplicationLeft=20\nApplicationHeight=30");
     EXPECT_FALSE(settings.LoadWindowPlacement(top, left, height, width));
@@ -120,6 +129,7 @@ TEST_F(SettingsTest, APlacementIsAllOrNothing) {
 }
 
 TEST_F(SettingsTest, ValuesThatAreNotThirtyTwoBitIntegersGiveTheirDefaults) {
+    KALDOR_STORE_IS_A_FILE();
     Store("DefaultComPort=COM3\n"
           "DefaultStartupDelay=4294967296\n"
           "DefaultResponseDelay=2147483648\n"
@@ -142,6 +152,7 @@ TEST_F(SettingsTest, ValuesThatAreNotThirtyTwoBitIntegersGiveTheirDefaults) {
 }
 
 TEST_F(SettingsTest, DelaysAreUsedAsWholeHundredsTruncated) {
+    KALDOR_STORE_IS_A_FILE();
     Store("DefaultStartupDelay=6150\nDefaultResponseDelay=99");
     EXPECT_EQ(TSettings::RoundDownTo100(settings.LoadStartupDelay()), 6100);
     EXPECT_EQ(TSettings::RoundDownTo100(settings.LoadResponseDelay()), 0);
@@ -151,22 +162,26 @@ TEST_F(SettingsTest, DelaysAreUsedAsWholeHundredsTruncated) {
 }
 
 TEST_F(SettingsTest, DeviceOfAPortAndTheSimulatedStoreAreKeptApart) {
+    KALDOR_STORE_IS_A_FILE();
     Store("ComDevice2=/dev/pts/7\nComDevice3=/dev/serial/by-id/usb-a,b\nDefaultComPort=2");
     EXPECT_EQ(settings.LoadComDevice(2), "/dev/pts/7");
     EXPECT_EQ(settings.LoadComDevice(3), "/dev/serial/by-id/usb-a,b");
     EXPECT_EQ(settings.LoadComDevice(4), "");
-    const auto lookup = TSettings().DeviceLookup(); // outlives its TSettings
+    const auto lookup = TSettings(root->Application()).DeviceLookup(); // outlives its TSettings
     EXPECT_EQ(lookup(2), "/dev/pts/7");
 
-    TSettings simulated(TSettings::kSimulatedApplication);
+    const TestSettingsRoot otherRoot; // as the simulated console's own application name
+    TSettings simulated(otherRoot.Application());
     EXPECT_EQ(simulated.LoadComPort(), 0);
     simulated.SaveComPort(1);
     EXPECT_EQ(simulated.LoadComPort(), 1);
     EXPECT_EQ(settings.LoadComPort(), 2);
-    EXPECT_TRUE(QFileInfo::exists(StorePath("Kaldor_Console_Simulated")));
+    EXPECT_TRUE(QFileInfo::exists(otherRoot.StorePath()));
+    EXPECT_STRNE(TSettings::kSimulatedApplication, TSettings::kApplication);
 }
 
 TEST_F(SettingsTest, TheStoreIsReadOnceAndAnUnchangedValueIsNotWrittenAgain) {
+    KALDOR_STORE_IS_A_FILE();
     Store("DefaultComPort = 3\nDefaultShutdown = 0");
     EXPECT_EQ(settings.LoadComPort(), 3);
     const QString before = StoredText();
@@ -182,15 +197,26 @@ TEST_F(SettingsTest, TheStoreIsReadOnceAndAnUnchangedValueIsNotWrittenAgain) {
 }
 
 TEST_F(SettingsTest, AWriteThatCannotReachTheStoreIsSaidOnceAndNotTriedAgain) {
-    QFile blocker(home->filePath("OLV")); // a file where the store's directory belongs
+    KALDOR_STORE_IS_A_FILE();
+    // A store one level below the test's name, and a file where its directory belongs.
+    const QString folder = QFileInfo(root->StorePath()).absolutePath();
+    const QString blocked = folder + "/" + root->Application();
+    const QString storePath = blocked + "/Store.conf";
+    QDir().mkpath(folder);
+    QFile blocker(blocked);
     ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
     blocker.close();
+    struct Cleanup {
+        QString path;
+        ~Cleanup() { QFile::remove(path); }
+    } cleanup{blocked};
+    settings = TSettings(root->Application() + QStringLiteral("/Store"));
     testing::internal::CaptureStderr();
     settings.SaveComPort(2);
     settings.SaveWindowPlacement(0, 0, 450, 800);
     settings.SaveComDevice(1, "/dev/pts/3");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "KALDOR Console: The settings could not be written to " + StorePath().toStdString() +
+              "KALDOR Console: The settings could not be written to " + storePath.toStdString() +
                   ". They will not be kept.\n");
 }
 

@@ -7,18 +7,9 @@
 
 #include "link/Frames.h"
 #include "sim/SimAmplifier.h"
+#include "support/TestAmp.h"
 
 namespace kaldor::test {
-
-inline std::vector<uint8_t> KeyBytes(Key key) {
-    const CommandFrame& f = KeyFrame(key);
-    return {f.Bytes, f.Bytes + f.Count};
-}
-
-inline std::vector<uint8_t> LinkRequestBytes() {
-    const CommandFrame& f = LinkRequestFrame();
-    return {f.Bytes, f.Bytes + f.Count};
-}
 
 // A status frame checked as the receiver checks it (sync, length, checksum, type), then decoded.
 inline ::testing::AssertionResult DecodeFrame(const std::vector<uint8_t>& frame, AmpStatus& status) {
@@ -37,7 +28,7 @@ struct SimBench {
     void Send(const std::vector<uint8_t>& bytes) { amp.Receive(bytes.data(), bytes.size(), t); }
     void Press(Key key) {
         t += 0.01;
-        Send(KeyBytes(key));
+        Send(FrameBytes(KeyFrame(key)));
     }
     void Press(const std::vector<Key>& keys) {
         for (Key k : keys) Press(k);

@@ -39,13 +39,13 @@ std::vector<int> Decode(const Bytes& bytes, bool oneByOne) {
 
 TEST(SimDecoder, EveryFrameTheConsoleSendsIsUnderstood) {
     for (int k = 0; k < KeyCount; ++k)
-        EXPECT_EQ(Decode(KeyBytes(static_cast<Key>(k)), false), std::vector<int>{k}) << "key " << k;
-    EXPECT_EQ(Decode(LinkRequestBytes(), false), std::vector<int>{-1});
+        EXPECT_EQ(Decode(FrameBytes(KeyFrame(static_cast<Key>(k))), false), std::vector<int>{k}) << "key " << k;
+    EXPECT_EQ(Decode(FrameBytes(LinkRequestFrame()), false), std::vector<int>{-1});
 }
 
 TEST(SimDecoder, NoiseAndBadFramesAreSkipped) {
     const int right = static_cast<int>(Key::Right), set = static_cast<int>(Key::Set);
-    const Bytes rightFrame = KeyBytes(Key::Right);
+    const Bytes rightFrame = FrameBytes(KeyFrame(Key::Right));
     struct Row {
         const char* name;
         Bytes bytes;
@@ -62,8 +62,8 @@ TEST(SimDecoder, NoiseAndBadFramesAreSkipped) {
         {"zero length", Join({{0x55, 0x55, 0x55, 0x00}, rightFrame}), {right}},
         {"length past any command", Join({{0x55, 0x55, 0x55, 0x40}, rightFrame}), {right}},
         {"frame inside a bad one", Join({{0x55, 0x55, 0x55, 0x05}, rightFrame}), {right}},
-        {"truncated frame, then another", Join({{0x55, 0x55, 0x55, 0x02, 0x10}, KeyBytes(Key::Set)}), {set}},
-        {"back to back", Join({rightFrame, LinkRequestBytes(), KeyBytes(Key::Set)}), {right, -1, set}},
+        {"truncated frame, then another", Join({{0x55, 0x55, 0x55, 0x02, 0x10}, FrameBytes(KeyFrame(Key::Set))}), {set}},
+        {"back to back", Join({rightFrame, FrameBytes(LinkRequestFrame()), FrameBytes(KeyFrame(Key::Set))}), {right, -1, set}},
     };
     for (const Row& r : rows) {
         EXPECT_EQ(Decode(r.bytes, false), r.commands) << r.name;
@@ -80,7 +80,7 @@ TEST(SimDecoder, RandomBytesNeverHideAFollowingFrame) {
         CommandDecoder decoder;
         decoder.Push(noise.data(), noise.size());
         // However the noise ended, a pause of sync bytes and a frame are read.
-        const Bytes tail = Join({Bytes(12, 0x00), KeyBytes(Key::Operate)});
+        const Bytes tail = Join({Bytes(12, 0x00), FrameBytes(KeyFrame(Key::Operate))});
         const auto commands = decoder.Push(tail.data(), tail.size());
         ASSERT_FALSE(commands.empty()) << "round " << round;
         EXPECT_EQ(commands.back().KeyPressed, Key::Operate) << "round " << round;

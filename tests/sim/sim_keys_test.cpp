@@ -155,7 +155,7 @@ TEST(SimKeys, MessagesReturnToTheirScreenWithWhatWasStored) {
 TEST(SimKeys, AlertsStopOperateAndGoIntoTheHistory) {
     SimBench bench;
     bench.Press({K::In, K::Operate});
-    bench.amp.RaiseAlert(sim::ScrOverTemperature, bench.t);
+    bench.amp.RaiseAlert(kaldor::ScrOverTemperature, bench.t);
     const AmpStatus& alert = bench.Next();
     EXPECT_EQ(alert.Screen, 23);
     EXPECT_EQ(Field(alert, "Alarm"), 1);
@@ -174,7 +174,7 @@ TEST(SimKeys, AlertsStopOperateAndGoIntoTheHistory) {
     // Ten entries at most: the oldest go.
     bench.Press(K::Display);
     for (int i = 0; i < 12; ++i) {
-        bench.amp.RaiseAlert(i % 2 ? sim::ScrOverdrive : sim::ScrOverTemperature, bench.t);
+        bench.amp.RaiseAlert(i % 2 ? kaldor::ScrOverdrive : kaldor::ScrOverTemperature, bench.t);
         bench.Press(K::Display);
     }
     bench.Press(K::Left);

@@ -24,7 +24,7 @@ TEST(SimTime, LinkRequestIsAnsweredAtOnce) {
     bench.Next();
     bench.t += 0.02;
     EXPECT_TRUE(bench.PollAt(bench.t).empty()); // the next frame is not due yet
-    bench.Send(LinkRequestBytes());
+    bench.Send(FrameBytes(LinkRequestFrame()));
     AmpStatus s;
     EXPECT_TRUE(DecodeFrame(bench.PollAt(bench.t), s));
 }
@@ -38,7 +38,7 @@ TEST(SimTime, OffStopsTheFramesAfterAMoment) {
     EXPECT_EQ(bench.FramesUntil(off + 5.0), 0);
     EXPECT_FALSE(bench.amp.Powered());
     // Switched off it hears nothing: no answer to a link request, keys lost.
-    bench.Send(LinkRequestBytes());
+    bench.Send(FrameBytes(LinkRequestFrame()));
     bench.Press(Key::Operate);
     EXPECT_EQ(bench.FramesUntil(bench.t + 2.0), 0);
 }

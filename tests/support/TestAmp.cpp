@@ -11,10 +11,8 @@
 namespace kaldor::test {
 
 Bytes StatusFrame(const Bytes& payload, int syncCount, int checksumDelta) {
-    Bytes out(static_cast<size_t>(syncCount), StatusSync);
-    out.push_back(static_cast<uint8_t>(payload.size()));
-    out.insert(out.end(), payload.begin(), payload.end());
-    out.push_back(static_cast<uint8_t>(Checksum(payload.data(), payload.size()) + checksumDelta));
+    Bytes out = EncodeStatusFrame(payload.data(), payload.size(), syncCount);
+    out.back() = static_cast<uint8_t>(out.back() + checksumDelta);
     return out;
 }
 

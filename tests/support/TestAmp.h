@@ -19,16 +19,24 @@
 #include <termios.h>
 #endif
 
+#include "link/Frames.h"
 #include "link/WorkerThread.h"
 
 namespace kaldor::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// A 30-byte status payload with the frame type set; fields at their positions.
+// A 30-byte status payload with the frame type set; fields at their positions, so a test can
+// also write what no amplifier would.
 struct StatusPayload {
-    std::array<uint8_t, 30> b{};
-    StatusPayload() { b[0] = 0xA0; }
+    std::array<uint8_t, StatusPayloadLength> b{};
+    StatusPayload() { b[0] = StatusFrameType << 4; }
+    // The payload an amplifier with that status sends.
+    static StatusPayload Of(const AmpStatus& status) {
+        StatusPayload p;
+        EncodeStatusPayload(status, p.b.data());
+        return p;
+    }
     StatusPayload& Header(uint8_t v) { b[0] = v; return *this; }
     StatusPayload& Flags(uint8_t v) { b[1] = v; return *this; }
     StatusPayload& Screen(uint8_t v) { b[2] = v; return *this; }
@@ -46,6 +54,8 @@ struct StatusPayload {
 Bytes StatusFrame(const Bytes& payload, int syncCount = 2, int checksumDelta = 0);
 Bytes StatusFrame(const StatusPayload& payload, int syncCount = 2, int checksumDelta = 0);
 std::string Hex(const Bytes& bytes);
+// The bytes of a command frame as the console writes them.
+inline Bytes FrameBytes(const CommandFrame& f) { return Bytes(f.Bytes, f.Bytes + f.Count); }
 
 // The line settings as the device holds them.
 struct LineState {

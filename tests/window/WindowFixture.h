@@ -1,5 +1,5 @@
 #pragma once
-// A main window on the test amplifier's line, with its settings in a temporary place.
+// A main window on the test amplifier's line, with settings of its own.
 #include <gtest/gtest.h>
 
 #include <QSettings>
@@ -13,15 +13,9 @@
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "support/TestAmp.h"
+#include "support/TestSettings.h"
 
 namespace kaldor::test {
-
-// Keeps the console's settings in dir for this test. Qt reads XDG_CONFIG_HOME once per process,
-// so the store's path is set as well.
-inline void UseSettingsIn(const QTemporaryDir& dir) {
-    qputenv("XDG_CONFIG_HOME", dir.path().toLocal8Bit());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-}
 
 // Sends a status from that amplifier and waits until the window has handled its screen code.
 inline bool FeedStatus(TMainForm& form, TestAmp& from, const StatusPayload& payload) {
@@ -40,12 +34,9 @@ inline bool FeedStatus(TMainForm& form, TestAmp& from, const StatusPayload& payl
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        UseSettingsIn(config);
         amp.BindPort(1);
-        settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
+        settings = std::make_unique<TSettings>(settingsRoot.Application());
         form = std::make_unique<TMainForm>(*settings);
-        CreateReportDialogs(form.get());
         form->InitLcd();
         form->show();
         form->activateWindow();
@@ -75,7 +66,7 @@ protected:
     bool Feed(const StatusPayload& payload) { return FeedStatus(*form, amp, payload); }
     bool Feed(uint8_t screen) { return Feed(StatusPayload().Screen(screen)); }
 
-    QTemporaryDir config;
+    TestSettingsRoot settingsRoot; // outlives the settings and the window
     TestAmp amp;
     std::unique_ptr<TSettings> settings;
     std::unique_ptr<TMainForm> form;

@@ -11,11 +11,6 @@ using namespace kaldor::test;
 
 namespace {
 
-Bytes FrameOf(Key key) {
-    const CommandFrame& f = KeyFrame(key);
-    return Bytes(f.Bytes, f.Bytes + f.Count);
-}
-
 struct KeyCase {
     const char* button;
     Key key;
@@ -51,10 +46,10 @@ TEST_F(WindowTest, EveryKeyButtonAndShortcutWritesExactlyItsFrame) {
         auto* button = form->findChild<QToolButton*>(QString::fromLatin1(k.button));
         ASSERT_NE(button, nullptr) << k.button;
         QTest::mouseClick(button, Qt::LeftButton);
-        EXPECT_EQ(Hex(amp.Received(FrameOf(k.key).size())), Hex(FrameOf(k.key)))
+        EXPECT_EQ(Hex(amp.Received(FrameBytes(KeyFrame(k.key)).size())), Hex(FrameBytes(KeyFrame(k.key))))
             << k.button << " clicked";
         QTest::keyClick(form.get(), k.shortcutKey, k.modifiers);
-        EXPECT_EQ(Hex(amp.Received(FrameOf(k.key).size())), Hex(FrameOf(k.key)))
+        EXPECT_EQ(Hex(amp.Received(FrameBytes(KeyFrame(k.key)).size())), Hex(FrameBytes(KeyFrame(k.key))))
             << k.button << " by shortcut";
     }
 }
@@ -64,7 +59,7 @@ TEST_F(WindowTest, KeysAreSentWhileTheLinkIsLost) {
     ASSERT_EQ(form->ComThread->Screen, 30);
     amp.Received(0, 0, 50);
     QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier);
-    EXPECT_EQ(Hex(amp.Received(7)), Hex(FrameOf(Key::Tune)));
+    EXPECT_EQ(Hex(amp.Received(7)), Hex(FrameBytes(KeyFrame(Key::Tune))));
 }
 
 TEST_F(WindowTest, LeftAndRightHoldThePowerLevelDisplayOnlyOnTheOperateScreens) {
@@ -102,7 +97,7 @@ TEST_F(WindowTest, ChoosingAPortRestartsTheLinkOnIt) {
     other.Close();
     // Keys go out on COM3, and statuses from COM3 reach the window.
     QTest::keyClick(form.get(), Qt::Key_P, Qt::AltModifier);
-    EXPECT_EQ(Hex(amp3.Received(7)), Hex(FrameOf(Key::Power)));
+    EXPECT_EQ(Hex(amp3.Received(7)), Hex(FrameBytes(KeyFrame(Key::Power))));
     amp3.Send(StatusFrame(StatusPayload().Screen(0)));
     EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusPanels[1]->text() == "Remote connection: ON"; }, 3000));
 }

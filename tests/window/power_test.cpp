@@ -16,9 +16,8 @@ using namespace kaldor::test;
 
 namespace {
 
-Bytes Frame(const CommandFrame& f) { return Bytes(f.Bytes, f.Bytes + f.Count); }
-const Bytes kLinkRequest = Frame(LinkRequestFrame());
-const Bytes kOff = Frame(KeyFrame(Key::Off));
+const Bytes kLinkRequest = FrameBytes(LinkRequestFrame());
+const Bytes kOff = FrameBytes(KeyFrame(Key::Off));
 
 class PowerTest : public WindowTest {
 protected:

@@ -23,7 +23,6 @@
 namespace kaldor::test {
 namespace {
 
-Bytes FrameBytes(const CommandFrame& f) { return Bytes(f.Bytes, f.Bytes + f.Count); }
 
 // What the console wrote, while the window thread keeps running its timers.
 Bytes ReceivedWhileRunning(TestAmp& amp, size_t count, int ms) {
@@ -64,9 +63,7 @@ double CpuSeconds() {
 class ReconnectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        UseSettingsIn(config);
-        settings = std::make_unique<TSettings>(QStringLiteral("Kaldor_Console_Test"));
+        settings = std::make_unique<TSettings>(settingsRoot.Application());
         SetStoredDeviceLookup(settings->DeviceLookup());
         form = std::make_unique<TMainForm>(*settings);
         form->InitLcd();
@@ -93,7 +90,8 @@ protected:
                form->ComPort.IsOpen();
     }
 
-    QTemporaryDir config;
+    QTemporaryDir config; // the test's own device links
+    TestSettingsRoot settingsRoot; // outlives the settings and the window
     std::unique_ptr<TSettings> settings;
     std::unique_ptr<TMainForm> form;
 };
@@ -121,7 +119,7 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
     EXPECT_EQ(Hex(ReceivedWhileRunning(amp, request.size(), 4000)), Hex(request));
     EXPECT_TRUE(FeedStatus(*form, amp, status));
     EXPECT_EQ(form->ChosenPort, 1);
-    EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "OLV", "Kaldor_Console_Test")
+    EXPECT_EQ(QSettings(QSettings::NativeFormat, QSettings::UserScope, "OLV", settingsRoot.Application())
                   .value("DefaultComPort").toInt(), 1);
 }
 

@@ -44,8 +44,10 @@ TEST_F(ReportsTest, CatReportListsBothInputsAndTheRelease) {
          " TYPE: FT897        " + std::string(24, ' '), " BAUD: 9600         " + std::string(24, ' ')},
         {{1, 1, 2, 1, 0, 2}, " CAT : ICOM              CAT : ICOM         ",
          " TYPE: VOLTAGE_BAND      TYPE: CI-V         ", k20 + "     BAUD: 4800         "},
-        {{4, 0, 1, 2, 9, 0}, " CAT : TEN-TEC           CAT : KENWWOOD     ",
+        {{4, 0, 1, 2, 9, 0}, " CAT : TEN-TEC           CAT : KENWOOD      ",
          " TYPE: OMNI VII          TYPE: ALL          ", k20 + "     BAUD: 1200         "},
+        {{2, 7, 3, 7, 0, 0}, " CAT : KENWOOD           CAT : NONE         ",
+         " TYPE: ALL          " + std::string(24, ' '), " BAUD: 9600         " + std::string(24, ' ')},
         // Numbers past the lists: blank names and columns.
         {{9, 0, 0, 5, 0, 4}, " CAT :                   CAT : FLEX-RADIO   ", k20 + "     TYPE: ALL          ",
          std::string(44, ' ')},
@@ -64,68 +66,68 @@ TEST_F(ReportsTest, CatReportListsBothInputsAndTheRelease) {
                                                    c.baud,
                                                    "",
                                                    "        KALDOR M7-QX Rel. 07_07_07_C        "};
-        EXPECT_EQ(Lines(dlgCATInfo), expected) << c.cat;
-        EXPECT_EQ(dlgCATInfo->windowTitle(), "KALDOR M7-QX: CATs and Release report");
-        EXPECT_TRUE(dlgCATInfo->isVisible());
+        EXPECT_EQ(Lines(form->dlgCATInfo), expected) << c.cat;
+        EXPECT_EQ(form->dlgCATInfo->windowTitle(), "KALDOR M7-QX: CATs and Release report");
+        EXPECT_TRUE(form->dlgCATInfo->isVisible());
         ASSERT_TRUE(Feed(5));
     }
 }
 
 TEST_F(ReportsTest, CatReportShowsOncePerVisitInACentredFixedDialog) {
     ASSERT_TRUE(Feed(3));
-    ASSERT_TRUE(dlgCATInfo->isVisible());
-    EXPECT_FALSE(dlgCATInfo->isModal());
-    EXPECT_EQ(dlgCATInfo->size(), QSize(451, 218));
-    EXPECT_EQ(dlgCATInfo->minimumSize(), dlgCATInfo->maximumSize());
-    EXPECT_EQ(dlgCATInfo->edtInfo->geometry(), QRect(25, 16, 406, 145));
-    EXPECT_TRUE(dlgCATInfo->edtInfo->isReadOnly());
-    EXPECT_EQ(dlgCATInfo->OKBtn->geometry(), QRect(192, 172, 75, 25));
-    EXPECT_EQ(dlgANTInfo->OKBtn->geometry(), QRect(192, 180, 75, 25));
-    EXPECT_TRUE(dlgCATInfo->OKBtn->isDefault());
-    const QPoint centre = dlgCATInfo->screen()->availableGeometry().center();
-    EXPECT_LE((dlgCATInfo->geometry().center() - centre).manhattanLength(), 2);
-    QTest::mouseClick(dlgCATInfo->OKBtn, Qt::LeftButton);
-    EXPECT_FALSE(dlgCATInfo->isVisible());
+    ASSERT_TRUE(form->dlgCATInfo->isVisible());
+    EXPECT_FALSE(form->dlgCATInfo->isModal());
+    EXPECT_EQ(form->dlgCATInfo->size(), QSize(451, 218));
+    EXPECT_EQ(form->dlgCATInfo->minimumSize(), form->dlgCATInfo->maximumSize());
+    EXPECT_EQ(form->dlgCATInfo->edtInfo->geometry(), QRect(25, 16, 406, 145));
+    EXPECT_TRUE(form->dlgCATInfo->edtInfo->isReadOnly());
+    EXPECT_EQ(form->dlgCATInfo->OKBtn->geometry(), QRect(192, 172, 75, 25));
+    EXPECT_EQ(form->dlgANTInfo->OKBtn->geometry(), QRect(192, 180, 75, 25));
+    EXPECT_TRUE(form->dlgCATInfo->OKBtn->isDefault());
+    const QPoint centre = form->dlgCATInfo->screen()->availableGeometry().center();
+    EXPECT_LE((form->dlgCATInfo->geometry().center() - centre).manhattanLength(), 2);
+    QTest::mouseClick(form->dlgCATInfo->OKBtn, Qt::LeftButton);
+    EXPECT_FALSE(form->dlgCATInfo->isVisible());
     ASSERT_TRUE(Feed(3));
-    EXPECT_FALSE(dlgCATInfo->isVisible()) << "closed until the screen comes again";
+    EXPECT_FALSE(form->dlgCATInfo->isVisible()) << "closed until the screen comes again";
     ASSERT_TRUE(Feed(5));
     ASSERT_TRUE(Feed(3));
-    EXPECT_TRUE(dlgCATInfo->isVisible());
+    EXPECT_TRUE(form->dlgCATInfo->isVisible());
 }
 
 TEST_F(ReportsTest, AntennaReportRebuildsOnAChangeOfKindAndEmptiesOnClose) {
     const std::initializer_list<uint8_t> pairs = {0, 0x10, 0x21, 0x32, 0x03, 0x42, 0x15, 0x26, 0x37, 0x5A, 0x49};
     ASSERT_TRUE(Feed(Report(4, pairs)));
-    EXPECT_EQ(dlgANTInfo->windowTitle(), "KALDOR M7-QX: Antennas->Bands report relative to IN 1");
+    EXPECT_EQ(form->dlgANTInfo->windowTitle(), "KALDOR M7-QX: Antennas->Bands report relative to IN 1");
     const std::vector<std::string> kind0 = {"",
                                             "------------ ANTENNAS vs. BANDS ------------",
                                             "   2   : 160 m | NONE:  40 m |     :        ",
                                             "   3   :  80 m | 2   :  17 m | NONE:   6 m  ",
                                             "   4   :  40 m | 3   :  15 m |              ",
                                             "   1   :  30 m | 4   :  12 m |              "};
-    EXPECT_EQ(Lines(dlgANTInfo), kind0);
-    EXPECT_EQ(dlgANTInfo->ShownReport, 0);
+    EXPECT_EQ(Lines(form->dlgANTInfo), kind0);
+    EXPECT_EQ(form->dlgANTInfo->ShownReport, 0);
     ASSERT_TRUE(Feed(Report(4, {0, 0x99})));
-    EXPECT_EQ(Lines(dlgANTInfo), kind0) << "the same kind is not rebuilt";
+    EXPECT_EQ(Lines(form->dlgANTInfo), kind0) << "the same kind is not rebuilt";
 
     ASSERT_TRUE(Feed(Report(4, {1, 0x10, 0x21, 0x32, 0x03, 0x42, 0x15, 0x26, 0x37, 0x5A, 0x49}).Byte(14, 1)));
-    EXPECT_EQ(dlgANTInfo->windowTitle(), "KALDOR M7-QX: Bands->Antennas report relative to IN 2");
+    EXPECT_EQ(form->dlgANTInfo->windowTitle(), "KALDOR M7-QX: Bands->Antennas report relative to IN 2");
     const std::vector<std::string> kind1 = {"",
                                             "------------ BANDS vs. ANTENNAS ------------",
                                             "    80 m: 1    |  20 m: 3    |  17 m:       ",
                                             "    40 m: 2    |  80 m:      |  20 m:       ",
                                             "    30 m: 3    |  40 m:      |              ",
                                             "   160 m: 4    |  30 m:      |              "};
-    EXPECT_EQ(Lines(dlgANTInfo), kind1);
+    EXPECT_EQ(Lines(form->dlgANTInfo), kind1);
 
-    dlgANTInfo->close();
-    EXPECT_EQ(dlgANTInfo->ShownReport, -1);
-    EXPECT_TRUE(dlgANTInfo->edtInfo->toPlainText().isEmpty());
+    form->dlgANTInfo->close();
+    EXPECT_EQ(form->dlgANTInfo->ShownReport, -1);
+    EXPECT_TRUE(form->dlgANTInfo->edtInfo->toPlainText().isEmpty());
     ASSERT_TRUE(Feed(Report(4, {2})));
-    EXPECT_TRUE(dlgANTInfo->isVisible()) << "shown on every status of the screen";
-    EXPECT_TRUE(dlgANTInfo->edtInfo->toPlainText().isEmpty()) << "an unknown kind builds nothing";
+    EXPECT_TRUE(form->dlgANTInfo->isVisible()) << "shown on every status of the screen";
+    EXPECT_TRUE(form->dlgANTInfo->edtInfo->toPlainText().isEmpty()) << "an unknown kind builds nothing";
     ASSERT_TRUE(Feed(Report(4, {1, 0x10})));
-    EXPECT_EQ(Lines(dlgANTInfo)[2].substr(0, 14), "    80 m: 1   ");
+    EXPECT_EQ(Lines(form->dlgANTInfo)[2].substr(0, 14), "    80 m: 1   ");
 }
 
 // Takes the receiver's hand-off and never runs it, so the receiver waits while the test
@@ -169,7 +171,7 @@ TEST_F(WindowTest, EveryScreenSurvivesRandomStatusData) {
         if (i % 256 == 0) QCoreApplication::processEvents();
     }
     qInstallMessageHandler(previous);
-    EXPECT_LE(dlgANTInfo->ShownReport, 1);
+    EXPECT_LE(form->dlgANTInfo->ShownReport, 1);
     form->StopReceiver();
 }
 

@@ -36,7 +36,6 @@ using namespace kaldor::test;
 
 namespace {
 
-const char* const kApp = "Kaldor_Console_Test";
 const Bytes kLinkRequest = {0x55, 0x55, 0x55, 0x01, 0x80, 0x80};
 const QString kNoDefaultCom1 = QStringLiteral(
     "There was no valid serial port default configuration since last running.\n"
@@ -58,8 +57,6 @@ std::string ConsoleLines(const std::string& err) {
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(config.isValid());
-        UseSettingsIn(config);
         for (int n = 1; n <= 6; ++n)
             SetEnv(Var(n), "/nonexistent/kaldor" + std::to_string(n));
         amp.BindPort(1);
@@ -71,14 +68,14 @@ protected:
         for (int n = 1; n <= 6; ++n) UnsetEnv(Var(n));
     }
 
-    QString ConfFile() const { return config.path() + QStringLiteral("/OLV/") + kApp + ".conf"; }
+    QString ConfFile() const { return settingsRoot.StorePath(); }
     void Put(const char* name, const QVariant& value) {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "OLV", kApp);
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "OLV", settingsRoot.Application());
         s.setValue(QLatin1String(name), value);
         s.sync();
     }
     QVariant Get(const char* name) const {
-        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "OLV", kApp);
+        QSettings s(QSettings::NativeFormat, QSettings::UserScope, "OLV", settingsRoot.Application());
         return s.value(QLatin1String(name));
     }
 
@@ -90,7 +87,7 @@ protected:
                 boxes.push_back(c);
                 return (c.Flags & MB_YESNO) ? answer : IDOK;
             });
-        settings = std::make_unique<TSettings>(QString::fromLatin1(kApp));
+        settings = std::make_unique<TSettings>(settingsRoot.Application());
         form = std::make_unique<TMainForm>(*settings);
         const bool ok = form->FormCreate();
         if (ok) {
@@ -104,7 +101,7 @@ protected:
         return kaldor::test::FeedStatus(*form, to, StatusPayload().Screen(screen));
     }
 
-    QTemporaryDir config;
+    TestSettingsRoot settingsRoot; // outlives the settings and the window
     TestAmp amp;
     std::unique_ptr<TSettings> settings;
     std::unique_ptr<TMainForm> form;
@@ -250,7 +247,10 @@ TEST_F(StartupTest, OffScreenPlacementKeepsSizeButNotPosition) {
 }
 
 TEST_F(StartupTest, SettingsThatCannotBeWrittenAreSaidOnceAndTheConsoleRuns) {
-    ASSERT_TRUE(QDir(config.path()).mkpath(ConfFile())); // a folder where the file belongs
+#ifdef _WIN32
+    GTEST_SKIP() << "the store is a registry key here, which a folder cannot block";
+#endif
+    ASSERT_TRUE(QDir().mkpath(ConfFile())); // a folder where the file belongs
     testing::internal::CaptureStderr();
     ASSERT_TRUE(Create());
     form->itmShutdownClick();

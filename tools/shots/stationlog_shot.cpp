@@ -15,14 +15,13 @@
 #include <functional>
 #include <string>
 
-#include "e2e/SimClock.h"
 #include "log/Csv.h"
 #include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
 #include "shell/StationLogDialog.h"
 #include "shell/StationLogger.h"
-#include "sim/SimServer.h"
+#include "ShotScaffold.h"
 
 using namespace kaldor;
 
@@ -34,31 +33,19 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const int minutes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
     QApplication app(argc, argv);
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    InstallFontSubstitutes();
-
-    test::SimClock clock;
-    clock.SetRate(0.25);
-    std::string error;
-    auto line = sim::OpenPseudoTerminal(error);
-    if (!line) {
-        std::fprintf(stderr, "stationlog-shot: %s\n", error.c_str());
-        return 1;
-    }
-    sim::SimServer server(std::move(line), sim::SimOptions{}, [&] { return clock.Now(); });
-    setenv("KALDOR_COM1", server.DevicePath().c_str(), 1);
-    server.Start();
+    const shots::Environment environment;
+    shots::SimulatedAmplifier amplifier("stationlog-shot");
+    if (!amplifier.Running()) return 1;
+    test::SimClock& clock = amplifier.clock;
+    sim::SimServer& server = *amplifier.server;
 
     int failed = 0;
     {
-        TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
+        TSettings settings(QString::fromLatin1(shots::kSettingsApplication));
         settings.SaveComPort(1);
         TMainForm form(settings);
-        CreateReportDialogs(&form);
         StationLogOptions o;
-        o.Folder = (config.path() + QStringLiteral("/log")).toStdString();
+        o.Folder = (environment.Folder() + QStringLiteral("/log")).toStdString();
         // The session ends about now on the wall clock.
         const int64_t base = SystemTimeMs() - int64_t{minutes} * 60000 - 100000;
         o.Clock = [&] { return base + static_cast<int64_t>(clock.Now() * 1000); };

@@ -11,12 +11,10 @@
 #include <functional>
 #include <string>
 
-#include "e2e/SimClock.h"
 #include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
-#include "sim/SimServer.h"
-#include "support/TestAmp.h"
+#include "ShotScaffold.h"
 
 using namespace kaldor;
 
@@ -27,29 +25,17 @@ int main(int argc, char** argv) {
     }
     const std::string dir = argv[1];
     QApplication app(argc, argv);
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
-    InstallFontSubstitutes();
-
-    test::SimClock clock;
-    clock.SetRate(0.25); // no transmit burst before operate
-    std::string error;
-    auto line = sim::OpenPseudoTerminal(error);
-    if (!line) {
-        std::fprintf(stderr, "session-shot: %s\n", error.c_str());
-        return 1;
-    }
-    sim::SimServer server(std::move(line), sim::SimOptions{}, [&] { return clock.Now(); });
-    test::SetEnv("KALDOR_COM1", server.DevicePath());
-    server.Start();
+    const shots::Environment environment;
+    shots::SimulatedAmplifier amplifier("session-shot");
+    if (!amplifier.Running()) return 1;
+    test::SimClock& clock = amplifier.clock;
+    sim::SimServer& server = *amplifier.server;
 
     int failed = 0;
     {
-        TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
+        TSettings settings(QString::fromLatin1(shots::kSettingsApplication));
         settings.SaveComPort(1);
         TMainForm form(settings);
-        CreateReportDialogs(&form);
         if (!form.FormCreate()) return 1;
         form.show();
         auto until = [](const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 10000); };
@@ -80,9 +66,9 @@ int main(int argc, char** argv) {
         until([&] { return form.stMode->text() == QStringLiteral("STANDBY MODE"); });
         press(Qt::Key_D);
         press(Qt::Key_D);
-        shot("report.png", until([&] { return dlgANTInfo && dlgANTInfo->isVisible(); }));
-        dlgANTInfo->close();
-        dlgCATInfo->close();
+        shot("report.png", until([&] { return form.dlgANTInfo && form.dlgANTInfo->isVisible(); }));
+        form.dlgANTInfo->close();
+        form.dlgCATInfo->close();
 
         press(Qt::Key_D); // the antenna report the other way round, then standby again
         press(Qt::Key_D);

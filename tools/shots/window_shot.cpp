@@ -16,6 +16,7 @@
 #include "shell/Mainunit.h"
 #include "shell/MessageBox.h"
 #include "shell/Settings.h"
+#include "ShotScaffold.h"
 #include "support/TestAmp.h"
 #include "widgets/Controls.h"
 
@@ -25,18 +26,15 @@ using namespace kaldor::test;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     if (argc < 2) return 2;
-    InstallFontSubstitutes();
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    const shots::Environment environment;
     TestAmp amp;
     amp.BindPort(1);
     for (int n = 2; n <= 6; ++n)
         qputenv(qPrintable(QStringLiteral("KALDOR_COM%1").arg(n)), "/nonexistent/kaldor-shot");
     ScopedMessageBoxResponder answer([](const MessageBoxCall&) { return IDOK; });
-    TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
+    TSettings settings(QString::fromLatin1(shots::kSettingsApplication));
     settings.SaveComPort(1);
     TMainForm form(settings);
-    CreateReportDialogs(&form);
     if (!form.FormCreate()) return 1;
     form.show();
     const int screen = argc > 2 ? std::atoi(argv[2]) : 0;
