@@ -60,7 +60,6 @@ void TStationLogger::itmStationLogClick() {
 
 void TStationLogger::StatusHandled(uint16_t screen) {
     if (!log_->Enabled() || !form_.ComThread) return;
-    const TComThread& s = *form_.ComThread;
     const bool up = screen != AmpStatus::LostLink;
     if (up && !linkUp_) {
         std::string port;
@@ -69,18 +68,23 @@ void TStationLogger::StatusHandled(uint16_t screen) {
         log_->Note(LogNote::Port, port + form_.ComPort.DeviceName());
     }
     linkUp_ = up;
+    log_->Record(ShownSample(form_, screen));
+}
+
+StatusSample ShownSample(const TMainForm& form, uint16_t screen) {
+    const TComThread& s = *form.ComThread;
     StatusSample sample = SampleOf(s);
     sample.Screen = screen;
-    sample.GainShown = form_.LastScreen == 1 || form_.LastScreen == 2;
-    sample.ReflectedWarning = !form_.stPWRev->isHidden();
-    sample.BandWarning = !form_.stOutBand->isHidden();
-    sample.AntennaWarning = !form_.stWarning->isHidden();
+    sample.GainShown = form.LastScreen == 1 || form.LastScreen == 2;
+    sample.ReflectedWarning = !form.stPWRev->isHidden();
+    sample.BandWarning = !form.stOutBand->isHidden();
+    sample.AntennaWarning = !form.stWarning->isHidden();
     sample.InputText = InputName(s.Input).c_str();
     sample.BandText = BandName(s.Band).c_str();
     sample.AntennaText = AntennaName(s.Antenna).c_str();
     sample.CatText = CatName(s.CatInterface).c_str();
     if (RouteFor(screen).Render == ShowAlert) sample.AlertText = AlertLine(screen);
-    log_->Record(sample);
+    return sample;
 }
 
 } // namespace kaldor
