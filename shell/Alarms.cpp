@@ -122,13 +122,16 @@ TAlarms::TAlarms(TMainForm& form, TSettings& settings, std::unique_ptr<AlarmNoti
     notifications_ = settings.LoadNotifications();
     alertSound_ = settings.LoadAlertSound();
 
-    form.itmSetup->addSeparator();
-    itmNotifications = form.itmSetup->addAction(QStringLiteral("&Notifications"));
+    // Owned here, so the menu loses them with this object.
+    separator_ = new QAction(this);
+    separator_->setSeparator(true);
+    itmNotifications = new QAction(QStringLiteral("&Notifications"), this);
+    itmAlertSound = new QAction(QStringLiteral("Alert &sound"), this);
+    form.itmSetup->addActions({separator_, itmNotifications, itmAlertSound});
     itmNotifications->setObjectName(QStringLiteral("itmNotifications"));
     itmNotifications->setCheckable(true);
     itmNotifications->setChecked(notifications_);
     connect(itmNotifications, &QAction::triggered, this, &TAlarms::itmNotificationsClick);
-    itmAlertSound = form.itmSetup->addAction(QStringLiteral("Alert &sound"));
     itmAlertSound->setObjectName(QStringLiteral("itmAlertSound"));
     itmAlertSound->setCheckable(true);
     itmAlertSound->setChecked(alertSound_);

@@ -85,6 +85,7 @@ private:
 
     TMainForm& form_;
     TSettings& settings_;
+    QAction* separator_ = nullptr;
     std::unique_ptr<AlarmNotifier> notifier_;
     AlarmTracker tracker_;
     bool notifications_ = true;
