@@ -43,12 +43,12 @@ std::string Trimmed(const char* text) {
 
 std::string Change(const char* from, const char* to) { return Name(from) + " -> " + Name(to); }
 
+} // namespace
+
 std::string AntennaWarningText(const StatusSample& s) {
     return s.BandText && *s.BandText ? Name(s.BandText) + " ANTENNA NOT AVAILABLE"
                                      : std::string("ANTENNA NOT AVAILABLE");
 }
-
-} // namespace
 
 const char* const StationRecorder::EventHeader =
     "time,kind,event,text,mode,input,band,antenna,cat,output_w,reflected_w,swr,gain_db,"

@@ -18,6 +18,9 @@ struct RecordedLines {
     std::vector<LogLine> Telemetry;
 };
 
+// The antenna warning as the display words it for the status's band (UTF-8).
+std::string AntennaWarningText(const StatusSample& s);
+
 // Turns the statuses and notes, in the order the window had them, into event records (what
 // changed, with the values shown then) and one telemetry record per second of link.
 class StationRecorder {

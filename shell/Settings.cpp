@@ -204,6 +204,11 @@ void TSettings::SaveStationLog(bool on) { SaveInts({{"StationLog", on ? 1 : 0}})
 int TSettings::LoadStationLogMegabytes() const { return LoadInt("StationLogMegabytes", 200); }
 int TSettings::LoadStationLogDays() const { return LoadInt("StationLogDays", 90); }
 
+bool TSettings::LoadNotifications() const { return LoadInt("Notifications", 1) != 0; }
+void TSettings::SaveNotifications(bool on) { SaveInts({{"Notifications", on ? 1 : 0}}); }
+bool TSettings::LoadAlertSound() const { return LoadInt("AlertSound", 1) != 0; }
+void TSettings::SaveAlertSound(bool on) { SaveInts({{"AlertSound", on ? 1 : 0}}); }
+
 int TSettings::LoadStartupDelay() const { return LoadInt(kStartupDelay, kDefaultStartupDelay); }
 
 int TSettings::LoadResponseDelay() const { return LoadInt(kResponseDelay, kDefaultResponseDelay); }

@@ -66,6 +66,13 @@ public:
     int LoadStationLogMegabytes() const;
     int LoadStationLogDays() const;
 
+    // The alarms: "Notifications" (taskbar, tray messages and sound) and "AlertSound"; any
+    // non-zero value is on; on when none reads.
+    bool LoadNotifications() const;
+    void SaveNotifications(bool on);
+    bool LoadAlertSound() const;
+    void SaveAlertSound(bool on);
+
     QString Application() const { return application_; }
     // Where the store lives (a file path, or the registry path on Windows).
     QString Location() const;

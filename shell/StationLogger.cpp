@@ -60,7 +60,6 @@ void TStationLogger::itmStationLogClick() {
 
 void TStationLogger::StatusHandled(uint16_t screen) {
     if (!log_->Enabled() || !form_.ComThread) return;
-    const TComThread& s = *form_.ComThread;
     const bool up = form_.LinkUp;
     if (up && !linkUp_) {
         // A link is up only on the receiver of the port last chosen.
@@ -69,18 +68,23 @@ void TStationLogger::StatusHandled(uint16_t screen) {
         log_->Note(LogNote::Port, port + form_.ComPort.DeviceName());
     }
     linkUp_ = up;
+    log_->Record(ShownSample(form_, screen));
+}
+
+StatusSample ShownSample(const TMainForm& form, uint16_t screen) {
+    const TComThread& s = *form.ComThread;
     StatusSample sample = SampleOf(s);
     sample.Screen = screen;
-    sample.GainShown = IsOperateScreen(form_.LastScreen);
-    sample.ReflectedWarning = form_.Warnings.Reflected;
-    sample.BandWarning = form_.Warnings.Band;
-    sample.AntennaWarning = form_.Warnings.Antenna;
+    sample.GainShown = IsOperateScreen(form.LastScreen);
+    sample.ReflectedWarning = form.Warnings.Reflected;
+    sample.BandWarning = form.Warnings.Band;
+    sample.AntennaWarning = form.Warnings.Antenna;
     sample.InputText = InputName(s.Input).c_str();
     sample.BandText = BandName(s.Band).c_str();
     sample.AntennaText = AntennaName(s.Antenna).c_str();
     sample.CatText = CatName(s.CatInterface).c_str();
-    if (form_.AlertShown) sample.AlertText = AlertLine(screen);
-    log_->Record(sample);
+    if (form.AlertShown) sample.AlertText = AlertLine(screen);
+    return sample;
 }
 
 } // namespace kaldor

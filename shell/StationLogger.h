@@ -16,6 +16,10 @@ class TMainForm;
 class TSettings;
 class TdlgStationLog;
 
+// What the window shows of the status it has just handled: the log and the alarms read it
+// alike. Call only inside the receiver's hand-off, with a receiver.
+StatusSample ShownSample(const TMainForm& form, uint16_t screen);
+
 class TStationLogger : public QObject {
     Q_OBJECT
 public:

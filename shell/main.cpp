@@ -5,6 +5,7 @@
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "panel/InfoDialogs.h"
+#include "shell/Alarms.h"
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
@@ -93,6 +94,7 @@ int main(int argc, char** argv) {
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
         TStationLogger stationLog(form, settings, TStationLogger::OptionsFor(settings));
+        TAlarms alarms(form, settings);
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };
         if (form.FormCreate()) {
             form.show();

@@ -1,0 +1,217 @@
+#include "shell/Alarms.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QPainter>
+#include <QPixmap>
+#include <QSystemTrayIcon>
+
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#endif
+
+#include <cmath>
+
+#include "log/Csv.h"
+#include "log/StationRecorder.h"
+#include "panel/Screens.h"
+#include "shell/Mainunit.h"
+#include "shell/Settings.h"
+#include "shell/StationLogger.h"
+
+namespace kaldor {
+namespace {
+
+// SWR in tenths: the field's reading outside operate; in operate the field reads the gain,
+// so the SWR follows from the forward and reflected power while transmitting. 0 for none.
+unsigned SwrTenths(const StatusSample& s) {
+    if (!s.GainShown) return s.SwrGain >= 100 ? (std::min<unsigned>(s.SwrGain, 9999) + 5) / 10 : 0;
+    if (s.OutputPower == 0 || s.ReflectedPower >= s.OutputPower) return 0;
+    const double rho = std::sqrt(double(s.ReflectedPower) / double(s.OutputPower));
+    return static_cast<unsigned>(std::lround(std::min(99.9, (1 + rho) / (1 - rho)) * 10));
+}
+
+QString Utf8Name(const char* win1252) {
+    return QString::fromStdString(Win1252ToUtf8(win1252 ? win1252 : "")).trimmed();
+}
+
+} // namespace
+
+void TDesktopNotifier::PlayAlertSound() {
+#ifdef _WIN32
+    MessageBeep(MB_ICONHAND);
+#else
+    QApplication::beep();
+#endif
+}
+
+void TDesktopNotifier::Notify(AlarmKind kind, const QString& text, bool sound) {
+    const bool info = kind == AlarmKind::LinkBack;
+    if (!info && !window_.isActiveWindow()) QApplication::alert(&window_);
+    if (tray_ && tray_->isVisible()) {
+        QString title = QString::fromLatin1(TAlarms::kTitle);
+        if (kind == AlarmKind::Alert) title += QStringLiteral(": ALERT");
+        if (kind == AlarmKind::Warning) title += QStringLiteral(": WARNING");
+        tray_->showMessage(title, text, info ? QSystemTrayIcon::Information : QSystemTrayIcon::Critical);
+    }
+    if (sound) PlayAlertSound();
+}
+
+TrayState TrayStateOf(const StatusSample& s) {
+    if (!s.LinkUp()) return TrayState::NoLink;
+    if (s.AlertText) return TrayState::Alert;
+    if (s.Screen == 1 || s.Screen == 2 || (s.Flags & FlagOperate)) return TrayState::Operate;
+    return TrayState::Standby;
+}
+
+TColor TrayColour(TrayState state) {
+    switch (state) {
+    case TrayState::Standby: return clLime;
+    case TrayState::Operate: return clYellow;
+    case TrayState::Alert: return clRed;
+    case TrayState::NoLink: break;
+    }
+    return clGray;
+}
+
+QString TrayToolTip(const StatusSample& s) {
+    QString tip = QString::fromLatin1(TAlarms::kTitle) + QStringLiteral(": ");
+    if (!s.LinkUp()) return tip + QStringLiteral("no link");
+    QStringList parts;
+    const QString mode = QString::fromLatin1(StationRecorder::ModeName(s.Screen));
+    if (!mode.isEmpty()) parts << mode;
+    if (s.AlertText) {
+        parts << QString::fromStdString(AlarmStateOf(s).Alert);
+    } else {
+        const QString band = Utf8Name(s.BandText);
+        if (!band.isEmpty()) parts << band;
+        if (s.Screen <= 2) {
+            parts << QStringLiteral("%1 W").arg((s.OutputPower + 5) / 10);
+            if (const unsigned swr = SwrTenths(s)) parts << QStringLiteral("SWR %1.%2").arg(swr / 10).arg(swr % 10);
+        }
+    }
+    return tip + parts.join(QStringLiteral(", "));
+}
+
+QIcon TAlarms::TrayIconFor(TrayState state) {
+    static std::array<QIcon, 4> icons;
+    QIcon& icon = icons[static_cast<size_t>(state)];
+    if (icon.isNull()) {
+        QPixmap pixmap(32, 32);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::black, 2));
+        p.setBrush(TrayColour(state).ToQColor());
+        p.drawEllipse(QRectF(2, 2, 28, 28));
+        p.end();
+        icon = QIcon(pixmap);
+    }
+    return icon;
+}
+
+TAlarms::TAlarms(TMainForm& form, TSettings& settings, std::unique_ptr<AlarmNotifier> notifier)
+    : TAlarms(form, settings, std::move(notifier), QSystemTrayIcon::isSystemTrayAvailable()) {}
+
+TAlarms::TAlarms(TMainForm& form, TSettings& settings, std::unique_ptr<AlarmNotifier> notifier, bool withTray)
+    : QObject(&form), form_(form), settings_(settings), notifier_(std::move(notifier)) {
+    notifications_ = settings.LoadNotifications();
+    alertSound_ = settings.LoadAlertSound();
+
+    // Owned here, so the menu loses them with this object.
+    separator_ = new QAction(this);
+    separator_->setSeparator(true);
+    itmNotifications = new QAction(QStringLiteral("&Notifications"), this);
+    itmAlertSound = new QAction(QStringLiteral("Alert &sound"), this);
+    form.itmSetup->addActions({separator_, itmNotifications, itmAlertSound});
+    itmNotifications->setObjectName(QStringLiteral("itmNotifications"));
+    itmNotifications->setCheckable(true);
+    itmNotifications->setChecked(notifications_);
+    connect(itmNotifications, &QAction::triggered, this, &TAlarms::itmNotificationsClick);
+    itmAlertSound->setObjectName(QStringLiteral("itmAlertSound"));
+    itmAlertSound->setCheckable(true);
+    itmAlertSound->setChecked(alertSound_);
+    itmAlertSound->setEnabled(notifications_);
+    connect(itmAlertSound, &QAction::triggered, this, &TAlarms::itmAlertSoundClick);
+
+    toolTip_ = QString::fromLatin1(kTitle) + QStringLiteral(": no link");
+    if (withTray) {
+        TrayMenu = new QMenu(&form);
+        itmTrayShow = TrayMenu->addAction(QStringLiteral("Show"));
+        itmTrayExit = TrayMenu->addAction(QStringLiteral("Exit"));
+        connect(itmTrayShow, &QAction::triggered, this, &TAlarms::ShowWindow);
+        // Through the window's own close, so the question is the same.
+        connect(itmTrayExit, &QAction::triggered, &form, [&form] { form.itmExitClick(); });
+        TrayIcon = new QSystemTrayIcon(TrayIconFor(trayState_), this);
+        TrayIcon->setToolTip(toolTip_);
+        TrayIcon->setContextMenu(TrayMenu);
+        connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+            if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) ShowWindow();
+        });
+        TrayIcon->show();
+    }
+    if (!notifier_) notifier_ = std::make_unique<TDesktopNotifier>(form, TrayIcon);
+
+    // Direct: the slot runs inside the hand-off, where the status may be read.
+    connect(&form, &TMainForm::StatusHandled, this, &TAlarms::StatusHandled, Qt::DirectConnection);
+}
+
+TAlarms::~TAlarms() {
+    delete TrayIcon; // before the menu it shows
+    TrayIcon = nullptr;
+    delete TrayMenu;
+}
+
+void TAlarms::itmNotificationsClick(bool on) {
+    notifications_ = on;
+    itmAlertSound->setEnabled(on);
+    settings_.SaveNotifications(on);
+}
+
+void TAlarms::itmAlertSoundClick(bool on) {
+    alertSound_ = on;
+    settings_.SaveAlertSound(on);
+}
+
+void TAlarms::ShowWindow() {
+    if (form_.isMinimized()) form_.setWindowState(form_.windowState() & ~Qt::WindowMinimized);
+    form_.show();
+    form_.raise();
+    form_.activateWindow();
+}
+
+void TAlarms::ShowTray(TrayState state, const QString& toolTip) {
+    if (state != trayState_) {
+        trayState_ = state;
+        if (TrayIcon) TrayIcon->setIcon(TrayIconFor(state));
+    }
+    if (toolTip != toolTip_) {
+        toolTip_ = toolTip;
+        if (TrayIcon) TrayIcon->setToolTip(toolTip);
+    }
+}
+
+void TAlarms::Draw(const AlarmOccurrence& o) {
+    const bool sound = alertSound_ && (o.Kind == AlarmKind::Alert || o.Kind == AlarmKind::Warning);
+    try {
+        notifier_->Notify(o.Kind, QString::fromStdString(o.Text), sound);
+    } catch (...) {
+        // A notifier that fails costs nothing: the console goes on without it.
+    }
+}
+
+void TAlarms::StatusHandled(uint16_t screen) {
+    if (!form_.ComThread) return;
+    const StatusSample shown = ShownSample(form_, screen);
+    ShowTray(TrayStateOf(shown), TrayToolTip(shown));
+    // The tracker follows every status, so switching notifications on mid-alert stays quiet.
+    const std::vector<AlarmOccurrence> drawn = tracker_.Update(AlarmStateOf(shown), Now());
+    if (!notifications_) return;
+    for (const AlarmOccurrence& o : drawn) Draw(o);
+}
+
+} // namespace kaldor
