@@ -35,7 +35,12 @@ done
 source "$top/tools/wine-env.sh"
 start_prefix
 
+# The Qt Charts layer, where it is built, for the station log's trends.
+charts="$("$top/tools/qt-charts-windows.sh" --prefix)"
+[[ -f "$charts/kaldor-charts-ready" ]] || charts=""
 build_tree build-win-qt -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_ADDITIONAL_PACKAGES_PREFIX_PATH="$charts" \
+    -DKALDOR_CHARTS_SOURCE="${KALDOR_CHARTS_SOURCE:-$top/../shared/src/qtcharts-6.4.2-source.tar.xz}" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DKALDOR_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
 out="$top/build-win-qt"
