@@ -25,21 +25,26 @@ std::string HelpText() {
            "  -v, --version  Show the version and exit.\n"
            "\n"
            "On POSIX, port n is the device named by KALDOR_COM<n>, else by the stored setting\n"
-           "ComDevice<n>, else /dev/ttyS<n-1>.\n";
+           "ComDevice<n>, else /dev/ttyS<n-1>. On Windows the device is COMn, \\\\.\\COMn (any\n"
+           "number, COM10 and above too) or rfc2217://host:port for a remote station.\n";
 }
 
 } // namespace
 
 QString ConsoleVersion() { return QStringLiteral(KALDOR_VERSION); }
 
-// Qt is LGPLv3; on Windows it is linked into the program, so a user must learn where both sources
-// are to relink it.
+// Qt Charts is GPL-3.0-only and the rest of Qt LGPL-3.0, so the whole is GPL-3.0-or-later; on
+// Windows Qt is linked into the program, so a user must learn where every source is.
 std::string CreditsText() {
-    return std::string("Built with Qt ") + QT_VERSION_STR +
-           ", under the GNU LGPL version 3 (https://www.qt.io/licensing/).\n"
-           "Qt's source: https://download.qt.io/archive/qt/ or Debian's qt6-base source package.\n"
-           "The console's source, with the scripts that build it against Qt, is installed in the\n"
-           "\"source\" folder beside the Windows program and is part of every release.\n";
+    return std::string("License GPL-3.0-or-later: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                       "This is free software: you are free to change and redistribute it.\n"
+                       "There is NO WARRANTY, to the extent permitted by law.\n"
+                       "Built with Qt ") + QT_VERSION_STR +
+           ": Core, Gui and Widgets under the GNU LGPL version 3, Charts under the GNU GPL version 3.\n"
+           "Qt's source: https://download.qt.io/archive/qt/ or Debian's qt6-base source package;\n"
+           "the Qt Charts source is shipped with the Windows program. The console's source, with the\n"
+           "scripts that build it against Qt, is installed in the \"source\" folder beside the\n"
+           "Windows program and is part of every release.\n";
 }
 
 CommandLine ParseCommandLine(const QStringList& arguments, std::ostream& out, std::ostream& err) {

@@ -91,7 +91,10 @@ TDevicesDialog::TDevicesDialog(TSettings& settings, QWidget* parent, const QStri
         label->setBuddy(box);
         if (!env.empty()) {
             box->setEnabled(false);
-            box->setToolTip(QStringLiteral("Set by the environment variable KALDOR_COM%1").arg(n));
+            // --simulate sets COM1 itself: the user set no variable.
+            const bool simulated = n == 1 && settings_.Application() == QLatin1String(TSettings::kSimulatedApplication);
+            box->setToolTip(simulated ? QStringLiteral("Set by --simulate (the simulated amplifier)")
+                                      : QStringLiteral("Set by the environment variable KALDOR_COM%1").arg(n));
             auto* row = new QVBoxLayout;
             row->addWidget(box);
             row->addWidget(new QLabel(box->toolTip(), this));

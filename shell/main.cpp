@@ -1,4 +1,6 @@
 // The program entry: one console at a time, the main window, the message loop.
+#include <QIcon>
+
 #include <cstdio>
 
 #include "link/PortNames.h"
@@ -71,6 +73,10 @@ int main(int argc, char** argv) {
         if (early.Exit) return early.ExitCode;
     }
     KaldorApplication app(argc, argv);
+#ifndef _WIN32
+    // Windows takes the icon of the program's resources (IDI_ICON1) for every window by itself.
+    app.setWindowIcon(QIcon(QStringLiteral(":/kaldor-console.svg")));
+#endif
     const CommandLine options = ParseCommandLine(QCoreApplication::arguments());
     if (options.Exit) return options.ExitCode;
     std::unique_ptr<sim::SimServer> simulated;

@@ -7,7 +7,8 @@
 #   tools/qt-windows.sh --prefix   print the prefix the cache uses, build nothing
 #   tools/qt-windows.sh --archive DIR
 #                                  write DIR/qt6-windows-<key>.tar.xz of the install, which a
-#                                  later run finds in ../shared/cache/ and unpacks instead of building
+#                                  later run finds in ../shared/cache/ and unpacks instead of building,
+#                                  and the Qt Charts layer's archive beside it (tools/qt-charts-windows.sh)
 #
 # The cache is keyed by a hash of Qt's version, the configure line, the patch and the cross
 # compiler's version; the ready-stamp is written last, so an interrupted build is never taken
@@ -51,11 +52,18 @@ if [[ "${1:-}" == "--archive" ]]; then
     mkdir -p "$2"
     tar -C "$cache_root" -cJf "$2/qt6-windows-$key.tar.xz" "qt6-windows-$key"
     echo "$2/qt6-windows-$key.tar.xz"
+    "$here/qt-charts-windows.sh" --archive "$2"
     exit 0
 fi
 
+# Qt Charts, a layer of its own over the finished install; without it the console has no trends.
+charts() {
+    "$here/qt-charts-windows.sh" >&2 || echo "== Qt for Windows: no Qt Charts layer: the Windows console shows no trends" >&2
+}
+
 if [[ -f "$stamp" ]]; then
     echo "== Qt for Windows: cached at $prefix"
+    charts
     echo "$prefix"
     exit 0
 fi
@@ -68,6 +76,7 @@ if [[ -f "$archive" ]]; then
     mkdir -p "$cache_root"
     if tar -C "$cache_root" -xJf "$archive" && [[ -f "$stamp" ]] &&
         diff -q <(key_text) "$prefix/kaldor-qt-key" >/dev/null; then
+        charts
         echo "$prefix"
         exit 0
     fi
@@ -141,4 +150,5 @@ cd /
 rm -rf "$work"
 touch "$stamp"
 echo "== Qt for Windows: installed at $prefix"
+charts
 echo "$prefix"

@@ -35,7 +35,12 @@ done
 source "$top/tools/wine-env.sh"
 start_prefix
 
+# The Qt Charts layer, where it is built, for the station log's trends.
+charts="$("$top/tools/qt-charts-windows.sh" --prefix)"
+[[ -f "$charts/kaldor-charts-ready" ]] || charts=""
 build_tree build-win-qt -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
+    -DQT_ADDITIONAL_PACKAGES_PREFIX_PATH="$charts" \
+    -DKALDOR_CHARTS_SOURCE="${KALDOR_CHARTS_SOURCE:-$top/../shared/src/qtcharts-6.4.2-source.tar.xz}" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DKALDOR_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
 out="$top/build-win-qt"
@@ -197,6 +202,99 @@ else
     ! "$loader" reg query "$uninstall_key" >/dev/null 2>&1 || fail "uninstalling left the Add/Remove Programs entry"
     "$loader" reg query 'HKCU\Software\OLV\Kaldor_Console' /v DefaultComPort >/dev/null 2>&1 ||
         fail "uninstalling removed the user's settings"
+fi
+
+# 5. The programs' resources: the icon (16 to 256 px) and the version information, read from the
+# files as Windows' shell reads them; and kaldor-console.com, which passes the console's output
+# and exit code to the prompt.
+check_resources() {
+    command -v wrestool >/dev/null || { fail "wrestool is missing (icoutils)"; return; }
+    local exe version ico="$wine_dir/icon.ico"
+    version="$(sed -n 's/^project(KaldorConsole VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")"
+    for exe in kaldor-console.exe kaldor-sim.exe kaldor-console.com; do
+        wrestool -x -t 14 "$out/$exe" >"$ico" 2>/dev/null
+        local sizes
+        sizes="$(icotool -l "$ico" 2>/dev/null | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' ')"
+        [[ "$sizes" == "16 24 32 48 64 128 256 " ]] || fail "$exe: icon sizes '${sizes}', not 16 to 256"
+        local info
+        info="$(wrestool -x -t 16 "$out/$exe" 2>/dev/null | tr -d '\0')"
+        for want in "CompanyName" "OLV" "ProductName" "KALDOR Console" "ProductVersion" "$version" \
+            "GPL-3.0-or-later"; do
+            [[ "$info" == *"$want"* ]] || fail "$exe: no '$want' in its version information"
+        done
+    done
+    local text code=0
+    text="$("$loader" "$out/kaldor-console.com" --version 2>&1)" || code=$?
+    [[ $code -eq 0 && "$text" == *"KALDOR Console $version"*"License GPL-3.0-or-later"* ]] ||
+        fail "kaldor-console.com --version: exit $code, '$text'"
+    code=0
+    text="$("$loader" "$out/kaldor-console.com" --no-such-option 2>&1)" || code=$?
+    [[ $code -eq 2 && "$text" == *"'no-such-option'"* ]] ||
+        fail "kaldor-console.com --no-such-option: exit $code (not 2), '$text'"
+    echo "   resources: icon 16 to 256 px and version $version in the exes; kaldor-console.com passes output and exit code"
+}
+
+# 6. The installer and uninstaller refuse while a console runs (it holds "OneInstanceAllowed"):
+# silently they end at once with an error and change nothing.
+check_refusal() {
+    echo "== $label: installing and uninstalling while a console runs"
+    "$loader" "$setup" /S || { fail "the installer failed"; return; }
+    "$loader" "$installed/kaldor-console.exe" --simulate >"$wine_dir/refusal.log" 2>&1 &
+    local running=$!
+    if wait_for 60 shown '^KALDOR Console Rel'; then
+        local stamp
+        stamp="$(stat -c %Y "$installed/kaldor-console.exe")"
+        ! "$loader" "$setup" /S || fail "the installer ran on while a console ran"
+        [[ "$(stat -c %Y "$installed/kaldor-console.exe")" == "$stamp" ]] || fail "the refused installer wrote files"
+        # In place (_?=), so its exit code is its own and not that of the copy it starts in %TEMP%.
+        ! "$loader" "$installed/uninstall.exe" /S '_?=C:\Program Files\KALDOR Console' ||
+            fail "the uninstaller ran on while a console ran"
+        [[ -f "$installed/kaldor-console.exe" ]] || fail "the refused uninstaller removed the console"
+    else
+        fail "no console window for the refusal check"
+    fi
+    "$loader" taskkill /f /im kaldor-console.exe >/dev/null 2>&1 || true
+    wait "$running" 2>/dev/null || true
+    "$loader" "$installed/uninstall.exe" /S || fail "the uninstaller failed once the console ended"
+    wait_for 30 test ! -e "$installed" || fail "uninstalling left $installed"
+}
+
+# 7. An upgrade: an older installer (the same files packed as version 0.0.1), then this one over
+# it; one Add/Remove entry with the newer version, the settings kept, and after the uninstall no
+# program file and no Start-menu entry.
+check_upgrade() {
+    local stage="$out/packaging/windows/stage" older="$wine_dir/kaldor-console-setup-0.0.1.exe" version
+    version="$(sed -n 's/^project(KaldorConsole VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")"
+    echo "== $label: upgrade from 0.0.1 to $version"
+    makensis -V2 -DVERSION=0.0.1 -DCONSOLE="$stage/kaldor-console.exe" -DCOM="$stage/kaldor-console.com" \
+        -DSIM="$stage/kaldor-sim.exe" -DNOTICE="$stage/NOTICE.txt" -DSOURCE="$stage/source.zip" \
+        -DOUTFILE="$older" "$top/packaging/windows/kaldor-console.nsi" >/dev/null || { fail "no older installer"; return; }
+    "$loader" "$older" /S || fail "the older installer failed"
+    [[ -f "$installed/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older install has no source"
+    "$loader" reg add 'HKCU\Software\OLV\Kaldor_Console' /v DefaultStartupDelay /t REG_DWORD /d 7300 /f >/dev/null
+    "$loader" "$setup" /S || fail "the newer installer failed over the older"
+    local entries values
+    entries="$("$loader" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /f "KALDOR Console" /d 2>/dev/null |
+        grep -c 'DisplayName' || true)"
+    ((entries == 1)) || fail "$entries Add/Remove entries after the upgrade, not one"
+    values="$("$loader" reg query "$uninstall_key" 2>/dev/null | tr -d '\r')"
+    echo "   Add/Remove after the upgrade:"
+    grep -E 'REG_' <<<"$values" | sed 's/^ */     /'
+    grep -qE "DisplayVersion +REG_SZ +$version\$" <<<"$values" || fail "DisplayVersion is not $version"
+    grep -qE "EstimatedSize +REG_DWORD +0x[1-9a-f]" <<<"$values" || fail "no EstimatedSize"
+    [[ ! -e "$installed/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older source stayed"
+    [[ -f "$installed/source/kaldor-console-$version-source.zip" ]] || fail "no source of $version"
+    "$loader" reg query 'HKCU\Software\OLV\Kaldor_Console' /v DefaultStartupDelay 2>/dev/null | grep -q 0x1c84 ||
+        fail "the upgrade lost the settings"
+    "$loader" "$installed/uninstall.exe" /S || fail "the uninstaller failed"
+    wait_for 30 test ! -e "$installed" || fail "uninstalling the upgrade left $(find "$installed" -type f | head -3)"
+    [[ ! -e "$menu" ]] || fail "uninstalling the upgrade left the Start-menu folder"
+    "$loader" reg delete 'HKCU\Software\OLV\Kaldor_Console' /v DefaultStartupDelay /f >/dev/null 2>&1 || true
+}
+check_resources
+if [[ -n "$setup" ]]; then
+    check_refusal
+    check_upgrade
 fi
 ((status == 0)) && echo "== $label: passed"
 exit "$status"

@@ -1,5 +1,7 @@
 ; The Windows installer of the KALDOR Console, made by the build's "installer" target:
-;   makensis -DVERSION=v -DCONSOLE=exe -DSIM=exe -DNOTICE=txt -DSOURCE=zip -DOUTFILE=setup.exe kaldor-console.nsi
+;   makensis -DVERSION=v -DCONSOLE=exe -DCOM=com -DSIM=exe -DNOTICE=txt -DSOURCE=zip -DCHARTS=tar.xz
+;            -DICON=ico -DOUTFILE=setup.exe kaldor-console.nsi
+; (CHARTS and ICON may be left out.)
 ; It installs under Program Files for all users, with Start-menu entries and an uninstaller that
 ; Add/Remove Programs lists. Uninstalling leaves the user's settings in the registry.
 ; A 64-bit installer for a 64-bit program (and Wine without 32-bit support runs it).
@@ -7,6 +9,8 @@ Target amd64-unicode
 SetCompressor /SOLID lzma
 !include "MUI2.nsh"
 !include "x64.nsh"
+!include "LogicLib.nsh"
+!include "FileFunc.nsh"
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\KaldorConsole"
 !define MENU "$SMPROGRAMS\KALDOR Console"
@@ -14,11 +18,17 @@ SetCompressor /SOLID lzma
 Name "KALDOR Console ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES64\KALDOR Console"
+; An earlier install's folder, so a new version replaces it in place.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 BrandingText "KALDOR Console ${VERSION}"
 
 !define MUI_LICENSEPAGE_BUTTON "&Next >"
-!define MUI_LICENSEPAGE_TEXT_BOTTOM "The console is built with Qt under the GNU LGPL version 3."
+!ifdef ICON
+!define MUI_ICON "${ICON}"
+!define MUI_UNICON "${ICON}"
+!endif
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "The console is free software under the GNU GPL version 3 or later; it is built with Qt (LGPL version 3) and Qt Charts (GPL version 3)."
 !insertmacro MUI_PAGE_LICENSE "${NOTICE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -29,33 +39,62 @@ BrandingText "KALDOR Console ${VERSION}"
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
+; A running console holds its files open and would lose its settings' last write: ask the user
+; to end it first. The console holds the named mutex "OneInstanceAllowed" while it runs.
+!macro WaitForNoConsole UN
+Function ${UN}WaitForNoConsole
+    retry:
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "OneInstanceAllowed") p .r0'
+    ${If} $0 <> 0
+        System::Call 'kernel32::CloseHandle(p r0)'
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "The KALDOR Console is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY retry
+        Abort
+    ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro WaitForNoConsole ""
+!insertmacro WaitForNoConsole "un."
+
 Function .onInit
     ${IfNot} ${RunningX64}
         MessageBox MB_ICONSTOP "The KALDOR Console needs 64-bit Windows."
         Abort
     ${EndIf}
     SetRegView 64
+    ; InstallDirRegKey read the 32-bit view: the earlier folder again, from the 64-bit one.
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 != ""
+        StrCpy $INSTDIR $0
+    ${EndIf}
+    Call WaitForNoConsole
 FunctionEnd
 
 Function un.onInit
     SetRegView 64
+    Call un.WaitForNoConsole
 FunctionEnd
 
 Section "KALDOR Console"
     SetShellVarContext all
     SetOutPath "$INSTDIR"
     File "/oname=kaldor-console.exe" "${CONSOLE}"
+    File "/oname=kaldor-console.com" "${COM}"
     File "/oname=kaldor-sim.exe" "${SIM}"
     File "/oname=NOTICE.txt" "${NOTICE}"
     SetOutPath "$INSTDIR\source"
+    ; An older version's source, replaced by this one's.
+    Delete "$INSTDIR\source\kaldor-console-*-source.zip"
     File "/oname=kaldor-console-${VERSION}-source.zip" "${SOURCE}"
+!ifdef CHARTS
+    File "/oname=qtcharts-6.4.2-source.tar.xz" "${CHARTS}"
+!endif
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
     CreateDirectory "${MENU}"
-    CreateShortcut "${MENU}\KALDOR Console.lnk" "$INSTDIR\kaldor-console.exe"
-    CreateShortcut "${MENU}\KALDOR Console (simulated amplifier).lnk" "$INSTDIR\kaldor-console.exe" "--simulate"
-    CreateShortcut "${MENU}\Uninstall KALDOR Console.lnk" "$INSTDIR\uninstall.exe"
+    CreateShortcut "${MENU}\KALDOR Console.lnk" "$INSTDIR\kaldor-console.exe" "" "$INSTDIR\kaldor-console.exe" 0
+    CreateShortcut "${MENU}\KALDOR Console (simulated amplifier).lnk" "$INSTDIR\kaldor-console.exe" "--simulate" "$INSTDIR\kaldor-console.exe" 0
+    CreateShortcut "${MENU}\Uninstall KALDOR Console.lnk" "$INSTDIR\uninstall.exe" "" "$INSTDIR\uninstall.exe" 0
 
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "KALDOR Console"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -66,6 +105,10 @@ Section "KALDOR Console"
     WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+    ; What the folder holds, in KB, for Add/Remove Programs.
+    ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+    IntFmt $0 "0x%08X" $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
 Section "Uninstall"
@@ -75,12 +118,15 @@ Section "Uninstall"
     Delete "${MENU}\Uninstall KALDOR Console.lnk"
     RMDir "${MENU}"
     Delete "$INSTDIR\kaldor-console.exe"
+    Delete "$INSTDIR\kaldor-console.com"
     Delete "$INSTDIR\kaldor-sim.exe"
     Delete "$INSTDIR\NOTICE.txt"
-    Delete "$INSTDIR\source\kaldor-console-${VERSION}-source.zip"
+    Delete "$INSTDIR\source\kaldor-console-*-source.zip"
+    Delete "$INSTDIR\source\qtcharts-6.4.2-source.tar.xz"
     RMDir "$INSTDIR\source"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
-    ; The settings under HKEY_CURRENT_USER\Software\OLV stay for a later install.
+    ; The settings under HKEY_CURRENT_USER\Software\OLV and the station log in
+    ; %LOCALAPPDATA%\OLV stay for a later install.
 SectionEnd

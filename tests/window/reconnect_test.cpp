@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 
 #include <algorithm>
 #include <cstdio>
@@ -299,3 +300,29 @@ TEST(DeviceChoices, StableNamesFirstThenDevicesInNumericOrder) {
 
 } // namespace
 } // namespace kaldor::test
+
+// The note under a port fixed from outside names what fixed it: --simulate sets COM1 itself.
+TEST(DevicesDialog, APortSetFromOutsideSaysWhatSetIt) {
+    QTemporaryDir config;
+    UseSettingsIn(config);
+    setenv("KALDOR_COM1", "rfc2217://127.0.0.1:4000", 1);
+    setenv("KALDOR_COM2", "/dev/ttyS7", 1);
+    struct Row {
+        const char* application;
+        int port;
+        const char* note;
+    };
+    for (const Row& row : {Row{TSettings::kSimulatedApplication, 1, "Set by --simulate (the simulated amplifier)"},
+                           Row{TSettings::kSimulatedApplication, 2, "Set by the environment variable KALDOR_COM2"},
+                           Row{TSettings::kApplication, 1, "Set by the environment variable KALDOR_COM1"}}) {
+        TSettings settings{QString::fromLatin1(row.application)};
+        TDevicesDialog dialog(settings);
+        EXPECT_FALSE(dialog.Device(row.port)->isEnabled());
+        EXPECT_EQ(dialog.Device(row.port)->toolTip(), QString::fromLatin1(row.note)) << row.application;
+        QStringList labels;
+        for (const QLabel* l : dialog.findChildren<QLabel*>()) labels << l->text();
+        EXPECT_TRUE(labels.contains(QString::fromLatin1(row.note))) << labels.join('|').toStdString();
+    }
+    unsetenv("KALDOR_COM1");
+    unsetenv("KALDOR_COM2");
+}
