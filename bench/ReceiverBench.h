@@ -28,7 +28,7 @@ inline pid_t StartSender(TestAmp& amp, int seconds) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
     StatusPayload p;
-    p.Screen(1).Flags(0x16).Word(22, 8000).Word(24, 120).Word(26, 500).Word(28, 220);
+    p.Screen(ScrOperate).Flags(0x16).Word(22, 8000).Word(24, 120).Word(26, 500).Word(28, 220);
     const Bytes frame = StatusFrame(p);
     const double bytesPerSecond = 960.0;
     timespec next{};
@@ -60,7 +60,7 @@ inline void Run(const char* name, SerialPort& port, int seconds) {
             port,
             [&](TComThread* t) {
                 ++passes;
-                if (t->Screen != 30 && t->OutputPower != lastPower) ++frames;
+                if (t->Screen != ScrNoLink && t->OutputPower != lastPower) ++frames;
                 lastPower = t->OutputPower;
             },
             &window);

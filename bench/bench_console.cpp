@@ -109,7 +109,7 @@ long PeakKb() {
             continue;
         }
         StatusPayload p;
-        p.Screen(2).Flags(FlagOperate | FlagTx | FlagFullPower | FlagCelsius).Byte(14, 0x40).Word(16, 14100).Byte(18, 0x71).Byte(21, 45);
+        p.Screen(ScrOperateTx).Flags(FlagOperate | FlagTx | FlagFullPower | FlagCelsius).Byte(14, 0x40).Word(16, 14100).Byte(18, 0x71).Byte(21, 45);
         if (mode == Changing) {
             const double phase = n * 0.07;
             p.Word(19, static_cast<uint16_t>(120 + 20 * std::sin(phase * 3)))

@@ -95,7 +95,7 @@ pid_t StartSender(TestAmp& amp, Pace pace, SenderState* state) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
     StatusPayload p;
-    p.Screen(1).Flags(0x16).Word(24, 120).Word(26, 500).Word(28, 220);
+    p.Screen(ScrOperate).Flags(0x16).Word(24, 120).Word(26, 500).Word(28, 220);
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const long byteNs = static_cast<long>(1e9 / kBytesPerSecond);

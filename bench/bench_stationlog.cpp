@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
         StationLog log(o);
         cpu0 = ProcessCpu();
         StatusSample s;
-        s.Screen = 2;
+        s.Screen = ScrOperateTx;
         s.Flags = FlagOperate | FlagTx | FlagCelsius;
         s.BandText = "20 m";
         s.AntennaText = "ANT 1";

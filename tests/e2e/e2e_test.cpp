@@ -41,7 +41,7 @@ namespace {
 
 constexpr int kWaitMs = 10000; // only a failing test waits this long
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public WindowFixtureBase {
 protected:
     // The simulator's line: a pseudo-terminal with DTR handed over, or (as --simulate on
     // Windows) a remote serial port on loopback, DTR travelling as SET-CONTROL.
@@ -70,9 +70,8 @@ protected:
         });
         server->Start();
 
-        settings = std::make_unique<TSettings>(settingsRoot.Application());
-        settings->SaveComPort(1);
-        form = std::make_unique<TMainForm>(*settings);
+        FreshSettings().SaveComPort(1);
+        NewWindow();
         ASSERT_TRUE(form->FormCreate());
         form->show();
         form->activateWindow();
@@ -81,10 +80,9 @@ protected:
         clock.SetRate(1.0);
     }
     void TearDown() override {
-        form.reset();
+        WindowFixtureBase::TearDown();
         SerialPort::SetDtrObserver({});
         server.reset();
-        for (int n = 1; n <= TMainForm::PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
     }
 
     // A key as the user presses it in the main window: Alt and the key's letter (or sign).
@@ -117,13 +115,10 @@ protected:
         return form->StatusPanels[1]->text() == QStringLiteral("Remote connection: ON");
     }
 
-    TestSettingsRoot settingsRoot; // outlives the settings and the window
     SimClock clock;
     StepSleeper sleeper; // the power sequence's delays end when the test says so
     std::atomic<bool> dtr{false};
     std::unique_ptr<sim::SimServer> server;
-    std::unique_ptr<TSettings> settings;
-    std::unique_ptr<TMainForm> form;
     LcdReader reader;
 };
 

@@ -31,20 +31,41 @@ inline bool FeedStatus(TMainForm& form, TestAmp& from, const StatusPayload& payl
         3000);
 }
 
-class WindowTest : public ::testing::Test {
+// What every window test has: settings of its own, a window on them, and at the end the window
+// gone first and the ports' environment cleared.
+class WindowFixtureBase : public ::testing::Test {
+protected:
+    void TearDown() override {
+        form.reset();
+        for (int n = 1; n <= TMainForm::PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
+    }
+    // The settings as a newly started console reads them.
+    TSettings& FreshSettings() {
+        settings = std::make_unique<TSettings>(settingsRoot.Application());
+        return *settings;
+    }
+    // A new window (the old one goes first) on the current settings.
+    TMainForm& NewWindow() {
+        form.reset();
+        if (!settings) FreshSettings();
+        form = std::make_unique<TMainForm>(*settings);
+        return *form;
+    }
+
+    TestSettingsRoot settingsRoot; // outlives the settings and the window
+    std::unique_ptr<TSettings> settings;
+    std::unique_ptr<TMainForm> form;
+};
+
+class WindowTest : public WindowFixtureBase {
 protected:
     void SetUp() override {
         amp.BindPort(1);
-        settings = std::make_unique<TSettings>(settingsRoot.Application());
-        form = std::make_unique<TMainForm>(*settings);
+        NewWindow();
         form->InitLcd();
         form->show();
         form->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    }
-    void TearDown() override {
-        form.reset();
-        for (int n = 1; n <= 6; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
     }
     // Opens COM1 and waits for the first status event: a noise byte ends the receiver's first
     // pass, which reports the lost link.
@@ -66,10 +87,7 @@ protected:
     bool Feed(const StatusPayload& payload) { return FeedStatus(*form, amp, payload); }
     bool Feed(uint8_t screen) { return Feed(StatusPayload().Screen(screen)); }
 
-    TestSettingsRoot settingsRoot; // outlives the settings and the window
     TestAmp amp;
-    std::unique_ptr<TSettings> settings;
-    std::unique_ptr<TMainForm> form;
 };
 
 } // namespace kaldor::test

@@ -150,6 +150,32 @@ TEST_F(PanelTest, AntennaAndBandWarningsPerScreen) {
     EXPECT_EQ(f().stOutBand->Caption(), QStringLiteral("BAND NOT PERMITTED"));
 }
 
+// The window's state that the station log and the notifications read follows what it shows.
+TEST_F(PanelTest, LinkAlertAndWarningStateFollowsTheWindow) {
+    struct Case {
+        const char* name;
+        StatusPayload status;
+        bool link, alert, antenna, band, reflected;
+    } cases[] = {
+        {"standby, all well", Status(0).Byte(14, 0x40).Byte(18, 0x01), true, false, false, false, false},
+        {"no antenna, out of band", Status(0).Byte(14, 0x42).Byte(18, 0x04), true, false, true, true, false},
+        {"transmitting into a bad load", Status(2, FlagTx).Byte(18, 0x01).Word(24, 3000), true, false, false, false, true},
+        {"alert", Status(23, FlagAlarm).Byte(18, 0x04), true, true, false, false, true},
+        {"lost link", Status(30), false, false, false, false, false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(Feed(c.status)) << c.name;
+        EXPECT_EQ(f().LinkUp, c.link) << c.name;
+        EXPECT_EQ(f().AlertShown, c.alert) << c.name;
+        EXPECT_EQ(f().Warnings.Antenna, c.antenna) << c.name;
+        EXPECT_EQ(f().Warnings.Band, c.band) << c.name;
+        EXPECT_EQ(f().Warnings.Reflected, c.reflected) << c.name;
+        EXPECT_EQ(f().Warnings.Antenna, !f().stWarning->isHidden()) << c.name;
+        EXPECT_EQ(f().Warnings.Band, !f().stOutBand->isHidden()) << c.name;
+        EXPECT_EQ(f().Warnings.Reflected, !f().stPWRev->isHidden()) << c.name;
+    }
+}
+
 TEST_F(PanelTest, HighReflectedPowerHoldsOneSecondButEndsAtOnceBelow2000WhileTransmitting) {
     struct Step {
         double after; // seconds since the previous status

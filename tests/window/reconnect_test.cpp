@@ -61,19 +61,17 @@ double CpuSeconds() {
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-class ReconnectTest : public ::testing::Test {
+class ReconnectTest : public WindowFixtureBase {
 protected:
     void SetUp() override {
-        settings = std::make_unique<TSettings>(settingsRoot.Application());
-        SetStoredDeviceLookup(settings->DeviceLookup());
-        form = std::make_unique<TMainForm>(*settings);
+        SetStoredDeviceLookup(FreshSettings().DeviceLookup());
+        NewWindow();
         form->InitLcd();
         form->show();
     }
     void TearDown() override {
-        form.reset();
+        WindowFixtureBase::TearDown();
         SetStoredDeviceLookup({});
-        for (int n = 1; n <= 6; ++n) unsetenv(("KALDOR_COM" + std::to_string(n)).c_str());
     }
     // Waits until the window has handled a status with that screen code.
     bool WaitScreen(uint16_t screen, int ms) {
@@ -92,9 +90,6 @@ protected:
     }
 
     QTemporaryDir config; // the test's own device links
-    TestSettingsRoot settingsRoot; // outlives the settings and the window
-    std::unique_ptr<TSettings> settings;
-    std::unique_ptr<TMainForm> form;
 };
 
 TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {

@@ -54,7 +54,7 @@ std::string ConsoleLines(const std::string& err) {
     return lines;
 }
 
-class StartupTest : public ::testing::Test {
+class StartupTest : public WindowFixtureBase {
 protected:
     void SetUp() override {
         for (int n = 1; n <= 6; ++n)
@@ -63,9 +63,8 @@ protected:
     }
     void TearDown() override {
         SerialPort::SetDtrObserver({});
-        form.reset();
+        WindowFixtureBase::TearDown();
         responder.reset();
-        for (int n = 1; n <= 6; ++n) UnsetEnv(Var(n));
     }
 
     QString ConfFile() const { return settingsRoot.StorePath(); }
@@ -87,8 +86,8 @@ protected:
                 boxes.push_back(c);
                 return (c.Flags & MB_YESNO) ? answer : IDOK;
             });
-        settings = std::make_unique<TSettings>(settingsRoot.Application());
-        form = std::make_unique<TMainForm>(*settings);
+        FreshSettings();
+        NewWindow();
         const bool ok = form->FormCreate();
         if (ok) {
             form->show();
@@ -101,10 +100,7 @@ protected:
         return kaldor::test::FeedStatus(*form, to, StatusPayload().Screen(screen));
     }
 
-    TestSettingsRoot settingsRoot; // outlives the settings and the window
     TestAmp amp;
-    std::unique_ptr<TSettings> settings;
-    std::unique_ptr<TMainForm> form;
     std::unique_ptr<ScopedMessageBoxResponder> responder;
     std::vector<MessageBoxCall> boxes;
     int answer = IDYES;
