@@ -21,5 +21,5 @@ openbox & pids+=($!)
 trayer --edge top --align right --widthtype request --height 28 --SetDockType true --transparent false --tint 0x303030 & pids+=($!)
 sleep 1
 ASAN_OPTIONS=detect_leaks=0 env -u DBUS_SESSION_BUS_ADDRESS "$(find "$build" -name alarm-shot -type f -perm -u+x | head -1)" \
-    "$out/operate.png" "$out/alert.png" 2>/dev/null
+    "$out/operate.png" "$out/alert.png"
 echo "== pictures: $out/operate.png $out/alert.png"

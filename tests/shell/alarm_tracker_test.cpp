@@ -2,6 +2,7 @@
 // amplifier's 3 s hold clear, never more often than once in 10 s for one text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "shell/AlarmTracker.h"

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <stdexcept>
 
 #include "WindowFixture.h"
 #include "shell/Alarms.h"
