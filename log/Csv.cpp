@@ -67,13 +67,28 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
     return line;
 }
 
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed) {
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed,
+                                               size_t maxRecord, bool* skipping) {
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
     std::string field;
     bool quoted = false, wasQuoted = false;
     consumed = 0;
+    if (skipping) *skipping = false;
     for (size_t i = 0; i < text.size(); ++i) {
+        if (i - consumed >= maxRecord) {
+            const size_t end = text.find('\n', i);
+            record.clear();
+            field.clear();
+            quoted = wasQuoted = false;
+            if (end == std::string::npos) {
+                consumed = text.size();
+                if (skipping) *skipping = true;
+                break;
+            }
+            consumed = i = end + 1;
+            if (i >= text.size()) break;
+        }
         const char c = text[i];
         if (quoted) {
             if (c != '"') field += c;

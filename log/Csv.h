@@ -15,8 +15,12 @@ std::string CsvRecord(const std::vector<std::string>& fields);
 
 // Splits the records of text (RFC 4180: quoted fields may hold commas, quotes and line breaks).
 // Only records closed by a line break are taken; consumed tells how many bytes they used, so a
-// record still being written is read on the next call.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed);
+// record still being written is read on the next call. A record longer than maxRecord bytes is
+// given up on: its bytes up to the next line end are skipped, and when text ends before one,
+// skipping is set and all of text counts as consumed.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed,
+                                               size_t maxRecord = std::string::npos,
+                                               bool* skipping = nullptr);
 
 // Local time of ms since 1970: "2026-12-09T05:54:51" (ISO 8601, seconds) and "2026-12-09".
 std::string LocalIsoTime(int64_t ms);

@@ -38,8 +38,9 @@ const char* const kEventColumns[] = {"Time", "Kind", "Event", "Text", "Mode", "I
 constexpr int kEventColumnCount = static_cast<int>(std::size(kEventColumns));
 const char* const kKinds[] = {"", "alert", "link", "power", "change"}; // by cbKind index
 
-double Number(const CsvRow& row, size_t i) {
-    return i < row.size() && !row[i].empty() ? std::atof(row[i].c_str()) : 0.0;
+// False when the field holds no usable reading.
+bool Number(const CsvRow& row, size_t i, double& value) {
+    return ParseReading(i < row.size() ? row[i] : std::string(), value);
 }
 
 } // namespace
@@ -267,14 +268,16 @@ void TdlgStationLog::Refresh() {
     if (!events_ || !telemetry_) return;
     const int64_t now = logger_.Log().TimeMs();
     const std::string today = LocalDay(now);
-    AddEvents(events_->ReadNew("0000-00-00", today));
+    AddEvents(events_->ReadNew("0000-00-00", "9999-99-99")); // days after today too: a clock put back wrote them
 
     const int64_t span = int64_t{SpanSeconds[std::clamp(cbSpan->currentIndex(), 0, 3)]} * 1000;
     for (const CsvRow& row : telemetry_->ReadNew(LocalDay(now - span), today)) {
         const int64_t ms = times_.Parse(row.empty() ? std::string() : row[0]);
         if (ms < 0) continue;
         // time,mode,tx,band,antenna,output_w,reflected_w,pa_voltage_v,pa_current_a,swr,gain_db,temperature,unit
-        trend_.push_back({ms, Number(row, 5), Number(row, 6), Number(row, 9), Number(row, 11)});
+        double output, reflected, swr, temperature;
+        if (Number(row, 5, output) && Number(row, 6, reflected) && Number(row, 9, swr) && Number(row, 11, temperature))
+            trend_.push_back({ms, output, reflected, swr, temperature});
     }
     while (!trend_.empty() && trend_.front().Ms < now - span) trend_.pop_front();
 
