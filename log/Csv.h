@@ -1,12 +1,8 @@
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kaldor {
-
-// Windows-1252 bytes as UTF-8 (the five unassigned bytes become their C1 code points).
-std::string Win1252ToUtf8(const std::string& text);
 
 // Appends one field of a CSV record (RFC 4180): quoted when it holds a comma, quote, CR or LF.
 void AppendCsvField(std::string& line, const std::string& field, bool first = false);
@@ -21,14 +17,5 @@ std::string CsvRecord(const std::vector<std::string>& fields);
 std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed,
                                                size_t maxRecord = std::string::npos,
                                                bool* skipping = nullptr);
-
-// Local time of ms since 1970: "2026-12-09T05:54:51" (ISO 8601, seconds) and "2026-12-09".
-std::string LocalIsoTime(int64_t ms);
-std::string LocalDay(int64_t ms);
-// The inverse of LocalIsoTime, -1 when text is not such a time.
-int64_t ParseLocalIsoTime(const std::string& text);
-
-// Wall clock in ms since 1970; tests pass their own.
-int64_t SystemTimeMs();
 
 } // namespace kaldor

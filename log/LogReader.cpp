@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "log/LogFolder.h"
 
 namespace kaldor {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "log/LogFolder.h"
 
 namespace kaldor {
@@ -125,8 +126,8 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
         files.clear();
     }
     for (const auto& [key, text] : files) {
-        const char* header = key.first == kEventsKind ? StationRecorder::EventHeader
-                                                      : StationRecorder::TelemetryHeader;
+        const std::string& header = key.first == kEventsKind ? StationRecorder::EventHeader
+                                                             : StationRecorder::TelemetryHeader;
         std::string error;
         if (AppendLogFile(options_.Folder, key.first, key.second, header, text, error)) continue;
         if (failure.empty()) failure = error;

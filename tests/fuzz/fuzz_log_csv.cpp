@@ -1,10 +1,11 @@
 // The station log's CSV reader and its times and day names. Every record read, written back
 // and read again is the same record; the reader never takes more than it was given; the fast
-// time parser agrees with the full one; a day stepped back and forth is the same day.
+// time parser agrees with the full one; a record's bound holds; a day stepped back and forth is the same day.
 #include <string>
 
 #include "FuzzCheck.h"
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "log/LogFolder.h"
 #include "log/LogReader.h"
 
@@ -22,6 +23,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const auto back = ParseCsv(line, used);
         FUZZ_CHECK(used == line.size() && back.size() == 1 && back[0] == record);
     }
+
+    // With a bound on a record, no record read holds more than the bound.
+    const size_t bound = size > 0 ? data[0] % 64 + 1 : 1;
+    bool skipping = false;
+    for (const auto& record : ParseCsv(text, consumed, bound, &skipping)) {
+        size_t bytes = 0;
+        for (const std::string& field : record) bytes += field.size();
+        FUZZ_CHECK(bytes <= bound);
+    }
+    FUZZ_CHECK(consumed <= size && (!skipping || consumed == size));
 
     LogTimeParser fast;
     for (const auto& record : records) {

@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
+#include "log/Win1252.h"
 #include "log/LogFolder.h"
 #include "log/LogReader.h"
 #include "log/StationLog.h"
@@ -142,12 +144,13 @@ TEST(StationRecorder, EachChangeBecomesOneEventInOrderWithTheValuesShownThen) {
     };
     ASSERT_EQ(rows.size(), expected.size());
     for (size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].size(), 17u) << i;
+        ASSERT_EQ(rows[i].size(), 18u) << i;
+        EXPECT_EQ(rows[i][17], UtcOffsetText(ParseLocalIsoTime(rows[i][0]))) << "the offset, last";
         EXPECT_EQ(std::vector<std::string>(rows[i].begin() + 1, rows[i].begin() + 4), expected[i]) << i;
     }
     EXPECT_EQ(rows[3][0], LocalIsoTime(t + 2500));
     // mode,input,band,antenna,cat,output_w,reflected_w,swr,gain_db,temperature,unit,pa_v,pa_a
-    EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 4, rows[3].end()),
+    EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 4, rows[3].end() - 1),
               (std::vector<std::string>{"OPERATE", "IN 1", "20 m", "ANT 1", "NONE", "612.3", "210.0", "",
                                         "15.0", "35", "C", "0.0", "0.0"}));
     EXPECT_EQ(rows[1][11], "1.50") << "SWR outside operate";
@@ -177,7 +180,8 @@ TEST(StationRecorder, TelemetryIsOneRowPerSecondOfLinkWithTheHighestReadings) {
         {LocalIsoTime(kNoon + 3000), "OPERATE", "0", "20.0", "2.0"},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].size(), 13u);
+        ASSERT_EQ(rows[i].size(), 14u);
+        EXPECT_EQ(rows[i][13], UtcOffsetText(kNoon));
         EXPECT_EQ((std::vector<std::string>{rows[i][0], rows[i][1], rows[i][2], rows[i][5], rows[i][8]}), expected[i]);
     }
 }
@@ -197,6 +201,7 @@ TEST(Csv, FieldsAreQuotedAsTheRfcSaysAndTheTextsBecomeUtf8) {
         EXPECT_EQ(back[0], std::vector<std::string>{c.in});
     }
     EXPECT_EQ(Win1252ToUtf8("35 \xB0" "C \x80 \x93x\x94"), "35 \xC2\xB0" "C \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D");
+    EXPECT_EQ(Win1252ToUtf8("\x81"), "\xEF\xBF\xBD") << "an undefined byte, as the display shows it";
     size_t used = 0;
     EXPECT_EQ(ParseCsv("a,b\r\nc,\"d", used).size(), 1u) << "the unfinished record waits";
     EXPECT_EQ(used, 5u);
@@ -405,6 +410,14 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
             EXPECT_EQ(v, r.value) << r.text;
         }
     }
+
+    // A local time with its offset is a true time: the repeated hour when the clocks go back
+    // orders where it happened; a row without one (an older file) reads as local time.
+    EXPECT_EQ(ParseLoggedTime("2026-10-25T02:30:00", "+01:00") - ParseLoggedTime("2026-10-25T02:30:00", "+02:00"),
+              3600000);
+    EXPECT_EQ(ParseLoggedTime("2026-12-09T21:04:05", "-09:30"), ParseLoggedTime("2026-12-10T06:34:05", "+00:00"));
+    EXPECT_EQ(ParseLoggedTime(LocalIsoTime(kNoon), ""), kNoon);
+    EXPECT_EQ(ParseLoggedTime(LocalIsoTime(kNoon), UtcOffsetText(kNoon)), kNoon);
 
     // Events that could not be written are written once the folder can be.
     TempFolder base;
