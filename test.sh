@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds the tests with sanitizers into build-test/ and runs them all.
+# Then the fuzz targets, built with clang into build-fuzz/: corpora replayed, each fuzzed for
+# KALDOR_FUZZ_SECONDS (default 20) (tools/fuzz.sh).
 # Beside them, for Windows:
 #  - the Qt-free core built with mingw-w64 into build-win/, its tests under Wine (tools/wine-tests.sh);
 #  - Qt for Windows, built once per machine into a cache outside the tree (tools/qt-windows.sh),
@@ -40,6 +42,7 @@ echo "== ctest"
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     ctest --output-on-failure --timeout 300 -j 2
 ) || failed+=("the Linux tests")
+"$top/tools/fuzz.sh" || failed+=("the fuzz targets")
 
 if [[ -n "$qt_job" ]]; then
     # Its progress so far, then as it comes.

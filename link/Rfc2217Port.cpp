@@ -31,7 +31,7 @@ bool ParseRemoteDevice(const std::string& name, std::string& host, std::string& 
         host = rest.substr(0, colon);
     }
     port = rest.substr(colon + 1);
-    if (host.empty() || port.empty() || port.size() > 5 ||
+    if (host.empty() || host.find_first_of("[]") != std::string::npos || port.empty() || port.size() > 5 ||
         !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return false;
     const long number = std::strtol(port.c_str(), nullptr, 10);

@@ -1,12 +1,8 @@
 #pragma once
-#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace kaldor {
-
-// Windows-1252 bytes as UTF-8 (the five unassigned bytes become their C1 code points).
-std::string Win1252ToUtf8(const std::string& text);
 
 // Appends one field of a CSV record (RFC 4180): quoted when it holds a comma, quote, CR or LF.
 void AppendCsvField(std::string& line, const std::string& field, bool first = false);
@@ -15,16 +11,11 @@ std::string CsvRecord(const std::vector<std::string>& fields);
 
 // Splits the records of text (RFC 4180: quoted fields may hold commas, quotes and line breaks).
 // Only records closed by a line break are taken; consumed tells how many bytes they used, so a
-// record still being written is read on the next call.
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed);
-
-// Local time of ms since 1970: "2026-12-09T05:54:51" (ISO 8601, seconds) and "2026-12-09".
-std::string LocalIsoTime(int64_t ms);
-std::string LocalDay(int64_t ms);
-// The inverse of LocalIsoTime, -1 when text is not such a time.
-int64_t ParseLocalIsoTime(const std::string& text);
-
-// Wall clock in ms since 1970; tests pass their own.
-int64_t SystemTimeMs();
+// record still being written is read on the next call. A record longer than maxRecord bytes is
+// given up on: its bytes up to the next line end are skipped, and when text ends before one,
+// skipping is set and all of text counts as consumed.
+std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed,
+                                               size_t maxRecord = std::string::npos,
+                                               bool* skipping = nullptr);
 
 } // namespace kaldor

@@ -11,8 +11,13 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <io.h>
 #include <knownfolders.h>
 #include <shlobj.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -77,31 +82,66 @@ std::string LogFilePath(const std::string& folder, const char* kind, const std::
     return (fs::u8path(folder) / LogFileName(kind, day)).u8string();
 }
 
+std::FILE* OpenLogFile(const std::string& path, bool append, uint64_t& size, std::string& error) {
+    const fs::path p = fs::u8path(path);
+    auto fail = [&](const char* reason) -> std::FILE* {
+        error = path + ": " + reason;
+        return nullptr;
+    };
+#ifdef _WIN32
+    std::error_code ec;
+    const fs::file_status st = fs::symlink_status(p, ec);
+    if (!ec && fs::exists(st) && !fs::is_regular_file(st)) return fail("not a regular file");
+    std::FILE* f = _wfopen(p.c_str(), append ? L"ab" : L"rb");
+    if (!f) return fail(std::strerror(errno));
+    const int64_t length = _filelengthi64(_fileno(f));
+    size = length > 0 ? static_cast<uint64_t>(length) : 0;
+    return f;
+#else
+    const int flags = (append ? O_WRONLY | O_APPEND | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    const int fd = ::open(p.c_str(), flags, 0644);
+    // A FIFO without a reader refuses a writer that will not wait with ENXIO.
+    if (fd < 0) return fail(errno == ELOOP || errno == ENXIO ? "not a regular file" : std::strerror(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail("not a regular file");
+    }
+    std::FILE* f = ::fdopen(fd, append ? "ab" : "rb");
+    if (!f) {
+        const int saved = errno;
+        ::close(fd);
+        return fail(std::strerror(saved));
+    }
+    size = static_cast<uint64_t>(st.st_size);
+    return f;
+#endif
+}
+
 bool AppendLogFile(const std::string& folder, const char* kind, const std::string& day,
                    const std::string& header, const std::string& text, std::string& error) {
     const fs::path dir = fs::u8path(folder);
     std::error_code ec;
     fs::create_directories(dir, ec);
-    const fs::path path = dir / LogFileName(kind, day);
+    const std::string path = (dir / LogFileName(kind, day)).u8string();
+    uint64_t size = 0;
+    std::FILE* f = OpenLogFile(path, true, size, error);
+    if (!f) return false;
+    // Each call's own error, never one left over from an earlier call.
+    int failure = 0;
+    auto put = [&](const std::string& bytes) {
+        errno = 0;
+        if (!failure && std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size()) failure = errno ? errno : EIO;
+    };
     // A file that exists but is empty (a failed first write) still needs its header.
-    const bool fresh = fs::file_size(path, ec) == 0 || ec;
-    std::FILE* f = nullptr;
-#ifdef _WIN32
-    f = _wfopen(path.c_str(), L"ab");
-#else
-    f = std::fopen(path.c_str(), "ab");
-#endif
-    if (!f) {
-        error = path.u8string() + ": " + std::strerror(errno);
-        return false;
-    }
-    bool ok = true;
-    if (fresh) ok = std::fwrite(header.data(), 1, header.size(), f) == header.size();
-    ok = ok && std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    const int saved = errno;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) error = path.u8string() + ": " + std::strerror(saved ? saved : errno);
-    return ok;
+    if (size == 0) put(header);
+    put(text);
+    errno = 0;
+    if (std::fflush(f) != 0 && !failure) failure = errno ? errno : EIO;
+    errno = 0;
+    if (std::fclose(f) != 0 && !failure) failure = errno ? errno : EIO;
+    if (failure) error = path + ": " + std::strerror(failure);
+    return !failure;
 }
 
 std::vector<LogDay> ListLogDays(const std::string& folder) {
@@ -126,14 +166,18 @@ int RotateLogFolder(const std::string& folder, const std::string& today, int max
     for (const LogDay& d : days) total += d.Bytes;
     const std::string oldest = DayBefore(today, maxDays);
     int removed = 0;
-    for (const LogDay& d : days) {
-        if (d.Day >= today) break;
-        if (d.Day >= oldest && total <= maxBytes) break;
+    auto remove = [&](const LogDay& d) {
         std::error_code ec;
         for (const char* kind : {kEventsKind, kTelemetryKind})
             fs::remove(fs::u8path(folder) / LogFileName(kind, d.Day), ec);
         total -= d.Bytes;
         ++removed;
+    };
+    for (auto d = days.rbegin(); d != days.rend() && d->Day > today && total > maxBytes; ++d) remove(*d);
+    for (const LogDay& d : days) {
+        if (d.Day >= today) break;
+        if (d.Day >= oldest && total <= maxBytes) break;
+        remove(d);
     }
     return removed;
 }

@@ -1,49 +1,63 @@
 #include "log/LogReader.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "log/LogFolder.h"
-
-namespace fs = std::filesystem;
 
 namespace kaldor {
 
 std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string& to) {
     std::vector<CsvRow> rows;
+    uint64_t budget = MaxReadPerCall;
     for (const LogDay& d : ListLogDays(folder_)) {
-        if (d.Day < from || d.Day > to) continue;
-        const fs::path path = fs::u8path(LogFilePath(folder_, kind_, d.Day));
-        std::error_code ec;
-        const uint64_t size = fs::file_size(path, ec);
-        if (ec) continue;
-        uint64_t& offset = offsets_[d.Day];
-        if (size < offset) offset = 0;
-        if (size == offset) continue;
-        std::FILE* f = nullptr;
-#ifdef _WIN32
-        f = _wfopen(path.c_str(), L"rb");
-#else
-        f = std::fopen(path.c_str(), "rb");
-#endif
+        if (d.Day < from || d.Day > to || budget == 0) continue;
+        uint64_t size = 0;
+        std::string error;
+        std::FILE* f = OpenLogFile(LogFilePath(folder_, kind_, d.Day), false, size, error);
         if (!f) continue;
+        Place& place = places_[d.Day];
+        if (size < place.Offset) place = {};
+        const uint64_t want = std::min(size - place.Offset, budget);
         std::string text;
-        const uint64_t want = std::min<uint64_t>(size - offset, MaxReadPerFile);
-        if (std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0) {
+        if (want > 0 && std::fseek(f, static_cast<long>(place.Offset), SEEK_SET) == 0) {
             text.resize(static_cast<size_t>(want));
             text.resize(std::fread(text.data(), 1, text.size(), f));
         }
         std::fclose(f);
+        if (text.empty()) continue;
+        budget -= text.size();
+        const bool atStart = place.Offset == 0;
+        size_t skipped = 0;
+        if (place.Skipping) {
+            const size_t end = text.find('\n');
+            skipped = end == std::string::npos ? text.size() : end + 1;
+            place.Skipping = end == std::string::npos;
+            if (place.Skipping) {
+                place.Offset += skipped;
+                continue;
+            }
+        }
         size_t consumed = 0;
-        std::vector<CsvRow> records = ParseCsv(text, consumed);
-        const bool atStart = offset == 0;
-        offset += consumed;
-        if (want == MaxReadPerFile && consumed == 0) offset += want; // one record too long to keep
+        std::vector<CsvRow> records =
+            ParseCsv(skipped ? text.substr(skipped) : text, consumed, MaxRecordBytes, &place.Skipping);
+        place.Offset += skipped + consumed;
         for (size_t i = atStart ? 1 : 0; i < records.size(); ++i) rows.push_back(std::move(records[i]));
     }
     return rows;
+}
+
+bool ParseReading(const std::string& text, double& value) {
+    value = 0;
+    if (text.empty()) return true;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    constexpr double kBeyondAnyReading = 1e6;
+    return end == text.c_str() + text.size() && std::isfinite(value) && std::fabs(value) < kBeyondAnyReading;
 }
 
 int64_t LogTimeParser::Parse(const std::string& text) {

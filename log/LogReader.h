@@ -10,10 +10,13 @@ using CsvRow = std::vector<std::string>;
 
 // Reads the daily files of one kind as they grow: each call returns the records added since the
 // last one (header rows left out), in day order. A record still being written waits for the next
-// call; a file that shrank or went (rotation) is read again from its start.
+// call; a file that shrank or went (rotation) is read again from its start. One call reads at
+// most MaxReadPerCall bytes of all files together, the rest on the next; a record longer than
+// MaxRecordBytes is skipped up to its line end, and stays skipped however long it grows.
 class LogTail {
 public:
-    static constexpr uint64_t MaxReadPerFile = 64ull * 1024 * 1024;
+    static constexpr uint64_t MaxReadPerCall = 8ull * 1024 * 1024;
+    static constexpr size_t MaxRecordBytes = 64 * 1024;
 
     LogTail(std::string folder, const char* kind) : folder_(std::move(folder)), kind_(kind) {}
     // The files of the days from to to, both YYYY-MM-DD and included.
@@ -22,8 +25,16 @@ public:
 private:
     std::string folder_;
     const char* kind_;
-    std::map<std::string, uint64_t> offsets_;
+    struct Place {
+        uint64_t Offset = 0;
+        bool Skipping = false; // inside a record given up on
+    };
+    std::map<std::string, Place> places_;
 };
+
+// A reading of a telemetry field: an empty field is 0; false for what is not a number, not
+// finite, or beyond any reading (inf, nan, 1e308), which would break a chart's axes.
+bool ParseReading(const std::string& text, double& value);
 
 // Fast ms since 1970 for the local times the log writes; -1 for anything else. Keeps the hour it
 // last converted.

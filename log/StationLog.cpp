@@ -5,6 +5,7 @@
 #include <map>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "log/LogFolder.h"
 
 namespace kaldor {
@@ -113,6 +114,9 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
 
     // One append per file: the lines of a batch may straddle midnight.
     std::map<std::pair<const char*, std::string>, std::string> files;
+    for (auto& [day, text] : unwritten_) files[{kEventsKind, day}] = std::move(text);
+    unwritten_.clear();
+    unwrittenBytes_ = 0;
     for (const LogLine& l : lines.Events) files[{kEventsKind, l.Day}] += l.Text;
     for (const LogLine& l : lines.Telemetry) files[{kTelemetryKind, l.Day}] += l.Text;
     const bool any = !files.empty();
@@ -122,11 +126,15 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
         files.clear();
     }
     for (const auto& [key, text] : files) {
-        const char* header = key.first == kEventsKind ? StationRecorder::EventHeader
-                                                      : StationRecorder::TelemetryHeader;
+        const std::string& header = key.first == kEventsKind ? StationRecorder::EventHeader
+                                                             : StationRecorder::TelemetryHeader;
         std::string error;
-        if (!AppendLogFile(options_.Folder, key.first, key.second, header, text, error) && failure.empty())
-            failure = error;
+        if (AppendLogFile(options_.Folder, key.first, key.second, header, text, error)) continue;
+        if (failure.empty()) failure = error;
+        if (key.first == kEventsKind && unwrittenBytes_ + text.size() <= MaxUnwrittenBytes) {
+            unwritten_[key.second] = text;
+            unwrittenBytes_ += text.size();
+        }
     }
     if (any) {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -30,6 +31,9 @@ struct StationLogOptions {
 class StationLog {
 public:
     static constexpr size_t MaxPending = 20000; // statuses beyond this, while the disk stalls, are dropped
+    // Events not written while writing fails, kept to write when it works again; beyond this
+    // the newest are dropped.
+    static constexpr size_t MaxUnwrittenBytes = 256 * 1024;
 
     explicit StationLog(StationLogOptions options);
     ~StationLog(); // "Console ended", the last records written
@@ -66,6 +70,8 @@ private:
 
     // The writer's own.
     StationRecorder recorder_;
+    std::map<std::string, std::string> unwritten_; // day -> event lines, oldest first
+    size_t unwrittenBytes_ = 0;
     std::string rotatedDay_;
     int64_t rotatedAt_ = 0;
     std::thread thread_;

@@ -6,6 +6,9 @@
 
 #include "link/ScreenCodes.h"
 #include "log/Csv.h"
+#include "log/LogColumns.h"
+#include "log/LogTime.h"
+#include "log/Win1252.h"
 
 namespace kaldor {
 namespace {
@@ -50,12 +53,9 @@ std::string AntennaWarningText(const StatusSample& s) {
                                      : std::string("ANTENNA NOT AVAILABLE");
 }
 
-const char* const StationRecorder::EventHeader =
-    "time,kind,event,text,mode,input,band,antenna,cat,output_w,reflected_w,swr,gain_db,"
-    "temperature,unit,pa_voltage_v,pa_current_a\r\n";
-const char* const StationRecorder::TelemetryHeader =
-    "time,mode,tx,band,antenna,output_w,reflected_w,pa_voltage_v,pa_current_a,swr,gain_db,"
-    "temperature,unit\r\n";
+const std::string StationRecorder::EventHeader = CsvRecord({std::begin(kEventColumnNames), std::end(kEventColumnNames)});
+const std::string StationRecorder::TelemetryHeader =
+    CsvRecord({std::begin(kTelemetryColumnNames), std::end(kTelemetryColumnNames)});
 
 const char* StationRecorder::ModeName(uint16_t screen) { return ScreenFor(screen).ModeText; }
 
@@ -88,6 +88,7 @@ void StationRecorder::Event(RecordedLines& out, int64_t ms, const char* kind, co
     } else {
         line += ",,,,,,,,,,,,,";
     }
+    AppendCsvField(line, UtcOffsetText(ms));
     line += "\r\n";
     out.Events.push_back({LocalDay(ms), std::move(line)});
 }
@@ -206,6 +207,7 @@ void StationRecorder::CloseSecond(RecordedLines& out) {
     AppendCsvField(line, GainText(v));
     AppendCsvField(line, std::to_string(v.Temperature));
     AppendCsvField(line, Unit(v));
+    AppendCsvField(line, UtcOffsetText(ms));
     line += "\r\n";
     out.Telemetry.push_back({LocalDay(ms), std::move(line)});
     second_.Open = false;

@@ -25,8 +25,8 @@ std::string AntennaWarningText(const StatusSample& s);
 // changed, with the values shown then) and one telemetry record per second of link.
 class StationRecorder {
 public:
-    static const char* const EventHeader;
-    static const char* const TelemetryHeader;
+    static const std::string EventHeader;     // the header rows, of log/LogColumns.h
+    static const std::string TelemetryHeader;
 
     void Add(const LogItem& item, RecordedLines& out);
     // Closes the second being gathered once nowMs lies past it.

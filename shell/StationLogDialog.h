@@ -7,19 +7,21 @@
 #include <memory>
 
 #include "log/LogReader.h"
+#include "shell/TrendChart.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSortFilterProxyModel;
 class QTabWidget;
-class QTableWidget;
+class QTableView;
 class QTimer;
 
 namespace kaldor {
 
+class TLogEventModel;
 class TStationLogger;
-class TTrendChart;
 
 class TdlgStationLog : public QDialog {
     Q_OBJECT
@@ -34,7 +36,7 @@ public:
 
     QTabWidget* pgcLog = nullptr;
     QComboBox* cbKind = nullptr;    // All, Alerts, Link, Power, Changes
-    QTableWidget* grdEvents = nullptr;
+    QTableView* grdEvents = nullptr; // the events of the kind chosen, newest first
     QComboBox* cbSpan = nullptr;    // the SpanSeconds
     QComboBox* cbSecond = nullptr;  // Reflected power, SWR
     QLabel* stNoCharts = nullptr;   // a build without the charts says so
@@ -43,11 +45,7 @@ public:
     QPushButton* btnFolder = nullptr;
     QPushButton* btnClose = nullptr;
 
-    // One second of telemetry, as the trends draw it.
-    struct TrendPoint {
-        int64_t Ms;
-        double Output, Reflected, Swr, Temperature; // W, W, ratio (0 none), degrees
-    };
+    using TrendPoint = kaldor::TrendPoint;
     const std::deque<TrendPoint>& Trend() const { return trend_; }
     // Reads what the files gained since the last refresh (the timer does this while shown).
     void Refresh();
@@ -68,7 +66,11 @@ private:
     std::unique_ptr<LogTail> events_, telemetry_;
     LogTimeParser times_;
     std::deque<TrendPoint> trend_;
+    TLogEventModel* eventModel_ = nullptr;      // every event read, in file order
+    QSortFilterProxyModel* shownEvents_ = nullptr; // those of the kind chosen, by true time
+#ifdef KALDOR_HAVE_CHARTS
     TTrendChart* chart_ = nullptr;
+#endif
 };
 
 } // namespace kaldor

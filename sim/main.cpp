@@ -1,6 +1,5 @@
 // kaldor-sim: the simulated amplifier on a pseudo-terminal or a TCP port, for a console started
 // separately.
-#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <vector>
 #include <thread>
 
 #ifndef _WIN32
@@ -15,6 +15,7 @@
 #include <unistd.h>
 #endif
 
+#include "sim/SimCommandLine.h"
 #include "sim/SimServer.h"
 
 using namespace kaldor::sim;
@@ -51,13 +52,6 @@ constexpr char kHelp[] =
 volatile std::sig_atomic_t stopRequested = 0;
 extern "C" void OnStopSignal(int) { stopRequested = 1; }
 
-bool ParseNumber(const char* text, unsigned long max, unsigned long& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoul(text, &end, 10);
-    return errno == 0 && end != text && *end == '\0' && text[0] != '-' && value <= max;
-}
-
 int Usage(const std::string& what) {
     std::cerr << "kaldor-sim: " << what << "\nTry 'kaldor-sim --help' for more information.\n";
     return 2;
@@ -66,36 +60,15 @@ int Usage(const std::string& what) {
 } // namespace
 
 int main(int argc, char** argv) {
-    SimOptions options;
-    int tcpPort = -1; // a pseudo-terminal
-    std::string bind = "127.0.0.1";
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            std::cout << kHelp;
-            return 0;
-        }
-        if (arg == "--off") {
-            options.StartPowered = false;
-        } else if (arg == "--seed") {
-            unsigned long seed = 0;
-            if (i + 1 >= argc || !ParseNumber(argv[i + 1], 0xFFFFFFFFul, seed))
-                return Usage("--seed needs a number from 0 to 4294967295");
-            options.Seed = static_cast<uint32_t>(seed);
-            ++i;
-        } else if (arg == "--rfc2217") {
-            unsigned long port = 0;
-            if (i + 1 >= argc || !ParseNumber(argv[i + 1], 65535, port))
-                return Usage("--rfc2217 needs a TCP port number from 0 to 65535");
-            tcpPort = static_cast<int>(port);
-            ++i;
-        } else if (arg == "--bind") {
-            if (i + 1 >= argc) return Usage("--bind needs an address");
-            bind = argv[++i];
-        } else {
-            return Usage("unknown argument '" + arg + "'");
-        }
+    const SimCommandLine line = ParseSimCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (line.Help) {
+        std::cout << kHelp;
+        return 0;
     }
+    if (!line.Error.empty()) return Usage(line.Error);
+    const SimOptions& options = line.Options;
+    const int tcpPort = line.TcpPort;
+    const std::string& bind = line.Bind;
 
     std::string error;
     std::unique_ptr<SimServer> server = tcpPort < 0 ? SimServer::OnPseudoTerminal(options, error)

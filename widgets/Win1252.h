@@ -4,8 +4,7 @@
 
 namespace kaldor {
 
-// The console's texts are single-byte Windows-1252 strings, as the amplifier's display uses them
-// (the degree sign is byte 0xB0).
+// The console's Windows-1252 texts for Qt (log/Win1252.h has the conversion).
 QString FromWin1252(const std::string& bytes);
 QChar FromWin1252(unsigned char byte);
 

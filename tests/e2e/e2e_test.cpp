@@ -12,7 +12,8 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTableWidget>
+#include <QRegularExpression>
+#include <QTableView>
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
@@ -23,12 +24,14 @@
 
 #include "e2e/SimClock.h"
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "log/LogFolder.h"
 #include "log/LogReader.h"
 #include "panel/InfoDialogs.h"
 #include "shell/MessageBox.h"
 #include "shell/StationLogDialog.h"
 #include "shell/StationLogger.h"
+#include "shell/TrendChart.h"
 #include "sim/SimServer.h"
 #include "support/StepSleeper.h"
 #include "window/LcdReader.h"
@@ -320,7 +323,7 @@ TEST_F(StationLogEndToEnd, ASessionIsRecordedInOrderWithItsValuesAndOneTelemetry
     bool offDone = false; // its check looks at once, the status bar only after two read time-outs
     for (const auto& row : events) {
         if (row[2] == "OFF") offDone = next > 4 && row[3] == "done: the amplifier is off";
-        ASSERT_EQ(row.size(), 17u);
+        ASSERT_EQ(row.size(), 18u);
         all += row[2] + " | ";
         if (next < expected.size() && row[2] == expected[next].first) {
             EXPECT_EQ(row[3], expected[next].second) << row[2];
@@ -341,7 +344,7 @@ TEST_F(StationLogEndToEnd, ASessionIsRecordedInOrderWithItsValuesAndOneTelemetry
     double peak = 0;
     int steps = 0;
     for (const auto& row : telemetry) {
-        ASSERT_EQ(row.size(), 13u);
+        ASSERT_EQ(row.size(), 14u);
         const int64_t t = times.Parse(row[0]);
         EXPECT_GT(t, last) << row[0];
         if (last >= 0 && t - last == 1000) ++steps;
@@ -373,7 +376,7 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
 #else
     EXPECT_NE(dlg->stError->text().indexOf(QStringLiteral("Not a directory")), -1) << dlg->stError->text().toStdString();
 #endif
-    EXPECT_EQ(dlg->grdEvents->rowCount(), 0);
+    EXPECT_EQ(dlg->grdEvents->model()->rowCount(), 0);
     dlg->close();
 
     QTemporaryDir folder;
@@ -383,16 +386,21 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
     logger->Log().Flush();
     logger->itmStationLog->trigger();
     dlg = logger->dlgStationLog;
-    ASSERT_TRUE(Until([&] { return dlg->grdEvents->rowCount() >= 3; }));
+    QAbstractItemModel* shown = dlg->grdEvents->model();
+    ASSERT_TRUE(Until([&] { return shown->rowCount() >= 3; }));
     EXPECT_EQ(dlg->stError->text(), QString());
-    auto cell = [&](int r, int c) { return dlg->grdEvents->item(r, c)->text(); };
-    EXPECT_EQ(cell(0, 2), QStringLiteral("Alert")) << "newest first";
-    EXPECT_EQ(cell(0, 3), QString::fromUtf8("OVER TEMPERATURE: TEMP > 90\xC2\xB0" "C"));
-    EXPECT_EQ(dlg->grdEvents->item(0, 3)->foreground().color(), QColor(Qt::red));
-    EXPECT_EQ(cell(dlg->grdEvents->rowCount() - 1, 2), QStringLiteral("Console started"));
+    auto cell = [&](int r, int c, int role = Qt::DisplayRole) { return shown->index(r, c).data(role); };
+    EXPECT_EQ(cell(0, 2).toString(), QStringLiteral("Alert")) << "newest first";
+    EXPECT_EQ(cell(0, 3).toString(), QString::fromUtf8("OVER TEMPERATURE: TEMP > 90\xC2\xB0" "C"));
+    EXPECT_EQ(cell(0, 3, Qt::ForegroundRole).value<QColor>(), QColor(Qt::red));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"))
+                    .match(cell(0, 0).toString()).hasMatch()) << cell(0, 0).toString().toStdString();
+    EXPECT_EQ(cell(shown->rowCount() - 1, 2).toString(), QStringLiteral("Console started"));
+    const int all = shown->rowCount();
     dlg->cbKind->setCurrentIndex(1); // alerts
-    for (int r = 0; r < dlg->grdEvents->rowCount(); ++r)
-        EXPECT_EQ(dlg->grdEvents->isRowHidden(r), cell(r, 1) != QStringLiteral("alert")) << r;
+    ASSERT_GE(shown->rowCount(), 1);
+    EXPECT_LT(shown->rowCount(), all);
+    for (int r = 0; r < shown->rowCount(); ++r) EXPECT_EQ(cell(r, 1).toString(), QStringLiteral("alert")) << r;
     dlg->pgcLog->setCurrentIndex(1); // the trends
 #ifdef KALDOR_HAVE_CHARTS
     auto* chart = dlg->findChild<QChartView*>(QStringLiteral("chtTrend"));
@@ -413,4 +421,33 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
     EXPECT_FALSE(logger->Log().Enabled());
     dlg->close();
     EXPECT_TRUE(dlg->Trend().empty()) << "nothing kept while closed";
+}
+
+// The trends' axes: power in steps of 1, 2, 2.5 or 5 times a power of ten from 0, time ticks on
+// round minutes or hours of local time.
+TEST(TrendChart, AxesReadAtAGlance) {
+    const struct {
+        double hi;
+        double max, step;
+    } power[] = {{1210, 1250, 250}, {10, 10, 2}, {850, 1000, 200}, {1500, 1500, 250}, {3.3, 4, 1}};
+    for (const auto& p : power) {
+        const NiceAxis a = NiceAxisFor(0, p.hi);
+        EXPECT_EQ(a.Min, 0) << p.hi;
+        EXPECT_EQ(a.Max, p.max) << p.hi;
+        EXPECT_EQ(a.Step, p.step) << p.hi;
+    }
+    constexpr int64_t kMinute = 60000, kHour = 60 * kMinute;
+    const int64_t at = int64_t{1796817600000} + 17 * kMinute + 23456; // 12:17:23 UTC
+    const struct {
+        int64_t span, offset, step;
+    } times[] = {{10 * kMinute, 0, 2 * kMinute}, {kHour, 0, 10 * kMinute}, {6 * kHour, 0, kHour},
+                 {24 * kHour, 0, 6 * kHour}, {kHour, 30 * kMinute, 10 * kMinute}, {24 * kHour, 5 * kHour + 30 * kMinute, 6 * kHour}};
+    for (const auto& t : times) {
+        const TimeTicks ticks = TimeTicksFor(at - t.span, at, t.offset);
+        EXPECT_EQ(ticks.StepMs, t.step) << t.span;
+        EXPECT_EQ((ticks.FirstMs + t.offset) % t.step, 0) << "a round local time";
+        EXPECT_LE(ticks.FirstMs, at - t.span);
+        EXPECT_GE(ticks.FirstMs + (ticks.Count - 1) * ticks.StepMs, at);
+        EXPECT_LE(ticks.Count, 8);
+    }
 }

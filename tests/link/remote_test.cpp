@@ -41,6 +41,7 @@ TEST(RemoteAddress, Parses) {
         {"rfc2217://host:12a", false, "", ""},
         {"rfc2217://:4000", false, "", ""},
         {"rfc2217://[::1]4000", false, "", ""},
+        {"rfc2217://[[1]:7", false, "", ""},
         {"/dev/ttyUSB0", false, "", ""},
     };
     for (const Case& c : cases) {

@@ -7,9 +7,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
+#include "log/Win1252.h"
 #include "log/LogFolder.h"
 #include "log/LogReader.h"
 #include "log/StationLog.h"
@@ -141,12 +144,13 @@ TEST(StationRecorder, EachChangeBecomesOneEventInOrderWithTheValuesShownThen) {
     };
     ASSERT_EQ(rows.size(), expected.size());
     for (size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].size(), 17u) << i;
+        ASSERT_EQ(rows[i].size(), 18u) << i;
+        EXPECT_EQ(rows[i][17], UtcOffsetText(ParseLocalIsoTime(rows[i][0]))) << "the offset, last";
         EXPECT_EQ(std::vector<std::string>(rows[i].begin() + 1, rows[i].begin() + 4), expected[i]) << i;
     }
     EXPECT_EQ(rows[3][0], LocalIsoTime(t + 2500));
     // mode,input,band,antenna,cat,output_w,reflected_w,swr,gain_db,temperature,unit,pa_v,pa_a
-    EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 4, rows[3].end()),
+    EXPECT_EQ(std::vector<std::string>(rows[3].begin() + 4, rows[3].end() - 1),
               (std::vector<std::string>{"OPERATE", "IN 1", "20 m", "ANT 1", "NONE", "612.3", "210.0", "",
                                         "15.0", "35", "C", "0.0", "0.0"}));
     EXPECT_EQ(rows[1][11], "1.50") << "SWR outside operate";
@@ -176,7 +180,8 @@ TEST(StationRecorder, TelemetryIsOneRowPerSecondOfLinkWithTheHighestReadings) {
         {LocalIsoTime(kNoon + 3000), "OPERATE", "0", "20.0", "2.0"},
     };
     for (size_t i = 0; i < rows.size(); ++i) {
-        ASSERT_EQ(rows[i].size(), 13u);
+        ASSERT_EQ(rows[i].size(), 14u);
+        EXPECT_EQ(rows[i][13], UtcOffsetText(kNoon));
         EXPECT_EQ((std::vector<std::string>{rows[i][0], rows[i][1], rows[i][2], rows[i][5], rows[i][8]}), expected[i]);
     }
 }
@@ -196,6 +201,7 @@ TEST(Csv, FieldsAreQuotedAsTheRfcSaysAndTheTextsBecomeUtf8) {
         EXPECT_EQ(back[0], std::vector<std::string>{c.in});
     }
     EXPECT_EQ(Win1252ToUtf8("35 \xB0" "C \x80 \x93x\x94"), "35 \xC2\xB0" "C \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D");
+    EXPECT_EQ(Win1252ToUtf8("\x81"), "\xEF\xBF\xBD") << "an undefined byte, as the display shows it";
     size_t used = 0;
     EXPECT_EQ(ParseCsv("a,b\r\nc,\"d", used).size(), 1u) << "the unfinished record waits";
     EXPECT_EQ(used, 5u);
@@ -307,4 +313,131 @@ TEST(LogFolder, TheDataFolderIsTheUsersAndKeptApartByApplication) {
     EXPECT_EQ(DefaultLogFolder("A"), std::string(std::getenv("HOME")) + "/.local/share/OLV/A/log");
     if (saved) setenv("XDG_DATA_HOME", keep.c_str(), 1);
 #endif
+}
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+// What others may leave in the folder: each case lays out today's or yesterday's files, then the
+// reader and the writer must still take the good rows, in bounded time and memory.
+TEST(LogFolder, HostileFilesAreBoundedSkippedOrRefused) {
+    const std::string today = LocalDay(kNoon), yesterday = DayBefore(today, 1);
+    const std::string head = "time,kind\r\n", good = "2026-12-09T21:04:05,event\r\n";
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path& dir)> lay;
+        size_t rows; // good rows the reader then finds
+    };
+    auto put = [](const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; };
+    const std::vector<Case> cases = {
+        {"a line longer than one call reads, then a good row", [&](const fs::path& d) {
+             put(d / LogFileName(kEventsKind, today), head + std::string(LogTail::MaxReadPerCall + 10, 'x') + "\n" + good);
+         }, 1},
+        {"yesterday's endless line is given up on, today's row read", [&](const fs::path& d) {
+             put(d / LogFileName(kEventsKind, yesterday), head + std::string(3 * LogTail::MaxRecordBytes, 'x'));
+             put(d / LogFileName(kEventsKind, today), head + good);
+         }, 1},
+        {"an unclosed quote is cut off at its record's bound", [&](const fs::path& d) {
+             std::string text = head + "2026-12-09T21:04:04,\"unclosed\n";
+             while (text.size() < 2 * LogTail::MaxRecordBytes) text += "x,y\n";
+             put(d / LogFileName(kEventsKind, today), text + good);
+         }, 0 /* counted below: the rows after the cut */},
+        {"a future day is shown too", [&](const fs::path& d) {
+             put(d / LogFileName(kEventsKind, "2999-01-01"), head + good);
+         }, 1},
+#ifndef _WIN32
+        {"a FIFO as today's file", [&](const fs::path& d) {
+             ASSERT_EQ(::mkfifo((d / LogFileName(kEventsKind, today)).c_str(), 0600), 0);
+         }, 0},
+        {"a link as today's file", [&](const fs::path& d) {
+             put(d / "target", head + good);
+             fs::create_symlink(d / "target", d / LogFileName(kEventsKind, today));
+         }, 0},
+#endif
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder dir;
+        c.lay(dir.path);
+        LogTail tail(dir.Str(), kEventsKind);
+        std::vector<CsvRow> rows;
+        for (int call = 0; call < 4; ++call)
+            for (CsvRow& r : tail.ReadNew("0000-00-00", "9999-99-99")) rows.push_back(std::move(r));
+        size_t found = 0;
+        for (const CsvRow& r : rows) {
+            EXPECT_LE(r.size(), 2u);
+            found += r == CsvRow{"2026-12-09T21:04:05", "event"};
+        }
+        EXPECT_EQ(found, std::string(c.what).find("unclosed") != std::string::npos ? 1u : c.rows);
+        // The writer refuses what is not a regular file, at once, and leaves a link's target alone.
+        std::string error;
+        const fs::path todays = dir.path / LogFileName(kEventsKind, today);
+        const fs::file_status st = fs::symlink_status(todays);
+        const bool regular = !fs::exists(st) || fs::is_regular_file(st);
+        EXPECT_EQ(AppendLogFile(dir.Str(), kEventsKind, today, head, good, error), regular) << error;
+        if (!regular) {
+            EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+        }
+        if (fs::exists(dir.path / "target")) {
+            EXPECT_EQ(ReadAll(dir.path / "target"), head + good);
+        }
+    }
+}
+
+TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
+    // Days after today count against the bound and go first; the past stays.
+    TempFolder dir;
+    const std::string today = LocalDay(kNoon);
+    std::string error;
+    ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, "2999-01-01", "h\r\n", std::string(4000, 'x'), error));
+    ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, DayBefore(today, 1), "h\r\n", "past\r\n", error));
+    EXPECT_EQ(RotateLogFolder(dir.Str(), today, 90, 3000), 1);
+    ASSERT_EQ(ListLogDays(dir.Str()).size(), 1u);
+    EXPECT_EQ(ListLogDays(dir.Str())[0].Day, DayBefore(today, 1));
+
+    // Readings that would break a chart's axes are refused.
+    const struct {
+        const char* text;
+        bool ok;
+        double value;
+    } readings[] = {{"850", true, 850}, {"", true, 0}, {"1.25", true, 1.25}, {"inf", false, 0},
+                    {"nan", false, 0}, {"1e308", false, 0}, {"1e999", false, 0}, {"12x", false, 0}};
+    for (const auto& r : readings) {
+        double v = -1;
+        EXPECT_EQ(ParseReading(r.text, v), r.ok) << r.text;
+        if (r.ok) {
+            EXPECT_EQ(v, r.value) << r.text;
+        }
+    }
+
+    // A local time with its offset is a true time: the repeated hour when the clocks go back
+    // orders where it happened; a row without one (an older file) reads as local time.
+    EXPECT_EQ(ParseLoggedTime("2026-10-25T02:30:00", "+01:00") - ParseLoggedTime("2026-10-25T02:30:00", "+02:00"),
+              3600000);
+    EXPECT_EQ(ParseLoggedTime("2026-12-09T21:04:05", "-09:30"), ParseLoggedTime("2026-12-10T06:34:05", "+00:00"));
+    EXPECT_EQ(ParseLoggedTime(LocalIsoTime(kNoon), ""), kNoon);
+    EXPECT_EQ(ParseLoggedTime(LocalIsoTime(kNoon), UtcOffsetText(kNoon)), kNoon);
+
+    // Events that could not be written are written once the folder can be.
+    TempFolder base;
+    const fs::path blocker = base.path / "log";
+    std::ofstream(blocker) << "a file where the folder should be";
+    std::atomic<int64_t> now{kNoon};
+    {
+        StationLogOptions o;
+        o.Folder = blocker.string();
+        o.FlushMs = 10;
+        o.Clock = [&] { return now.load(); };
+        StationLog log(o);
+        log.Flush();
+        EXPECT_FALSE(log.Error().empty());
+        fs::remove(blocker);
+        log.Note(LogNote::RecordingOn);
+        log.Flush();
+        EXPECT_EQ(log.Error(), "");
+    }
+    const auto rows = Rows(blocker / LogFileName(kEventsKind, today));
+    ASSERT_GE(rows.size(), 2u);
+    EXPECT_EQ(rows[0][2], "Console started");
 }

@@ -16,6 +16,7 @@
 #include <string>
 
 #include "log/Csv.h"
+#include "log/LogTime.h"
 #include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
@@ -91,13 +92,13 @@ int main(int argc, char** argv) {
         TdlgStationLog* dlg = logger.dlgStationLog;
         dlg->move(40, 40);
         dlg->resize(1180, 640);
-        shot("stationlog-events.png", until([&] { return dlg->grdEvents->rowCount() > 5; }));
+        shot("stationlog-events.png", until([&] { return dlg->grdEvents->model()->rowCount() > 5; }));
         dlg->pgcLog->setCurrentIndex(1);
         dlg->cbSpan->setCurrentIndex(1); // the last hour
         dlg->Refresh();
         shot("stationlog-trend.png", !dlg->Trend().empty());
         std::printf("%zu telemetry seconds in the hour, %d events shown\n", dlg->Trend().size(),
-                    dlg->grdEvents->rowCount());
+                    dlg->grdEvents->model()->rowCount());
         dlg->close();
     }
     server.Stop();
