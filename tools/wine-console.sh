@@ -200,6 +200,45 @@ if [[ -n "$console_pid" ]]; then
 fi
 stop_console
 
+# 2b. A port past COM9: COM12 mapped to the line and assigned to COM1, as Devices... stores it;
+# the console links up through it.
+"$loader" reg add 'HKLM\Software\Wine\Ports' /v COM12 /d "$wine_dir/com1" /f >/dev/null
+"$loader" reg add "$user_key" /v ComDevice1 /d COM12 /f >/dev/null
+start_wine_server
+echo "== $label: COM1 assigned to COM12"
+run_console "$out/kaldor-console.exe" "$out/wine-com12.png"
+stop_console
+"$loader" reg delete "$user_key" /v ComDevice1 /f >/dev/null 2>&1 || true
+"$loader" reg delete 'HKLM\Software\Wine\Ports' /v COM12 /f >/dev/null 2>&1 || true
+start_wine_server
+
+# 2c. A prompt exit: from Yes to "Do you really want to terminate this application?" to the
+# process's end, measured from outside, on the line to the simulator.
+echo "== $label: the exit's time"
+run_console "$out/kaldor-console.exe" "$out/wine-exit.png"
+if [[ -n "$console_pid" ]]; then
+    xdotool windowfocus "$(xdotool search --name '^KALDOR Console Rel' | head -1)" 2>/dev/null || true
+    sleep 0.5
+    xdotool key alt+F4
+    if wait_for 10 shown '^KALDOR Console$'; then
+        xdotool windowfocus "$(xdotool search --name '^KALDOR Console$' | head -1)" 2>/dev/null || true
+        sleep 0.5
+        answered=$(date +%s%N)
+        xdotool key alt+y
+        for _ in $(seq 1000); do # 20 s at most, to the 20 ms
+            kill -0 "$console_pid" 2>/dev/null || break
+            sleep 0.02
+        done
+        ended=$(date +%s%N)
+        exit_ms=$(((ended - answered) / 1000000))
+        echo "   from Yes to the end: $exit_ms ms"
+        ((exit_ms <= 500)) || fail "the exit took $exit_ms ms after Yes (at most 500)"
+    else
+        fail "closing the window asked nothing"
+    fi
+fi
+stop_console
+
 # 4. The installer, as a user would run it, silently.
 setup="$(ls "$out"/kaldor-console-setup-*.exe 2>/dev/null | head -1)"
 installed="$WINEPREFIX/drive_c/Program Files/KALDOR Console"
