@@ -33,6 +33,11 @@ std::string PortDeviceName(int n) {
     return DefaultPortDevice(n);
 }
 
+std::string Win32DevicePath(const std::string& name) {
+    if (name.rfind("\\\\", 0) == 0) return name; // \\.\ and \\?\ paths, UNC paths
+    return "\\\\.\\" + name;
+}
+
 std::string DefaultPortDevice(int n) {
 #ifdef _WIN32
     return "COM" + std::to_string(n);

@@ -12,6 +12,9 @@ std::string PortDeviceName(int n);
 // KALDOR_COM<n>, empty when not set: it overrides whatever is stored.
 std::string PortEnvironmentDevice(int n);
 std::string DefaultPortDevice(int n);
+// The path Windows opens a device name by: "COM12" opens only as "\\.\COM12" (and COM1 to
+// COM9 open that way too); a name that already is such a path stays as it is.
+std::string Win32DevicePath(const std::string& name);
 
 // Returns the stored device for port n, or an empty string when none is stored.
 void SetStoredDeviceLookup(std::function<std::string(int)> lookup);

@@ -79,7 +79,7 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
     dev->Name = PortDeviceName(n);
     // Overlapped: on a synchronous handle the system would queue the window thread's writes and
     // DTR changes behind the receiver's waiting read.
-    dev->Handle = CreateFileA(dev->Name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    dev->Handle = CreateFileA(Win32DevicePath(dev->Name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (dev->Handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();

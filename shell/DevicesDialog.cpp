@@ -1,5 +1,9 @@
 #include "shell/DevicesDialog.h"
 
+#ifdef _WIN32
+#include "link/PortList.h"
+#endif
+
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -48,6 +52,8 @@ QList<DeviceChoice> DeviceChoices(const QString& devRoot) {
     QList<DeviceChoice> out;
 #ifdef _WIN32
     Q_UNUSED(devRoot);
+    for (const PresentPort& p : PresentComPorts())
+        out.append({QString::fromStdString(p.Label), QString::fromStdString(p.Name)});
     for (int n = 1; n <= 16; ++n) out.append({QStringLiteral("COM%1").arg(n), QStringLiteral("COM%1").arg(n)});
 #else
     const QDir byId(devRoot + QStringLiteral("/serial/by-id"));

@@ -141,8 +141,9 @@ void TMainForm::LoadWindowPlacement() {
     Client->setMinimumSize(0, 0);
     Client->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     // A place on no screen would hide the window: the system places it instead.
-    if (TSettings::PlacementVisible(QRect(left, top, width, height), TSettings::AvailableScreens()))
-        move(left, top);
+    const QRect frame(left, top, width, height);
+    const QList<QRect> screens = TSettings::AvailableScreens();
+    if (TSettings::PlacementVisible(frame, screens)) move(TSettings::FitPlacement(frame, screens));
 }
 
 void TMainForm::SaveWindowPlacement() {

@@ -103,7 +103,7 @@ void TMainForm::BuildPanels() {
     StatusBar->setSizeGripEnabled(false);
     const int widths[4] = {120, 150, 130, 50};
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(StatusBar);
+        auto* panel = new TStaticText(StatusBar); // its text fits the fixed width
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setFixedWidth(widths[i]);
         panel->setAlignment(i == 3 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);

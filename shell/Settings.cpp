@@ -257,6 +257,26 @@ bool TSettings::PlacementVisible(const QRect& frame, const QList<QRect>& availab
     return false;
 }
 
+QPoint TSettings::FitPlacement(const QRect& frame, const QList<QRect>& availableScreens) {
+    const QRect* best = nullptr;
+    qint64 bestArea = -1;
+    for (const QRect& s : availableScreens) {
+        const QRect common = s.intersected(frame);
+        const qint64 area = common.isEmpty() ? -1 : qint64(common.width()) * common.height();
+        if (area > bestArea) {
+            best = &s;
+            bestArea = area;
+        }
+    }
+    if (!best || bestArea < 0) return frame.topLeft();
+    // std::max last: a frame wider than the area keeps its left edge on the area's.
+    const auto fit = [](int at, int size, int lo, int extent) {
+        return std::max(lo, std::min(at, lo + extent - size));
+    };
+    return {fit(frame.left(), frame.width(), best->left(), best->width()),
+            fit(frame.top(), frame.height(), best->top(), best->height())};
+}
+
 QList<QRect> TSettings::AvailableScreens() {
     QList<QRect> areas;
     for (const QScreen* screen : QGuiApplication::screens()) areas.append(screen->availableGeometry());

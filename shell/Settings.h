@@ -86,6 +86,10 @@ public:
     // nobody sees it: then only its size is applied and the system places the window. True when
     // the frame meets at least one of the screens' available areas.
     static bool PlacementVisible(const QRect& frame, const QList<QRect>& availableScreens);
+    // Where a visible frame goes: moved into the available area of the screen it overlaps most
+    // (a place saved at another scaling can reach past its edges), its top-left corner first
+    // where the frame is larger than the area. The frame as given when it meets no screen.
+    static QPoint FitPlacement(const QRect& frame, const QList<QRect>& availableScreens);
     // The available areas of the screens now attached (needs the application object).
     static QList<QRect> AvailableScreens();
 

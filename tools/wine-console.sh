@@ -64,21 +64,45 @@ for _ in $(seq 50); do
 done
 unset QT_QPA_PLATFORM
 
-# 1. The window tests, but for those that cannot pass here yet, each with its reason.
-not_here=(
-    "shell_settings_test|window_startup_test|window_keys_test:they keep the console's settings apart by moving its settings file; on Windows the settings are the user's registry key, which they would share (and change)"
-    "window_layout_test:Wine's substitute for Courier New advances 11.3 px a character at 19 px where Windows' own advances 11 px"
-)
-# e2e_test runs, on the simulator's remote line; its pseudo-terminal cases skip themselves.
-excluded=""
-for entry in "${not_here[@]}"; do
-    excluded+="${excluded:+|}${entry%%:*}"
-done
+# 1. Every window test; e2e_test runs on the simulator's remote line, its pseudo-terminal cases
+# skip themselves.
 wire_ports
 start_wine_server
+# The tests keep their settings under an application name of their own: a user's settings,
+# seeded here, are still there and unchanged afterwards.
+user_key='HKCU\Software\OLV\Kaldor_Console'
+user_settings() { "$loader" reg query "$user_key" /s 2>/dev/null | tr -d '\r' | grep -v '^$' || true; }
+"$loader" reg delete "$user_key" /f >/dev/null 2>&1 || true
+for value in DefaultComPort=3 ApplicationTop=77 ApplicationLeft=66 ApplicationHeight=450 ApplicationWidth=800; do
+    "$loader" reg add "$user_key" /v "${value%=*}" /t REG_DWORD /d "${value#*=}" /f >/dev/null
+done
+user_before="$(user_settings)"
 echo "== ctest build-win-qt (the window tests under Wine)"
-(cd "$out" && ctest -L qt -E "^($excluded)\$" --output-on-failure --timeout 300) || fail "window tests"
+(cd "$out" && ctest -L qt --output-on-failure --timeout 300) || fail "window tests"
 report_cases "$label, window tests" "$out/Testing/Temporary/LastTest.log"
+[[ "$(user_settings)" == "$user_before" ]] ||
+    fail "the window tests changed $user_key: $(diff <(echo "$user_before") <(user_settings) | tr '\n' ' ')"
+
+# 1b. Every caption fits its box at 96, 120 and 144 DPI, as Windows' scaling of 100, 125 and
+# 150 % sets them (Wine's LogPixels); the window in standby and operate at 144 DPI, as pictures.
+set_dpi() {
+    "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+    "$loader" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+        /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null
+    start_wine_server
+}
+for dpi in 96 120 144; do
+    set_dpi "$dpi"
+    echo "== $label: the captions at $dpi DPI"
+    (cd "$out" && ctest -R '^window_layout_test$' --output-on-failure --timeout 300) ||
+        fail "a caption does not fit its box at $dpi DPI"
+done
+for shot in standby:0 operate:2; do
+    "$loader" "$out/tests/window/window-shot.exe" "$out/wine-144dpi-${shot%:*}.png" "${shot#*:}" \
+        >/dev/null 2>&1 || fail "no picture of ${shot%:*} at 144 DPI"
+    echo "   screenshot: $out/wine-144dpi-${shot%:*}.png"
+done
+set_dpi 96
 echo "== $label: not run here:"
 for entry in "${not_here[@]}"; do
     echo "   ${entry%%:*}: ${entry#*:}"
@@ -172,6 +196,45 @@ if [[ -n "$console_pid" ]]; then
         fail "the running console showed no message at a second start"
     fi
     kill "$second" 2>/dev/null || true
+fi
+stop_console
+
+# 2b. A port past COM9: COM12 mapped to the line and assigned to COM1, as Devices... stores it;
+# the console links up through it.
+"$loader" reg add 'HKLM\Software\Wine\Ports' /v COM12 /d "$wine_dir/com1" /f >/dev/null
+"$loader" reg add "$user_key" /v ComDevice1 /d COM12 /f >/dev/null
+start_wine_server
+echo "== $label: COM1 assigned to COM12"
+run_console "$out/kaldor-console.exe" "$out/wine-com12.png"
+stop_console
+"$loader" reg delete "$user_key" /v ComDevice1 /f >/dev/null 2>&1 || true
+"$loader" reg delete 'HKLM\Software\Wine\Ports' /v COM12 /f >/dev/null 2>&1 || true
+start_wine_server
+
+# 2c. A prompt exit: from Yes to "Do you really want to terminate this application?" to the
+# process's end, measured from outside, on the line to the simulator.
+echo "== $label: the exit's time"
+run_console "$out/kaldor-console.exe" "$out/wine-exit.png"
+if [[ -n "$console_pid" ]]; then
+    xdotool windowfocus "$(xdotool search --name '^KALDOR Console Rel' | head -1)" 2>/dev/null || true
+    sleep 0.5
+    xdotool key alt+F4
+    if wait_for 10 shown '^KALDOR Console$'; then
+        xdotool windowfocus "$(xdotool search --name '^KALDOR Console$' | head -1)" 2>/dev/null || true
+        sleep 0.5
+        answered=$(date +%s%N)
+        xdotool key alt+y
+        for _ in $(seq 1000); do # 20 s at most, to the 20 ms
+            kill -0 "$console_pid" 2>/dev/null || break
+            sleep 0.02
+        done
+        ended=$(date +%s%N)
+        exit_ms=$(((ended - answered) / 1000000))
+        echo "   from Yes to the end: $exit_ms ms"
+        ((exit_ms <= 500)) || fail "the exit took $exit_ms ms after Yes (at most 500)"
+    else
+        fail "closing the window asked nothing"
+    fi
 fi
 stop_console
 

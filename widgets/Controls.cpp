@@ -2,9 +2,13 @@
 
 #include <QFont>
 #include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace kaldor {
 namespace {
@@ -184,10 +188,36 @@ bool TStaticText::SetBorder(TBorder border) {
     return true;
 }
 
-void TStaticText::paintEvent(QPaintEvent* event) {
-    QLabel::paintEvent(event);
-    if (border_ == TBorder::None) return;
+qreal TextWidth(const QFont& font, const QString& text, const QPaintDevice* device) {
+    const QFontMetricsF m(font, device);
+    const QRectF ink = m.boundingRect(text);
+    const qreal advance = m.horizontalAdvance(text);
+    return advance + std::max<qreal>(0, ink.right() - advance) + std::max<qreal>(0, -ink.left());
+}
+
+QFont TStaticText::FittedFont() const {
+    const QString& caption = text();
+    const int width = contentsRect().width();
+    const qreal ratio = devicePixelRatioF();
+    if (fit_.width == width && fit_.ratio == ratio && fit_.text == caption && fit_.wanted == font())
+        return fit_.font;
+    fit_ = {caption, font(), width, ratio, font()};
+    QFont& f = fit_.font;
+    int px = f.pixelSize() > 0 ? f.pixelSize() : QFontInfo(f).pixelSize();
+    // Bounded by the size: one step a pixel, never below the smallest readable size.
+    constexpr int kSmallest = 6;
+    while (px > kSmallest && TextWidth(f, caption, this) > width) f.setPixelSize(--px);
+    return f;
+}
+
+// Drawn as QLabel draws a plain, unwrapped text, with the fitted font.
+void TStaticText::paintEvent(QPaintEvent* /*event*/) {
     QPainter p(this);
+    drawFrame(&p);
+    p.setFont(FittedFont());
+    style()->drawItemText(&p, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
+                          palette(), isEnabled(), text(), foregroundRole());
+    if (border_ == TBorder::None) return;
     if (border_ == TBorder::Single) {
         const QRect r = rect();
         fillLine(p, QRect(r.left(), r.top(), r.width(), 1), clBlack);

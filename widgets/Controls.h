@@ -5,6 +5,7 @@
 #include "widgets/Color.h"
 #include "widgets/Win1252.h"
 
+#include <QFont>
 #include <QFrame>
 #include <QLabel>
 #include <QRect>
@@ -39,10 +40,16 @@ bool SetText(QLabel* w, const QString& text);
 bool SetFontColor(QWidget* w, TColor c);
 bool SetColor(QWidget* w, TColor c); // also makes the widget fill its background
 
+// The width a text takes in a font: its advance, and its ink where that reaches past either end.
+qreal TextWidth(const QFont& font, const QString& text, const QPaintDevice* device);
+
 // A static text: a label with no auto-size and no wrapping, plain text (blanks kept),
 // its own background, text colour and an optional one-pixel border. The caption is held
 // as QString; the console's byte strings (Windows-1252, 0xB0 the degree sign) are
 // converted on the way in by the std::string and const char* overloads.
+// The boxes were sized for one system's font advances; where a caption is wider than its
+// box (another face, another scaling), it is drawn smaller by whole pixels until it fits.
+// font() stays the font asked for; the box and the layout never move.
 class TStaticText : public QLabel {
     Q_OBJECT
 public:
@@ -64,10 +71,23 @@ public:
     bool SetBorder(TBorder border);
     TBorder Border() const { return border_; }
 
+    // The font the caption is drawn with: font(), or the largest whole pixel size below it
+    // at which the caption fits the box's width.
+    QFont FittedFont() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // What the fitted font was last worked out for; any change works it out again.
+    struct Fit {
+        QString text;
+        QFont wanted;
+        int width = -1;
+        qreal ratio = 0;
+        QFont font;
+    };
+    mutable Fit fit_;
     TColor fontColor_ = clWindowText;
     TColor color_ = clBtnFace;
     TBorder border_ = TBorder::None;

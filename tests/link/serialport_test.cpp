@@ -239,6 +239,17 @@ TEST(PortNames, EnvironmentThenStoredSettingThenTheSystemDevice) {
     SetStoredDeviceLookup({});
 }
 
+TEST(PortNames, WindowsOpensEveryComNameAsADevicePath) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"COM1", "\\\\.\\COM1"},
+        {"COM12", "\\\\.\\COM12"},
+        {"COM256", "\\\\.\\COM256"},
+        {"\\\\.\\COM12", "\\\\.\\COM12"},
+        {"\\\\?\\usb#vid", "\\\\?\\usb#vid"},
+    };
+    for (const auto& [name, path] : rows) EXPECT_EQ(Win32DevicePath(name), path) << name;
+}
+
 TEST_F(SerialPortTest, WriteAndCancelReachAReadWaitingInAnotherThread) {
     SerialPort window;
     ASSERT_TRUE(OpenLine(window));

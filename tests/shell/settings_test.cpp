@@ -235,3 +235,27 @@ TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
     EXPECT_FALSE(TSettings::PlacementVisible(QRect(far, far), screens));
     EXPECT_TRUE(TSettings::PlacementVisible(QRect(far, near), screens)) << "spans every screen";
 }
+
+// A place saved at one scaling and restored at another: the screens' available areas in the
+// window's own (scaled) pixels, as Qt gives them.
+TEST(FitPlacement, AFrameIsMovedIntoTheScreenItOverlapsMost) {
+    const QRect at144(0, 0, 1067, 760);        // 1600 x 1200 at 150 %, above a taskbar
+    const QRect second(1067, 0, 1280, 984);    // a second screen at 100 % to its right
+    struct Row {
+        QRect frame;
+        QList<QRect> screens;
+        QPoint expected;
+        const char* why;
+    };
+    const Row rows[] = {
+        {{606, 581, 800, 450}, {at144}, {267, 310}, "saved at 96 DPI: past right and bottom"},
+        {{100, 100, 800, 450}, {at144}, {100, 100}, "inside: untouched"},
+        {{-300, -20, 800, 450}, {at144}, {0, 0}, "past the left and top edges"},
+        {{50, 40, 1200, 900}, {at144}, {0, 0}, "larger than the area: its top-left corner"},
+        {{900, 100, 800, 450}, {at144, second}, {1067, 100}, "mostly on the second screen"},
+        {{500, 100, 800, 450}, {at144, second}, {267, 100}, "mostly on the first"},
+        {{3000, 2000, 800, 450}, {at144}, {3000, 2000}, "on no screen: as given"},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(TSettings::FitPlacement(r.frame, r.screens), r.expected) << r.why;
+}
