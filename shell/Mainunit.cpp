@@ -53,6 +53,8 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     SetFont(this, QStringLiteral("MS Sans Serif"), 11);
     dispatcher_ = new QtDispatcher(this);
     gate_ = std::make_shared<DispatchGate>(dispatcher_);
+    ComOpener = std::make_unique<PortOpener>(gate_.get());
+    for (auto& opener : ProbeOpeners) opener = std::make_unique<PortOpener>(gate_.get());
 
     Client = new QWidget(this);
     Client->setObjectName(QStringLiteral("Client"));
@@ -68,7 +70,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildDisplay();
     BuildOverlays();
     BuildMenu();
-    BuildReconnect();
+    BuildDevicesAndReconnect();
 
     tmrWarning = new QTimer(this);
     tmrWarning->setObjectName(QStringLiteral("tmrWarning"));
@@ -408,7 +410,6 @@ void TMainForm::BuildMenu() {
         itmSerialPort->addAction(a);
         connect(a, &QAction::triggered, this, [this, n] { actOpenComExecute(n); });
         actOpenCom[static_cast<size_t>(n - 1)] = a;
-        itmCOM[static_cast<size_t>(n - 1)] = a;
     }
 
     itmKaldor = itmSetup->addMenu(QStringLiteral("&Kaldor"));

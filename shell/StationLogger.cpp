@@ -64,8 +64,8 @@ void TStationLogger::StatusHandled(uint16_t screen) {
     const bool up = screen != AmpStatus::LostLink;
     if (up && !linkUp_) {
         std::string port;
-        for (int n = 1; n <= TMainForm::PortCount; ++n)
-            if (form_.itmCOM[static_cast<size_t>(n - 1)]->isChecked()) port = "COM" + std::to_string(n) + " ";
+        for (int n = 1; n <= PortCount; ++n)
+            if (form_.actOpenCom[static_cast<size_t>(n - 1)]->isChecked()) port = "COM" + std::to_string(n) + " ";
         log_->Note(LogNote::Port, port + form_.ComPort.DeviceName());
     }
     linkUp_ = up;

@@ -2,7 +2,6 @@
 #include <cstdio>
 
 #include "link/PortNames.h"
-#include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "panel/InfoDialogs.h"
 #include "shell/Application.h"

@@ -55,7 +55,7 @@ protected:
         server = std::make_unique<sim::SimServer>(std::move(line), options, [this] { return clock.Now(); });
         const std::string device = server->DevicePath();
         SetEnv("KALDOR_COM1", device);
-        for (int n = 2; n <= TMainForm::PortCount; ++n) // no real devices probed
+        for (int n = 2; n <= PortCount; ++n) // no real devices probed
             SetEnv("KALDOR_COM" + std::to_string(n), "/nonexistent/kaldor");
         SerialPort::SetDtrObserver([this, device](const std::string& name, bool raised) {
             if (name != device) return;
@@ -79,7 +79,7 @@ protected:
         form.reset();
         SerialPort::SetDtrObserver({});
         server.reset();
-        for (int n = 1; n <= TMainForm::PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
+        for (int n = 1; n <= PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
     }
 
     // A key as the user presses it in the main window: Alt and the key's letter (or sign).
