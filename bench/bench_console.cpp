@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     amp.BindPort(1);
-    for (int n = 2; n <= TMainForm::PortCount; ++n)
+    for (int n = 2; n <= PortCount; ++n)
         setenv(("KALDOR_COM" + std::to_string(n)).c_str(), "/nonexistent/kaldor", 1);
     InstallFontSubstitutes();
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ReceiverBench.h"
+#include "link/PortOpener.h"
 #include "support/RemoteServers.h"
 
 using namespace kaldor;
@@ -35,10 +36,18 @@ void Latency(const char* name, SerialPort& port, TestAmp& amp, int presses) {
                 ms.size(), ms[ms.size() / 2], ms.back());
 }
 
+// As the window opens its port.
 SerialPort OpenPort(const std::string& device) {
     setenv("KALDOR_COM1", device.c_str(), 1);
+    QueueDispatcher window;
+    PortOpener opener(&window);
     SerialPort port;
-    port.Open(1, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+    bool done = false;
+    opener.Open(1, nullptr, [&](PortOpener::Result& r) {
+        port = std::move(r.Line);
+        done = true;
+    });
+    window.RunUntil([&] { return done; }, 5000);
     port.SetTimeouts(5000);
     return port;
 }

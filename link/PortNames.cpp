@@ -1,6 +1,8 @@
 #include "PortNames.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -36,6 +38,33 @@ std::string PortDeviceName(int n) {
 std::string Win32DevicePath(const std::string& name) {
     if (name.rfind("\\\\", 0) == 0) return name; // \\.\ and \\?\ paths, UNC paths
     return "\\\\.\\" + name;
+}
+
+bool IsRemoteDevice(const std::string& name) { return name.rfind(RemoteDevicePrefix, 0) == 0; }
+
+bool ParseRemoteDevice(const std::string& name, std::string& host, std::string& port) {
+    if (!IsRemoteDevice(name)) return false;
+    std::string rest = name.substr(std::strlen(RemoteDevicePrefix));
+    if (!rest.empty() && rest.back() == '/') rest.pop_back();
+    size_t colon;
+    if (!rest.empty() && rest.front() == '[') {
+        const size_t close = rest.find(']');
+        if (close == std::string::npos || close + 1 >= rest.size() || rest[close + 1] != ':')
+            return false;
+        host = rest.substr(1, close - 1);
+        colon = close + 1;
+    } else {
+        colon = rest.find(':');
+        if (colon == std::string::npos || rest.find(':', colon + 1) != std::string::npos)
+            return false; // an IPv6 address needs its brackets
+        host = rest.substr(0, colon);
+    }
+    port = rest.substr(colon + 1);
+    if (host.empty() || host.find_first_of("[]") != std::string::npos || port.empty() || port.size() > 5 ||
+        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    const long number = std::strtol(port.c_str(), nullptr, 10);
+    return number >= 1 && number <= 65535;
 }
 
 std::string DefaultPortDevice(int n) {

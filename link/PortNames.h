@@ -8,6 +8,7 @@ namespace kaldor {
 // variable KALDOR_COM<n>, else by the stored setting "ComDevice<n>" (looked up through the hook
 // the application installs), else the default: /dev/ttyS<n-1> on POSIX, "COM<n>" on Windows.
 // A name rfc2217://host:port is a port on a remote serial server.
+constexpr int PortCount = 6;
 std::string PortDeviceName(int n);
 // KALDOR_COM<n>, empty when not set: it overrides whatever is stored.
 std::string PortEnvironmentDevice(int n);
@@ -18,5 +19,12 @@ std::string Win32DevicePath(const std::string& name);
 
 // Returns the stored device for port n, or an empty string when none is stored.
 void SetStoredDeviceLookup(std::function<std::string(int)> lookup);
+
+constexpr const char* RemoteDevicePrefix = "rfc2217://";
+
+bool IsRemoteDevice(const std::string& name);
+// Splits rfc2217://host:port; the host is a name, an IPv4 address or an IPv6 address in
+// brackets. False when the name is not of that form or the port is not 1 to 65535.
+bool ParseRemoteDevice(const std::string& name, std::string& host, std::string& port);
 
 } // namespace kaldor

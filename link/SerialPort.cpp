@@ -1,6 +1,5 @@
 #include "SerialPort.h"
 
-#include <cstdio>
 #include <mutex>
 
 #include "Rfc2217Port.h"
@@ -47,10 +46,9 @@ int SerialPort::PortNumber() const { return dev_ ? dev_->Port : 0; }
 
 std::string SerialPort::DeviceName() const { return dev_ ? dev_->Name : std::string(); }
 
-void SerialPort::ReportOpenFailure(int n, const std::string& name, const std::string& reason) const {
+bool SerialPort::OpenFailed(int n, const std::string& name, const std::string& reason) const {
     openFailure_ = "COM" + std::to_string(n) + " (" + name + "): " + reason;
-    if (openReports_)
-        std::fprintf(stderr, "KALDOR Console: cannot open %s\n", openFailure_.c_str());
+    return false;
 }
 
 bool SerialPort::SetDtr() { return SetDtrLevel(true); }

@@ -26,6 +26,13 @@ constexpr uint8_t ONESTOPBIT = 0;
 constexpr uint8_t TWOSTOPBITS = 2;
 #endif
 
+struct LineSettings {
+    int Baud;
+    uint8_t Parity, ByteSize, StopBits;
+};
+// The amplifier's line: 9600 baud, 8 data bits, no parity, one stop bit.
+constexpr LineSettings AmplifierLine{9600, NOPARITY, 8, ONESTOPBIT};
+
 // One serial device. Copies refer to the same open device (the receiver holds a copy of the
 // window's port); whichever copy closes first closes the device, the others only forget it,
 // so the device is closed exactly once.
@@ -34,10 +41,14 @@ public:
     SerialPort() = default;
     SerialPort(const SerialPort& other) = default;
     SerialPort& operator=(const SerialPort& other) = default;
+    // Moved, the device changes hands and the source forgets it.
+    SerialPort(SerialPort&& other) noexcept = default;
+    SerialPort& operator=(SerialPort&& other) noexcept = default;
     ~SerialPort();
 
     // Opens port n (1..6) raw at the given line settings with DTR and RTS low and both queues
-    // flushed; read and write time-outs 1000 ms. False only when the device does not open.
+    // flushed; read and write time-outs 1000 ms. False only when the device does not open. A
+    // remote device does not open here: PortOpener opens it off the window thread.
     bool Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits, int inQueue,
               int outQueue);
     void Close();
@@ -65,10 +76,7 @@ public:
     int PortNumber() const;
     std::string DeviceName() const;
 
-    // A failed Open names the device and the reason on standard error, unless told to keep
-    // quiet (the reconnect's attempts while a device is away).
-    void SetOpenReports(bool on) { openReports_ = on; }
-    // Why the last Open that failed did, reported or not: "COM3 (/dev/ttyS2): <reason>".
+    // Why the last Open (or Adopt) that failed did: "COM3 (/dev/ttyS2): <reason>".
     const std::string& OpenFailure() const { return openFailure_; }
 
     // Called with the device name and the new level on every DTR change, including the low
@@ -82,20 +90,17 @@ private:
     // The start of every Read: false when there is nothing to read from the OS.
     bool BeginRead(int count);
 
-    void ReportOpenFailure(int n, const std::string& name, const std::string& reason) const;
+    bool OpenFailed(int n, const std::string& name, const std::string& reason) const;
 
     // A device named rfc2217://host:port is a port on a remote serial server: these stand in for
     // the OS calls then (SerialPortRemote.cpp).
     bool IsRemote() const;
-    bool OpenRemote(int n, const std::string& name, int baud, uint8_t parity, uint8_t byteSize,
-                    uint8_t stopBits);
     int ReadRemote(void* buffer, int count);
     int WriteRemote(const void* buffer, int count);
     bool SetDtrRemote(bool raised);
 
     std::shared_ptr<Device> dev_;
     bool lastReadFailed_ = false;
-    bool openReports_ = true;
     mutable std::string openFailure_;
 };
 

@@ -105,27 +105,26 @@ void SerialPort::Device::CloseOnce() {
 
 bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits,
                       int /*inQueue*/, int /*outQueue*/) {
-    if (const std::string name = PortDeviceName(n); IsRemoteDevice(name))
-        return OpenRemote(n, name, baud, parity, byteSize, stopBits);
     Close();
+    if (const std::string name = PortDeviceName(n); IsRemoteDevice(name))
+        return OpenFailed(n, name, "a remote serial server: PortOpener opens it");
     auto dev = std::make_shared<Device>();
     dev->Port = n;
     dev->Name = PortDeviceName(n);
     const int fd = ::open(dev->Name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        ReportOpenFailure(n, dev->Name, std::strerror(errno));
-        return false;
+        return OpenFailed(n, dev->Name, std::strerror(errno));
     }
     // A file or /dev/null would take the console's frames, and a file be overwritten by them.
     termios tio{};
     if (tcgetattr(fd, &tio) != 0) {
-        ReportOpenFailure(n, dev->Name, "not a serial device");
+        OpenFailed(n, dev->Name, "not a serial device");
         ::close(fd);
         return false;
     }
     // Exclusive, like a Windows COM port: TIOCEXCL keeps others out, flock also covers root.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ReportOpenFailure(n, dev->Name, "in use by another program");
+        OpenFailed(n, dev->Name, "in use by another program");
         ::close(fd);
         return false;
     }

@@ -10,20 +10,11 @@ namespace kaldor {
 
 bool SerialPort::IsRemote() const { return dev_ && dev_->Remote; }
 
-bool SerialPort::OpenRemote(int n, const std::string& name, int baud, uint8_t parity,
-                            uint8_t byteSize, uint8_t stopBits) {
-    auto remote = std::make_shared<Rfc2217Port>();
-    std::string error;
-    const bool opened = remote->Open(name, baud, parity, byteSize, stopBits, error);
-    return Adopt(n, name, opened ? remote : nullptr, error);
-}
-
 bool SerialPort::Adopt(int n, const std::string& name, std::shared_ptr<Rfc2217Port> remote,
                        const std::string& error) {
     Close();
     if (!remote || !remote->IsOpen()) {
-        ReportOpenFailure(n, name, remote ? "the server closed the connection" : error);
-        return false;
+        return OpenFailed(n, name, remote ? "the server closed the connection" : error);
     }
     auto dev = std::make_shared<Device>();
     dev->Port = n;

@@ -71,9 +71,9 @@ void SerialPort::Device::CloseOnce() {
 
 bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits,
                       int inQueue, int outQueue) {
-    if (const std::string remote = PortDeviceName(n); IsRemoteDevice(remote))
-        return OpenRemote(n, remote, baud, parity, byteSize, stopBits);
     Close();
+    if (const std::string remote = PortDeviceName(n); IsRemoteDevice(remote))
+        return OpenFailed(n, remote, "a remote serial server: PortOpener opens it");
     auto dev = std::make_shared<Device>();
     dev->Port = n;
     dev->Name = PortDeviceName(n);
@@ -84,9 +84,8 @@ bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t
     if (dev->Handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         const bool busy = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
-        ReportOpenFailure(n, dev->Name,
+        return OpenFailed(n, dev->Name,
                           std::string(busy ? "in use by another program: " : "") + SystemReason(error));
-        return false;
     }
     HANDLE h = dev->Handle;
     PurgeComm(h, PURGE_TXCLEAR | PURGE_RXCLEAR);

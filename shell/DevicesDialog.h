@@ -5,6 +5,8 @@
 #include <QString>
 #include <array>
 
+#include "link/PortNames.h"
+
 class QComboBox;
 class QLabel;
 
@@ -29,7 +31,6 @@ QString AdapterName(const QString& byIdName);
 class TDevicesDialog : public QDialog {
     Q_OBJECT
 public:
-    static constexpr int PortCount = 6;
 
     TDevicesDialog(TSettings& settings, QWidget* parent = nullptr,
                    const QString& devRoot = QStringLiteral("/dev"));

@@ -61,13 +61,12 @@ bool TMainForm::FormCreate() {
     for (int n = 1; n <= PortCount; ++n) StartupProbes |= 1u << n;
     for (int n = 1; n <= PortCount; ++n) ProbePort(n);
     StartupWaiting = StartupProbes != 0;
-    return StartupWaiting || OpenStartupPort();
+    if (!StartupWaiting) OpenStartupPort();
+    return true;
 }
 
-bool TMainForm::OpenStartupPort() {
-    auto usable = [this](int n) {
-        return n >= 1 && n <= PortCount && actOpenCom[static_cast<size_t>(n - 1)]->isEnabled();
-    };
+void TMainForm::OpenStartupPort() {
+    auto usable = [this](int n) { return n >= 1 && n <= PortCount && PortUsable[static_cast<size_t>(n - 1)]; };
 
     const int stored = settings_.LoadComPort();
     // The probe was quiet: only the port meant for the link is reported, and every port's
@@ -87,17 +86,19 @@ bool TMainForm::OpenStartupPort() {
         if (k > PortCount) {
             ShowMessageBox(this, QStringLiteral("This hardware configurations has no serial ports available!"),
                            QString::fromLatin1(kAppCaption), MB_OK | MB_ICONHAND, details);
-            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-            return false;
+            // No dead end: a receiver on no port shows the lost link, and Devices... can assign
+            // a device whose port can then be chosen.
+            StartReceiver();
+        } else {
+            actOpenComExecute(k);
+            ShowMessageBox(this,
+                           QStringLiteral("There was no valid serial port default configuration since last running.\n"
+                                          "Please verify if the suggested choice (COM%1) meets your need!")
+                               .arg(k),
+                           QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION, details);
         }
-        actOpenComExecute(k);
-        ShowMessageBox(this,
-                       QStringLiteral("There was no valid serial port default configuration since last running.\n"
-                                      "Please verify if the suggested choice (COM%1) meets your need!")
-                           .arg(k),
-                       QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION, details);
     }
-    if (OpenTicket != 0)
+    if (ComOpener->Pending())
         LinkRequestOnOpen = true;
     else
         SendLinkRequest();
@@ -106,7 +107,6 @@ bool TMainForm::OpenStartupPort() {
     if (InstancePending)
         QMetaObject::invokeMethod(this, &TMainForm::InstanceHook, Qt::QueuedConnection);
     InstancePending = false;
-    return true;
 }
 
 void TMainForm::InstanceHook() {

@@ -55,6 +55,8 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     SetFont(this, QStringLiteral("MS Sans Serif"), 11);
     dispatcher_ = new QtDispatcher(this);
     gate_ = std::make_shared<DispatchGate>(dispatcher_);
+    ComOpener = std::make_unique<PortOpener>(gate_.get());
+    for (auto& opener : ProbeOpeners) opener = std::make_unique<PortOpener>(gate_.get());
 
     Client = new QWidget(this);
     Client->setObjectName(QStringLiteral("Client"));
@@ -70,7 +72,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildDisplay();
     BuildOverlays();
     BuildMenu();
-    BuildReconnect();
+    BuildDevicesAndReconnect();
     dlgCATInfo = new TdlgCATInfo(this);
     dlgANTInfo = new TdlgANTInfo(this);
 
@@ -399,7 +401,6 @@ void TMainForm::BuildMenu() {
         itmSerialPort->addAction(a);
         connect(a, &QAction::triggered, this, [this, n] { actOpenComExecute(n); });
         actOpenCom[static_cast<size_t>(n - 1)] = a;
-        itmCOM[static_cast<size_t>(n - 1)] = a;
     }
 
     itmKaldor = itmSetup->addMenu(QStringLiteral("&Kaldor"));

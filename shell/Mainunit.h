@@ -10,7 +10,8 @@
 
 #include "link/Clock.h"
 #include "link/Frames.h"
-#include "link/RemoteOpener.h"
+#include "link/PortNames.h"
+#include "link/PortOpener.h"
 #include "link/SerialPort.h"
 #include "link/Tcomthread.h"
 #include "link/Timingthread.h"
@@ -40,7 +41,6 @@ class TdlgANTInfo;
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int PortCount = 6;
     static constexpr uint16_t NoScreen = ScrUnowned;
 
     // settings: where the console keeps its values; the window does not own it.
@@ -95,7 +95,6 @@ public:
 
     QMenu *itmFile = nullptr, *itmSetup = nullptr, *itmSerialPort = nullptr, *itmKaldor = nullptr;
     QAction *itmExit = nullptr, *itmShutdown = nullptr;
-    std::array<QAction*, PortCount> itmCOM{}; // the Serial Port items: the actOpenCom actions
     QActionGroup* SerialGroup = nullptr;
     QTimer* tmrWarning = nullptr;
 
@@ -167,16 +166,17 @@ public:
     void LcdTextOut(int column, int row, bool inverse, const std::string& text);
     void LcdDrawMenu(const LcdMenuEntry* menu, uint8_t selected, bool redrawAll);
 
-    // Start-up: settings, meters, display, port probe and the first port; false when the
-    // console cannot run (no port at all) and the application has been asked to end. Remote
-    // servers are probed off the window thread: the port is then chosen once they have answered.
+    // Start-up: settings, meters, display, port probe and the first port; true: the window is
+    // to be shown. With no usable port it opens in the lost-link state, with Devices... at hand.
+    // Remote servers are probed off the window thread: the port is then chosen once they have
+    // answered.
     bool FormCreate();
-    // The start-up's choice of port, once every port has been probed; false as FormCreate.
-    bool OpenStartupPort();
+    // The start-up's choice of port, once every port has been probed.
+    void OpenStartupPort();
     // Run when a second console was started: restore, come to the front and say so. Before
     // start-up has finished (a box of start-up is open) the signal is kept until it has.
     void InstanceHook();
-    bool Created = false;         // FormCreate has finished with a port open
+    bool Created = false;         // FormCreate has finished with its choice of port
     bool InstancePending = false; // a signal came before that
     void itmShutdownClick();
     // Closes the window as its title bar would: the close question applies.
@@ -200,11 +200,15 @@ public:
     // n into ComPort; then then(opened). A local device opens before this returns. A remote
     // server is opened off the window thread first (seconds against one that does not answer),
     // the receiver and the old device kept until it is done; a later open or the window's end
-    // drops it, then unrun. quiet: a failed open says nothing (the reconnect's attempts).
+    // drops it, then unrun. quiet: a failed open says nothing on standard error (the
+    // reconnect's attempts).
     void OpenComPort(int n, bool quiet, std::function<void(bool opened)> then);
-    // Enables port n's action when its device opens (closed again at once); a remote server is
-    // tried off the window thread.
+    // Port n is usable when its device opens (closed again at once); a remote server is tried
+    // off the window thread.
     void ProbePort(int n);
+    // Whether port n can be chosen: its action follows.
+    void SetPortUsable(int n, bool usable);
+    std::array<bool, PortCount> PortUsable{};
     // A new receiver on ComPort with HandleStatus as its event.
     void StartReceiver();
     // Once a second: when the chosen port's device has gone, reopens it by name in the Serial
@@ -224,10 +228,8 @@ public:
     QTimer* tmrReconnect = nullptr;
     int ChosenPort = 0;         // the port of the last Serial Port action, 0 before any
     bool Reconnecting = false;  // the chosen port's device is away and being reopened
-    std::unique_ptr<RemoteOpener> ComOpener; // ComPort's remote opens, made at the first one
-    uint64_t OpenTicket = 0;  // ComPort's open under way, 0 for none
-    std::array<std::unique_ptr<RemoteOpener>, PortCount> ProbeOpeners{}; // each port's probes
-    std::array<uint64_t, PortCount> ProbeTickets{};
+    std::unique_ptr<PortOpener> ComOpener; // ComPort's opens
+    std::array<std::unique_ptr<PortOpener>, PortCount> ProbeOpeners{}; // each port's probes
     unsigned StartupProbes = 0;    // bit n: port n's start-up probe has not answered yet
     std::array<std::string, PortCount> ProbeFailures; // why each port did not open, for the details
     bool StartupWaiting = false;   // the start-up's choice waits for those
@@ -248,12 +250,11 @@ private:
     void BuildDisplay();
     void BuildOverlays();
     void BuildMenu();
-    void BuildReconnect();
+    void BuildDevicesAndReconnect();
     QAction* MakeAction(const char* name, const char* category, const QString& caption,
                         const QString& hint, const QKeySequence& shortcut);
     void LayoutClient();
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void ComPortOpened(uint64_t ticket, std::shared_ptr<Rfc2217Port> port, const std::string& error);
     void PortProbed(int n, bool opens, const std::string& failure);
     // Closing the window: refused during a power sequence, else confirmed by the user.
     void closeEvent(QCloseEvent* event) override;
@@ -265,11 +266,6 @@ private:
 
     TSettings& settings_;
     QtDispatcher* dispatcher_ = nullptr;
-    // ComPort's open under way: what it opens and what runs after.
-    int openPort_ = 0;
-    std::string openDevice_;
-    bool openQuiet_ = false;
-    std::function<void(bool)> openDone_;
     // Closed first thing when the window goes: a delay that ends later finds nobody to call.
     std::shared_ptr<DispatchGate> gate_;
 };

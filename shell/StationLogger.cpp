@@ -64,7 +64,7 @@ void TStationLogger::StatusHandled(uint16_t screen) {
     if (up && !linkUp_) {
         // A link is up only on the receiver of the port last chosen.
         const int n = form_.ChosenPort;
-        const std::string port = n >= 1 && n <= TMainForm::PortCount ? "COM" + std::to_string(n) + " " : "";
+        const std::string port = n >= 1 && n <= PortCount ? "COM" + std::to_string(n) + " " : "";
         log_->Note(LogNote::Port, port + form_.ComPort.DeviceName());
     }
     linkUp_ = up;

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "link/PortNames.h"
-#include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "panel/InfoDialogs.h"
 #include "shell/Alarms.h"

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "link/PortNames.h"
 #include "link/TcpSocket.h"
 #include "sim/SimLine.h"
 #include "sim/TelnetServer.h"
@@ -69,8 +70,9 @@ private:
         if (!listener_.Accept(*spare_)) return false;
         std::swap(client_, spare_);
         EndSession(*spare_);
-        codec_ = TelnetServerCodec();
-        codec_.DtrChanged = [this](bool raised) { SetDtr(raised); };
+        server_ = ComPortServer();
+        server_.DtrChanged = [this](bool raised) { SetDtr(raised); };
+        codec_ = server_.MakeCodec();
         Send(codec_.Greeting());
         return true;
     }
@@ -112,7 +114,8 @@ private:
     // A connection is accepted into the spare socket, which then takes the client's place.
     std::unique_ptr<TcpSocket> client_ = std::make_unique<TcpSocket>();
     std::unique_ptr<TcpSocket> spare_ = std::make_unique<TcpSocket>();
-    TelnetServerCodec codec_;
+    ComPortServer server_;
+    TelnetCodec codec_{server_.MakeCodec()};
     std::function<void(bool)> dtrHandler_;
     bool dtr_ = false;
     std::string path_;

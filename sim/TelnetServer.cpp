@@ -11,43 +11,15 @@ constexpr uint8_t SIGNATURE = 0;
 // SET-CONTROL requests for a setting, and the values of the settings asked for.
 constexpr uint8_t ASK_FLOW = 0, ASK_BREAK = 4, BREAK_ON = 5, BREAK_OFF = 6, ASK_DTR = 7,
                   ASK_RTS = 10, ASK_INBOUND_FLOW = 13, INBOUND_FIRST = 14, INBOUND_LAST = 19;
-
-bool WeOffer(uint8_t option) { return option == OPT_BINARY || option == OPT_SGA; }
-bool WeAccept(uint8_t option) { return option == OPT_BINARY || option == OPT_SGA || option == OPT_COM_PORT; }
 } // namespace
 
-ByteVector TelnetServerCodec::Greeting() {
-    for (uint8_t option : {OPT_SGA, OPT_BINARY}) usAsked_[option] = true;
-    for (uint8_t option : {OPT_SGA, OPT_BINARY, OPT_COM_PORT}) themAsked_[option] = true;
-    return {IAC, WILL, OPT_SGA, IAC, WILL, OPT_BINARY,
-            IAC, DO,   OPT_SGA, IAC, DO,   OPT_BINARY, IAC, DO, OPT_COM_PORT};
+TelnetCodec ComPortServer::MakeCodec() {
+    TelnetCodec codec(TelnetCodec::Server());
+    codec.OnSubnegotiation = [this](const ByteVector& sub, ByteVector& replies) { Answer(sub, replies); };
+    return codec;
 }
 
-// Answers only what changes an option's state, so the two sides never loop (RFC 854).
-void TelnetServerCodec::Negotiate(uint8_t verb, uint8_t option, ByteVector& replies) {
-    const bool ours = verb == DO || verb == DONT;
-    const bool enable = verb == DO || verb == WILL;
-    bool& on = ours ? usOn_[option] : themOn_[option];
-    bool& asked = ours ? usAsked_[option] : themAsked_[option];
-    const bool wanted = ours ? WeOffer(option) : WeAccept(option);
-    auto reply = [&](bool yes) {
-        replies.insert(replies.end(), {IAC, ours ? (yes ? WILL : WONT) : (yes ? DO : DONT), option});
-    };
-    if (enable) {
-        if (!wanted) {
-            reply(false);
-        } else if (!on) {
-            on = true;
-            if (!asked) reply(true);
-        }
-    } else if (on || asked) {
-        if (!asked) reply(false);
-        on = false;
-    }
-    asked = false;
-}
-
-uint8_t TelnetServerCodec::Control(uint8_t value) {
+uint8_t ComPortServer::Control(uint8_t value) {
     switch (value) {
     case ASK_FLOW: return flow_;
     case ASK_BREAK: return break_ ? BREAK_ON : BREAK_OFF;
@@ -73,11 +45,11 @@ uint8_t TelnetServerCodec::Control(uint8_t value) {
 
 // A command with a value of the wrong size is not answered: the client is broken, and an answer
 // would only confirm a setting it did not ask for.
-void TelnetServerCodec::Command(ByteVector& replies) {
-    if (sub_.size() < 2 || sub_[0] != OPT_COM_PORT) return;
-    const uint8_t command = sub_[1];
-    const uint8_t* v = sub_.data() + 2;
-    const size_t n = sub_.size() - 2;
+void ComPortServer::Answer(const ByteVector& sub, ByteVector& replies) {
+    if (sub.size() < 2 || sub[0] != OPT_COM_PORT) return;
+    const uint8_t command = sub[1];
+    const uint8_t* v = sub.data() + 2;
+    const size_t n = sub.size() - 2;
     auto oneByte = [&](uint8_t& setting, uint8_t low, uint8_t high) -> ByteVector {
         if (v[0] >= low && v[0] <= high) setting = v[0]; // 0 asks for the setting
         return {setting};
@@ -111,53 +83,6 @@ void TelnetServerCodec::Command(ByteVector& replies) {
     const ByteVector reply =
         TelnetCodec::ComPortCommand(static_cast<uint8_t>(command + SERVER_OFFSET), answer);
     replies.insert(replies.end(), reply.begin(), reply.end());
-}
-
-void TelnetServerCodec::Feed(const uint8_t* in, size_t n, ByteVector& data, ByteVector& replies) {
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t b = in[i];
-        switch (state_) {
-        case State::Data:
-            if (b == IAC)
-                state_ = State::Iac;
-            else
-                data.push_back(b);
-            break;
-        case State::Iac:
-            if (b == IAC) {
-                data.push_back(IAC);
-                state_ = State::Data;
-            } else if (b == DO || b == DONT || b == WILL || b == WONT) {
-                verb_ = b;
-                state_ = State::Option;
-            } else if (b == SB) {
-                sub_.clear();
-                state_ = State::Sub;
-            } else {
-                state_ = State::Data; // NOP, break, go ahead and the like carry nothing here
-            }
-            break;
-        case State::Option:
-            Negotiate(verb_, b, replies);
-            state_ = State::Data;
-            break;
-        case State::Sub:
-            if (b == IAC)
-                state_ = State::SubIac;
-            else if (sub_.size() < MaxSubnegotiation)
-                sub_.push_back(b);
-            break;
-        case State::SubIac:
-            if (b == SE) {
-                Command(replies);
-                state_ = State::Data;
-            } else {
-                if (b == IAC && sub_.size() < MaxSubnegotiation) sub_.push_back(IAC);
-                state_ = State::Sub; // stray IAC inside: stay in it until IAC SE
-            }
-            break;
-        }
-    }
 }
 
 } // namespace kaldor::sim

@@ -64,7 +64,7 @@ protected:
         server = std::make_unique<sim::SimServer>(std::move(line), options, [this] { return clock.Now(); });
         const std::string device = server->DevicePath();
         SetEnv("KALDOR_COM1", device);
-        for (int n = 2; n <= TMainForm::PortCount; ++n) // no real devices probed
+        for (int n = 2; n <= PortCount; ++n) // no real devices probed
             SetEnv("KALDOR_COM" + std::to_string(n), "/nonexistent/kaldor");
         SerialPort::SetDtrObserver([this, device](const std::string& name, bool raised) {
             if (name != device) return;

@@ -1,5 +1,5 @@
-// The serial port on a remote serial server: addresses, the Telnet layer, what the port asks a
-// server for, and a real ser2net in front of the test amplifier.
+// The serial port on a remote serial server: what the port asks a server for, how it stands up
+// to hostile ones, and a real ser2net in front of the test amplifier.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +12,7 @@
 
 #include "link/Frames.h"
 #include "link/NameLookup.h"
-#include "link/RemoteOpener.h"
+#include "link/PortOpener.h"
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "link/Tcomthread.h"
@@ -23,88 +23,19 @@ namespace {
 
 using namespace telnet;
 
-TEST(RemoteAddress, Parses) {
-    struct Case {
-        const char* name;
-        bool ok;
-        const char* host;
-        const char* port;
-    } cases[] = {
-        {"rfc2217://127.0.0.1:4000", true, "127.0.0.1", "4000"},
-        {"rfc2217://station.example:2217/", true, "station.example", "2217"},
-        {"rfc2217://[::1]:3000", true, "::1", "3000"},
-        {"rfc2217://[fe80::1%eth0]:65535", true, "fe80::1%eth0", "65535"},
-        {"rfc2217://::1:3000", false, "", ""},   // IPv6 needs brackets
-        {"rfc2217://host", false, "", ""},
-        {"rfc2217://host:0", false, "", ""},
-        {"rfc2217://host:65536", false, "", ""},
-        {"rfc2217://host:12a", false, "", ""},
-        {"rfc2217://:4000", false, "", ""},
-        {"rfc2217://[::1]4000", false, "", ""},
-        {"rfc2217://[[1]:7", false, "", ""},
-        {"/dev/ttyUSB0", false, "", ""},
-    };
-    for (const Case& c : cases) {
-        std::string host, port;
-        EXPECT_EQ(ParseRemoteDevice(c.name, host, port), c.ok) << c.name;
-        if (c.ok) {
-            EXPECT_EQ(host, c.host) << c.name;
-            EXPECT_EQ(port, c.port) << c.name;
-        }
-    }
-}
-
-TEST(TelnetCodec, TakesCommandsOutOfTheStream) {
-    struct Case {
-        const char* what;
-        Bytes in, data, replies;
-    } cases[] = {
-        {"plain data", {0x01, 0xAA, 0x02}, {0x01, 0xAA, 0x02}, {}},
-        {"doubled 0xFF is one data byte", {0xFF, 0xFF, 0x10, 0xFF, 0xFF}, {0xFF, 0x10, 0xFF}, {}},
-        {"asked-for options agreed silently", {IAC, DO, OPT_BINARY, IAC, WILL, OPT_SGA, 0x05}, {0x05}, {}},
-        {"server echo refused", {IAC, WILL, OPT_ECHO}, {}, {IAC, DONT, OPT_ECHO}},
-        {"unknown option refused", {IAC, DO, 24}, {}, {IAC, WONT, 24}},
-        {"DONT for an option already off ignored", {IAC, DONT, OPT_ECHO}, {}, {}},
-        {"a refused option refused once, however often asked",
-         {IAC, DO, 24, IAC, DO, 24, IAC, DONT, 24, IAC, DO, 24}, {}, {IAC, WONT, 24}},
-        {"sub-negotiation with 0xFF taken out",
-         {0x07, IAC, SB, OPT_COM_PORT, 101, 0, 0, IAC, IAC, IAC, SE, 0x08}, {0x07, 0x08}, {}},
-        {"NOP and go-ahead taken out", {IAC, 241, 0x09, IAC, 249}, {0x09}, {}},
-    };
-    for (const Case& c : cases) {
-        TelnetCodec codec;
-        codec.Greeting();
-        Bytes data, replies;
-        // Byte by byte as well as whole: a command may be split across receives.
-        for (size_t i = 0; i < c.in.size(); ++i) codec.Feed(&c.in[i], 1, data, replies);
-        EXPECT_EQ(Hex(data), Hex(c.data)) << c.what;
-        EXPECT_EQ(Hex(replies), Hex(c.replies)) << c.what;
-    }
-}
-
-TEST(TelnetCodec, OverlongSubnegotiationStaysBounded) {
-    TelnetCodec codec;
-    Bytes in{IAC, SB, OPT_COM_PORT, 107};
-    in.insert(in.end(), 100000, 0x55);
-    in.insert(in.end(), {IAC, SE, 0x42});
-    Bytes data, replies;
-    codec.Feed(in.data(), in.size(), data, replies);
-    EXPECT_EQ(Hex(data), "42");
-}
-
-TEST(TelnetCodec, DataBeforeThePurgeAnswerIsDropped) {
-    TelnetCodec codec;
-    codec.DropUntilPurged();
-    const Bytes in{0x11, 0x22, IAC, SB, OPT_COM_PORT, PURGE_DATA + SERVER_OFFSET, 3, IAC, SE, 0x33};
-    Bytes data, replies;
-    codec.Feed(in.data(), in.size(), data, replies);
-    EXPECT_EQ(Hex(data), "33");
-}
-
+// Port 4 on that device, opened as the window opens it.
 SerialPort OpenOn(const std::string& address, bool expectOpen = true) {
     setenv("KALDOR_COM4", address.c_str(), 1);
+    QueueDispatcher window;
+    PortOpener opener(&window);
     SerialPort port;
-    EXPECT_EQ(port.Open(4, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096), expectOpen) << address;
+    bool done = false;
+    opener.Open(4, nullptr, [&](PortOpener::Result& r) {
+        port = std::move(r.Line);
+        done = true;
+    });
+    EXPECT_TRUE(window.RunUntil([&] { return done; }, 5000)) << address;
+    EXPECT_EQ(port.IsOpen(), expectOpen) << address;
     unsetenv("KALDOR_COM4");
     return port;
 }
@@ -121,7 +52,7 @@ TEST(RemotePort, AsksForTheLineSettingsAndDtrLow) {
         {SET_CONTROL, {RTS_OFF}}, {SET_LINESTATE_MASK, {0}}, {SET_MODEMSTATE_MASK, {0}},
         {PURGE_DATA, {PURGE_BOTH}}};
     EXPECT_EQ(server.Commands(), expected);
-    EXPECT_EQ(server.Options(), (std::vector<uint8_t>{OPT_COM_PORT, OPT_BINARY, OPT_SGA}));
+    EXPECT_EQ(server.Options(), (std::vector<uint8_t>{OPT_BINARY, OPT_SGA, OPT_COM_PORT}));
 
     // DTR as the power sequence drives it, and low again at close.
     port.SetDtr();
@@ -276,63 +207,93 @@ TEST(NameLookup, AnswersOrGivesUpWhenStopped) {
     EXPECT_LT(MsSince(t0), 100);
 }
 
-using Opened = std::pair<uint64_t, bool>;
-
-TEST(RemoteOpener, OpensOffTheCallingThreadNewestFirst) {
+// Every kind of device through the one opener: a local one at once, after the old device is
+// released; a remote one off the calling thread, the newest open winning.
+TEST(PortOpener, OpensEveryKindOfDeviceWithOneCompletion) {
+    TestAmp amp;
     RecordingServer up;
     SilentListener silent;
     const std::string refused = "rfc2217://127.0.0.1:" + std::to_string(FreeLoopbackPort());
     struct Case {
         std::string device;
-        bool opened;
+        bool opened, atOnce;
         int atLeastMs;
-    } cases[] = {{up.Address(), true, 0}, {refused, false, 0},
-                 {silent.Address(), false, Rfc2217Port::ConnectTimeoutMs - 100}};
+        std::string failure;
+    } cases[] = {
+        {amp.DevicePath(), true, true, 0, ""},
+        {"/nonexistent/kaldor4", false, true, 0, "COM4 (/nonexistent/kaldor4): No such file"},
+        {up.Address(), true, false, 0, ""},
+        {refused, false, false, 0, "COM4 (" + refused + "): "},
+        {"rfc2217://station", false, false, 0, "COM4 (rfc2217://station): not an address"},
+        {silent.Address(), false, false, Rfc2217Port::ConnectTimeoutMs - 100, "COM4 (" + silent.Address()},
+    };
     QueueDispatcher window;
-    std::vector<Opened> results;
-    RemoteOpener opener(&window, [&](uint64_t t, std::shared_ptr<Rfc2217Port> port, const std::string&) {
-        results.emplace_back(t, port && port->IsOpen());
-    });
-    EXPECT_EQ(opener.Open("/dev/ttyS0"), 0u) << "only a remote address is opened here";
+    PortOpener opener(&window);
     for (const Case& c : cases) {
-        results.clear();
+        setenv("KALDOR_COM4", c.device.c_str(), 1);
+        // The device in use: only a release before the open lets a local one open again.
+        SerialPort held;
+        held.Open(4, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096);
+        std::vector<std::string> steps;
+        auto release = [&] {
+            held.Close();
+            steps.push_back("release");
+        };
+        auto then = [&](PortOpener::Result& r) {
+            steps.push_back(r.Opened() ? "opened" : "failed: " + r.Failure);
+            EXPECT_EQ(r.Port, 4);
+            EXPECT_EQ(r.Device, c.device);
+        };
         const auto t0 = Clock::now();
-        uint64_t ticket = opener.Open(c.device);
-        ASSERT_NE(ticket, 0u) << c.device;
+        opener.Open(4, release, then);
+        EXPECT_EQ(steps.size(), c.atOnce ? 2u : 0u) << c.device;
+        EXPECT_EQ(opener.Pending(), !c.atOnce) << c.device;
         if (c.atLeastMs > 0) { // certainly still under way: a newer open replaces it
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            ticket = opener.Open(c.device);
+            opener.Open(4, release, then);
         }
-        ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 3000)) << c.device;
+        ASSERT_TRUE(window.RunUntil([&] { return steps.size() >= 2; }, 3000)) << c.device;
         EXPECT_GE(MsSince(t0), c.atLeastMs) << c.device;
         window.RunFor(20);
-        EXPECT_EQ(results, (std::vector<Opened>{{ticket, c.opened}})) << c.device;
+        ASSERT_EQ(steps.size(), 2u) << c.device << ": one completion";
+        EXPECT_EQ(steps[0], "release") << c.device;
+        EXPECT_EQ(steps[1].substr(0, c.opened ? 6 : 8 + c.failure.size()),
+                  c.opened ? "opened" : "failed: " + c.failure)
+            << c.device;
+        EXPECT_FALSE(opener.Pending());
     }
+    unsetenv("KALDOR_COM4");
 }
 
-TEST(RemoteOpener, CancelAndStopEndAConnectAtOnce) {
+TEST(PortOpener, CancelAndStopEndAConnectAtOnce) {
     SilentListener silent;
     RecordingServer up;
     QueueDispatcher window;
-    std::vector<Opened> results;
-    auto opener = std::make_unique<RemoteOpener>(&window, [&](uint64_t t, auto port, auto&) {
-        results.emplace_back(t, port != nullptr);
-    });
-    ASSERT_NE(opener->Open(silent.Address()), 0u);
+    std::vector<std::string> results;
+    auto opener = std::make_unique<PortOpener>(&window);
+    auto open = [&](const std::string& device) {
+        setenv("KALDOR_COM4", device.c_str(), 1);
+        opener->Open(4, nullptr, [&results, device](PortOpener::Result& r) {
+            results.push_back(device + (r.Opened() ? " opened" : " failed"));
+        });
+    };
+    open(silent.Address());
     std::this_thread::sleep_for(std::chrono::milliseconds(100)); // into the connect
     auto t0 = Clock::now();
     opener->Cancel();
-    const uint64_t next = opener->Open(up.Address());
+    EXPECT_FALSE(opener->Pending());
+    open(up.Address());
     ASSERT_TRUE(window.RunUntil([&] { return !results.empty(); }, 2000));
     EXPECT_LT(MsSince(t0), 300) << "the cancelled connect went on";
-    EXPECT_EQ(results, (std::vector<Opened>{{next, true}}));
-    ASSERT_NE(opener->Open(silent.Address()), 0u);
+    EXPECT_EQ(results, std::vector<std::string>{up.Address() + " opened"});
+    open(silent.Address());
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     t0 = Clock::now();
     opener.reset(); // the window closes during an open
     EXPECT_LT(MsSince(t0), 300);
     window.RunFor(50);
     EXPECT_EQ(results.size(), 1u);
+    unsetenv("KALDOR_COM4");
 }
 
 } // namespace

@@ -16,7 +16,7 @@
 #include <chrono>
 #include <stdexcept>
 
-#include "link/Rfc2217Port.h"
+#include "link/TelnetCodec.h"
 
 namespace kaldor::test {
 
@@ -143,6 +143,18 @@ void Ser2net::Stop() {
 
 // --- Recording server -------------------------------------------------------------------------
 
+// Every option the client offers agreed; every command answered with its own value.
+void RecordingServer::NewCodec() {
+    codec_ = TelnetCodec(TelnetCodec::Server());
+    codec_.OnSubnegotiation = [this](const Bytes& sub, Bytes& reply) {
+        if (sub.size() < 2 || sub[0] != OPT_COM_PORT) return;
+        commands_.push_back({sub[1], Bytes(sub.begin() + 2, sub.end())});
+        const Bytes answer = TelnetCodec::ComPortCommand(static_cast<uint8_t>(sub[1] + SERVER_OFFSET),
+                                                         Bytes(sub.begin() + 2, sub.end()));
+        reply.insert(reply.end(), answer.begin(), answer.end());
+    };
+}
+
 RecordingServer::RecordingServer() {
     listen_ = BoundLoopbackSocket(0);
     if (listen_ < 0 || ::listen(listen_, 4) != 0) throw std::runtime_error("cannot listen");
@@ -173,7 +185,7 @@ void RecordingServer::Serve() {
             const int c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC);
             std::lock_guard<std::mutex> lock(m_);
             conn_ = c;
-            state_ = 0;
+            NewCodec();
             continue;
         }
         uint8_t buf[1024];
@@ -192,56 +204,7 @@ void RecordingServer::Serve() {
 // Called with m_ held.
 void RecordingServer::Parse(const uint8_t* in, size_t n) {
     Bytes reply;
-    for (size_t i = 0; i < n; ++i) {
-        const uint8_t b = in[i];
-        switch (state_) {
-        case 0: // data
-            if (b == IAC) state_ = 1;
-            else data_.push_back(b);
-            break;
-        case 1: // after IAC
-            if (b == IAC) {
-                data_.push_back(IAC);
-                state_ = 0;
-            } else if (b == SB) {
-                sub_.clear();
-                state_ = 3;
-            } else if (b >= WILL && b <= DONT) {
-                verb_ = b;
-                state_ = 2;
-            } else {
-                state_ = 0;
-            }
-            break;
-        case 2: // option
-            if (verb_ == WILL) {
-                options_.push_back(b);
-                reply.insert(reply.end(), {IAC, DO, b});
-            }
-            state_ = 0;
-            break;
-        case 3: // sub-negotiation
-            if (b == IAC) state_ = 4;
-            else sub_.push_back(b);
-            break;
-        case 4:
-            if (b == SE) {
-                if (sub_.size() >= 2 && sub_[0] == OPT_COM_PORT) {
-                    commands_.push_back({sub_[1], Bytes(sub_.begin() + 2, sub_.end())});
-                    Bytes answer = sub_;
-                    answer[1] = static_cast<uint8_t>(answer[1] + SERVER_OFFSET);
-                    reply.insert(reply.end(), {IAC, SB});
-                    reply.insert(reply.end(), answer.begin(), answer.end());
-                    reply.insert(reply.end(), {IAC, SE});
-                }
-                state_ = 0;
-            } else {
-                sub_.push_back(b);
-                state_ = 3;
-            }
-            break;
-        }
-    }
+    codec_.Feed(in, n, data_, reply);
     if (!reply.empty() && conn_ >= 0)
         [[maybe_unused]] ssize_t ignored = ::send(conn_, reply.data(), reply.size(), MSG_NOSIGNAL);
 }
@@ -265,7 +228,10 @@ Bytes RecordingServer::Data() {
 
 std::vector<uint8_t> RecordingServer::Options() {
     std::lock_guard<std::mutex> lock(m_);
-    return options_;
+    std::vector<uint8_t> on;
+    for (int option = 0; option < 256; ++option)
+        if (codec_.PeerEnabled(static_cast<uint8_t>(option))) on.push_back(static_cast<uint8_t>(option));
+    return on;
 }
 
 void RecordingServer::SendRaw(const Bytes& bytes) {

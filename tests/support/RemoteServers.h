@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "TestAmp.h"
+#include "link/TelnetCodec.h"
 
 namespace kaldor::test {
 
@@ -75,7 +76,7 @@ public:
                    int timeoutMs = 3000);
     std::vector<Command> Commands();
     Bytes Data();
-    std::vector<uint8_t> Options(); // the client's WILL requests, in order
+    std::vector<uint8_t> Options(); // the options the client does, in their numbers' order
     // Raw bytes to the client, as they are.
     void SendRaw(const Bytes& bytes);
     // Ends the connection.
@@ -84,6 +85,7 @@ public:
 private:
     void Serve();
     void Parse(const uint8_t* in, size_t n);
+    void NewCodec();
 
     int listen_ = -1;
     int port_ = 0;
@@ -93,10 +95,7 @@ private:
     std::condition_variable cv_;
     std::vector<Command> commands_;
     Bytes data_;
-    std::vector<uint8_t> options_;
-    int state_ = 0;
-    uint8_t verb_ = 0;
-    Bytes sub_;
+    TelnetCodec codec_;
     std::thread thread_;
 };
 

@@ -37,7 +37,7 @@ class WindowFixtureBase : public ::testing::Test {
 protected:
     void TearDown() override {
         form.reset();
-        for (int n = 1; n <= TMainForm::PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
+        for (int n = 1; n <= PortCount; ++n) UnsetEnv("KALDOR_COM" + std::to_string(n));
     }
     // The settings as a newly started console reads them.
     TSettings& FreshSettings() {

@@ -85,7 +85,7 @@ protected:
     void Point(const std::string& device) { setenv("KALDOR_COM1", device.c_str(), 1); }
     // A remote server opens off the window thread: waits until it has, the receiver running.
     bool Opened() {
-        return QTest::qWaitFor([&] { return form->OpenTicket == 0 && form->ComThread; }, 3000) &&
+        return QTest::qWaitFor([&] { return !form->ComOpener->Pending() && form->ComThread; }, 3000) &&
                form->ComPort.IsOpen();
     }
 
@@ -252,7 +252,7 @@ TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
 TEST_F(ReconnectTest, DevicesDialogStoresWhatTheNextChoiceOpens) {
     TestAmp amp;
     setenv("KALDOR_COM3", "/dev/ttyS9", 1);
-    form->actOpenCom[1]->setEnabled(false); // the probe found nothing on COM2
+    form->SetPortUsable(2, false); // the probe found nothing on COM2
     form->itmDevices->trigger();
     auto* dialog = form->findChild<TDevicesDialog*>();
     ASSERT_TRUE(dialog);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDir>
 #include <QProgressBar>
 #include <QFileInfo>
@@ -25,6 +26,8 @@
 #include "WindowFixture.h"
 #include "link/Frames.h"
 #include "link/SerialPort.h"
+#include "link/PortNames.h"
+#include "shell/DevicesDialog.h"
 #include "shell/Mainunit.h"
 #include "shell/MessageBox.h"
 #include "shell/Settings.h"
@@ -322,19 +325,42 @@ TEST_F(StartupTest, OnlyFreePortIsCom2) {
     EXPECT_EQ(Hex(amp2.Received(6)), Hex(kLinkRequest));
 }
 
-TEST_F(StartupTest, NoPortAtAllStopsTheConsole) {
-    SetEnv(Var(1), "/nonexistent/kaldor1");
-    EXPECT_FALSE(Create());
-    QCoreApplication::processEvents(); // the queued quit, outside any loop
+// No dead end: the box, then the window in the lost-link state; Devices... assigns a device to
+// COM2, whose port can then be chosen and links up.
+TEST_F(StartupTest, NoPortAtAllOpensTheLostLinkWithDevicesAtHand) {
+    UnsetEnv(Var(2));
+    Put("ComDevice2", "/nonexistent/kaldor2");
+    const TSettings store(QString::fromLatin1(kApp));
+    SetStoredDeviceLookup(store.DeviceLookup());
+    ASSERT_TRUE(Create());
+    QCoreApplication::processEvents();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Text, QStringLiteral("This hardware configurations has no serial ports available!"));
     EXPECT_EQ(boxes[0].Caption, QStringLiteral("KALDOR Console"));
     EXPECT_EQ(boxes[0].Flags, 0x10u);
-    EXPECT_EQ(form->ComThread, nullptr);
+    EXPECT_TRUE(form->isVisible());
     EXPECT_FALSE(form->ComPort.IsOpen());
+    ASSERT_NE(form->ComThread, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusPanels[1]->text() == "Remote connection: OFF"; }, 3000));
     for (int n = 1; n <= 6; ++n) EXPECT_FALSE(form->actOpenCom[n - 1]->isEnabled()) << "COM" << n;
     EXPECT_FALSE(Get("DefaultComPort").isValid());
     EXPECT_EQ(Hex(amp.Received(1, 200)), "");
+
+    ASSERT_TRUE(form->itmSerialPort->isEnabled());
+    ASSERT_TRUE(form->itmDevices->isEnabled());
+    form->itmDevices->trigger();
+    auto* dialog = form->findChild<TDevicesDialog*>();
+    ASSERT_TRUE(dialog);
+    dialog->Device(2)->setEditText(QString::fromStdString(amp.DevicePath()));
+    dialog->accept();
+    ASSERT_TRUE(form->actOpenCom[1]->isEnabled()) << "the assigned device opens: COM2 can be chosen";
+    form->actOpenCom[1]->trigger();
+    EXPECT_TRUE(form->ComPort.IsOpen());
+    EXPECT_EQ(Get("DefaultComPort").toInt(), 2);
+    amp.Send(StatusFrame(StatusPayload().Screen(0)));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->StatusPanels[1]->text() == "Remote connection: ON"; }, 3000));
+    form.reset();
+    SetStoredDeviceLookup({});
 }
 
 TEST_F(StartupTest, OnlyThePortMeantForTheLinkIsReportedAndEveryReasonIsInTheDetails) {

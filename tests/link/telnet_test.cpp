@@ -1,0 +1,130 @@
+// The Telnet layer of the remote serial port, on the console's side and a serial server's, and
+// the remote device names.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "link/PortNames.h"
+#include "link/TelnetCodec.h"
+#include "support/TestAmp.h"
+
+namespace kaldor::test {
+namespace {
+
+using namespace telnet;
+
+TEST(RemoteAddress, Parses) {
+    struct Case {
+        const char* name;
+        bool ok;
+        const char* host;
+        const char* port;
+    } cases[] = {
+        {"rfc2217://127.0.0.1:4000", true, "127.0.0.1", "4000"},
+        {"rfc2217://station.example:2217/", true, "station.example", "2217"},
+        {"rfc2217://[::1]:3000", true, "::1", "3000"},
+        {"rfc2217://[fe80::1%eth0]:65535", true, "fe80::1%eth0", "65535"},
+        {"rfc2217://::1:3000", false, "", ""}, // IPv6 needs brackets
+        {"rfc2217://host", false, "", ""},
+        {"rfc2217://host:0", false, "", ""},
+        {"rfc2217://host:65536", false, "", ""},
+        {"rfc2217://host:12a", false, "", ""},
+        {"rfc2217://[[1]:7", false, "", ""},
+        {"rfc2217://:4000", false, "", ""},
+        {"rfc2217://[::1]4000", false, "", ""},
+        {"rfc2217://[::1", false, "", ""},
+        {"/dev/ttyUSB0", false, "", ""},
+    };
+    for (const Case& c : cases) {
+        std::string host, port;
+        EXPECT_EQ(ParseRemoteDevice(c.name, host, port), c.ok) << c.name;
+        if (c.ok) {
+            EXPECT_EQ(host, c.host) << c.name;
+            EXPECT_EQ(port, c.port) << c.name;
+        }
+    }
+}
+
+TEST(TelnetCodec, GreetsAsItsRole) {
+    EXPECT_EQ(Hex(TelnetCodec(TelnetCodec::Client()).Greeting()),
+              Hex({IAC, WILL, OPT_COM_PORT, IAC, WILL, OPT_BINARY, IAC, WILL, OPT_SGA, IAC, DO,
+                   OPT_BINARY, IAC, DO, OPT_SGA}));
+    EXPECT_EQ(Hex(TelnetCodec(TelnetCodec::Server()).Greeting()),
+              Hex({IAC, WILL, OPT_SGA, IAC, WILL, OPT_BINARY, IAC, DO, OPT_SGA, IAC, DO, OPT_BINARY,
+                   IAC, DO, OPT_COM_PORT}));
+}
+
+Bytes Overlong() {
+    Bytes in{IAC, SB, OPT_COM_PORT, 107};
+    in.insert(in.end(), 100000, 0x55);
+    in.insert(in.end(), {IAC, SE, 0x42});
+    return in;
+}
+
+// Each side greeted first, then the peer's bytes fed whole and again byte by byte: a command
+// may be split across receives.
+TEST(TelnetCodec, TakesCommandsOutOfTheStreamOnBothSides) {
+    const bool client = true, server = false;
+    struct Case {
+        bool client;
+        const char* what;
+        Bytes in, data, replies;
+        std::vector<Bytes> subs;
+        bool dropping = false;
+    } cases[] = {
+        {client, "plain data", {0x01, 0xAA, 0x02}, {0x01, 0xAA, 0x02}, {}, {}},
+        {server, "doubled 0xFF is one data byte", {0xFF, 0xFF, 0x10, 0xFF, 0xFF}, {0xFF, 0x10, 0xFF}, {}, {}},
+        {client, "asked-for options agreed silently", {IAC, DO, OPT_BINARY, IAC, WILL, OPT_SGA, 0x05}, {0x05}, {}, {}},
+        {server, "the console's greeting, all asked for already",
+         {IAC, WILL, OPT_COM_PORT, IAC, WILL, OPT_BINARY, IAC, WILL, OPT_SGA, IAC, DO, OPT_BINARY, IAC, DO, OPT_SGA},
+         {}, {}, {}},
+        {client, "the server's greeting, all asked for already",
+         {IAC, WILL, OPT_SGA, IAC, WILL, OPT_BINARY, IAC, DO, OPT_SGA, IAC, DO, OPT_BINARY, IAC, DO, OPT_COM_PORT},
+         {}, {}, {}},
+        {client, "the server's echo refused", {IAC, WILL, OPT_ECHO}, {}, {IAC, DONT, OPT_ECHO}, {}},
+        {server, "echo refused both ways", {IAC, WILL, OPT_ECHO, IAC, DO, OPT_ECHO},
+         {}, {IAC, DONT, OPT_ECHO, IAC, WONT, OPT_ECHO}, {}},
+        {client, "the server's COM-PORT-OPTION refused: the console is the client",
+         {IAC, WILL, OPT_COM_PORT}, {}, {IAC, DONT, OPT_COM_PORT}, {}},
+        {client, "DONT for an option already off ignored", {IAC, DONT, OPT_ECHO}, {}, {}, {}},
+        {client, "a refused option refused once, however often asked",
+         {IAC, DO, 24, IAC, DO, 24, IAC, DONT, 24, IAC, DO, 24}, {}, {IAC, WONT, 24}, {}},
+        {server, "a refused option refused once, however often offered",
+         {IAC, WILL, 24, IAC, WILL, 24, IAC, WONT, 24, IAC, WILL, 24}, {}, {IAC, DONT, 24}, {}},
+        {server, "withdrawn, then offered again: agreed anew",
+         {IAC, WONT, OPT_COM_PORT, IAC, WILL, OPT_COM_PORT}, {}, {IAC, DO, OPT_COM_PORT}, {}},
+        {client, "on, then switched off by the peer: confirmed",
+         {IAC, DO, OPT_BINARY, IAC, DONT, OPT_BINARY}, {}, {IAC, WONT, OPT_BINARY}, {}},
+        {client, "sub-negotiation with 0xFF taken out",
+         {0x07, IAC, SB, OPT_COM_PORT, 101, 0, IAC, IAC, IAC, SE, 0x08}, {0x07, 0x08}, {},
+         {{OPT_COM_PORT, 101, 0, IAC}}},
+        {server, "a stray command inside a sub-negotiation stays in it",
+         {IAC, SB, OPT_COM_PORT, 5, IAC, 241, 8, IAC, SE, 0x09}, {0x09}, {}, {{OPT_COM_PORT, 5, 8}}},
+        {client, "NOP and go-ahead taken out", {IAC, 241, 0x09, IAC, 249}, {0x09}, {}, {}},
+        {client, "dropping: data gone, sub-negotiations kept",
+         {0x11, IAC, IAC, IAC, SB, OPT_COM_PORT, 112, 3, IAC, SE, 0x33}, {}, {}, {{OPT_COM_PORT, 112, 3}}, true},
+        {server, "overlong sub-negotiation cut, what follows is data", Overlong(), {0x42}, {},
+         {[] { Bytes b{OPT_COM_PORT, 107}; b.resize(TelnetCodec::MaxSubnegotiation, 0x55); return b; }()}},
+    };
+    for (const Case& c : cases) {
+        for (const size_t step : {c.in.size(), size_t{1}}) {
+            TelnetCodec codec(c.client ? TelnetCodec::Client() : TelnetCodec::Server());
+            codec.Greeting();
+            codec.SetDropping(c.dropping);
+            std::vector<Bytes> subs;
+            codec.OnSubnegotiation = [&subs](const Bytes& sub, Bytes&) { subs.push_back(sub); };
+            Bytes data, replies;
+            for (size_t i = 0; i < c.in.size(); i += step)
+                codec.Feed(&c.in[i], std::min(step, c.in.size() - i), data, replies);
+            const std::string what = std::string(c.client ? "client: " : "server: ") + c.what +
+                                     (step == 1 ? ", byte by byte" : ", whole");
+            EXPECT_EQ(Hex(data), Hex(c.data)) << what;
+            EXPECT_EQ(Hex(replies), Hex(c.replies)) << what;
+            EXPECT_EQ(subs, c.subs) << what;
+        }
+    }
+}
+
+} // namespace
+} // namespace kaldor::test
