@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "FuzzCheck.h"
-#include "link/Rfc2217Port.h"
+#include "link/TelnetCodec.h"
 
 namespace kaldor::fuzz {
 

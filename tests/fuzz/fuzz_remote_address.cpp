@@ -4,7 +4,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "link/Rfc2217Port.h"
+#include "link/PortNames.h"
 
 using namespace kaldor;
 
