@@ -474,15 +474,17 @@ TEST_F(StartupTest, ExitNoKeepsEverythingRunning) {
 
 TEST_F(StartupTest, ExitDuringPowerSequenceIsRefusedWithoutQuestion) {
     ASSERT_TRUE(Create());
+    answer = IDYES;
+    form->actOff->trigger(); // the OFF sequence: its delay runs for two seconds
+    ASSERT_TRUE(form->PowerSequenceRunning);
+    EXPECT_FALSE(form->sbOFF->isEnabled());
     boxes.clear();
-    form->sbOFF->setEnabled(false);
     EXPECT_FALSE(form->close());
     EXPECT_TRUE(boxes.empty());
     EXPECT_TRUE(form->isVisible());
     EXPECT_NE(form->ComThread, nullptr);
     EXPECT_TRUE(form->ComPort.IsOpen());
     EXPECT_FALSE(Get("ApplicationTop").isValid());
-    form->sbOFF->setEnabled(true);
 }
 
 TEST_F(StartupTest, ExitMenuItemAsksLikeClosingTheWindow) {
