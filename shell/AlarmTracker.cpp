@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "log/Csv.h"
+#include "log/Win1252.h"
 #include "log/StationRecorder.h"
 
 namespace kaldor {

@@ -17,6 +17,7 @@
 #include <cmath>
 
 #include "log/Csv.h"
+#include "log/Win1252.h"
 #include "log/StationRecorder.h"
 #include "panel/Screens.h"
 #include "shell/Mainunit.h"

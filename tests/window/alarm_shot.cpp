@@ -37,7 +37,6 @@ int main(int argc, char** argv) {
     TSettings settings(QStringLiteral("Kaldor_Console_Shot"));
     settings.SaveComPort(1);
     TMainForm form(settings);
-    CreateReportDialogs(&form);
     TAlarms alarms(form, settings);
     if (!form.FormCreate()) return 1;
     form.show();

@@ -293,13 +293,12 @@ TEST(DeviceChoices, StableNamesFirstThenDevicesInNumericOrder) {
                                 dir.filePath("ttyS0"), dir.filePath("ttyS2"), dir.filePath("ttyS10")}));
 }
 
-} // namespace
-} // namespace kaldor::test
-
 // The note under a port fixed from outside names what fixed it: --simulate sets COM1 itself.
 TEST(DevicesDialog, APortSetFromOutsideSaysWhatSetIt) {
+    // Linux only, as this whole program: the real application names are read in a folder of
+    // the test's own.
     QTemporaryDir config;
-    UseSettingsIn(config);
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     setenv("KALDOR_COM1", "rfc2217://127.0.0.1:4000", 1);
     setenv("KALDOR_COM2", "/dev/ttyS7", 1);
     struct Row {
@@ -321,3 +320,6 @@ TEST(DevicesDialog, APortSetFromOutsideSaysWhatSetIt) {
     unsetenv("KALDOR_COM1");
     unsetenv("KALDOR_COM2");
 }
+
+} // namespace
+} // namespace kaldor::test

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QFileInfo>
 #include <QLabel>
+#include <QMenu>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -330,8 +331,7 @@ TEST_F(StartupTest, OnlyFreePortIsCom2) {
 TEST_F(StartupTest, NoPortAtAllOpensTheLostLinkWithDevicesAtHand) {
     UnsetEnv(Var(2));
     Put("ComDevice2", "/nonexistent/kaldor2");
-    const TSettings store(QString::fromLatin1(kApp));
-    SetStoredDeviceLookup(store.DeviceLookup());
+    SetStoredDeviceLookup(FreshSettings().DeviceLookup());
     ASSERT_TRUE(Create());
     QCoreApplication::processEvents();
     ASSERT_EQ(boxes.size(), 1u);
