@@ -42,10 +42,11 @@ void TMainForm::OpenComPort(int n, bool quiet, std::function<void(bool)> then) {
             ComPort.Close();
         },
         [this, quiet, then = std::move(then)](PortOpener::Result& result) {
+            const bool opened = result.Opened();
             ComPort = std::move(result.Line);
-            if (!result.Opened() && !quiet)
+            if (!opened && !quiet)
                 std::fprintf(stderr, "KALDOR Console: cannot open %s\n", result.Failure.c_str());
-            then(result.Opened());
+            then(opened);
         });
 }
 

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QMenu>
 #include <QDir>
 #include <QProgressBar>
 #include <QFileInfo>
@@ -329,6 +330,7 @@ TEST_F(StartupTest, OnlyFreePortIsCom2) {
 // No dead end: the box, then the window in the lost-link state; Devices... assigns a device to
 // COM2, whose port can then be chosen and links up.
 TEST_F(StartupTest, NoPortAtAllOpensTheLostLinkWithDevicesAtHand) {
+    SetEnv(Var(1), "/nonexistent/kaldor1");
     UnsetEnv(Var(2));
     Put("ComDevice2", "/nonexistent/kaldor2");
     SetStoredDeviceLookup(FreshSettings().DeviceLookup());
