@@ -305,6 +305,8 @@ TEST(DeviceChoices, StableNamesFirstThenDevicesInNumericOrder) {
 
 // The note under a port fixed from outside names what fixed it: --simulate sets COM1 itself.
 TEST(DevicesDialog, APortSetFromOutsideSaysWhatSetIt) {
+    using namespace kaldor;
+    using namespace kaldor::test;
     QTemporaryDir config;
     UseSettingsIn(config);
     setenv("KALDOR_COM1", "rfc2217://127.0.0.1:4000", 1);
