@@ -294,44 +294,48 @@ check_resources() {
 }
 
 # 6. The installer and uninstaller refuse while a console runs (it holds "OneInstanceAllowed"):
-# silently they end at once with an error and change nothing.
+# silently they end at once with an error and change nothing. The install goes to a folder
+# without blanks, so the uninstaller can run in place (_?=) and end with its own exit code, not
+# that of the copy it starts in %TEMP%.
 check_refusal() {
+    local folder='C:\KaldorRefusal' here="$WINEPREFIX/drive_c/KaldorRefusal"
     echo "== $label: installing and uninstalling while a console runs"
-    "$loader" "$setup" /S || { fail "the installer failed"; return; }
-    "$loader" "$installed/kaldor-console.exe" --simulate >"$wine_dir/refusal.log" 2>&1 &
+    "$loader" "$setup" /S "/D=$folder" || { fail "the installer failed"; return; }
+    "$loader" "$here/kaldor-console.exe" --simulate >"$wine_dir/refusal.log" 2>&1 &
     local running=$!
     if wait_for 60 shown '^KALDOR Console Rel'; then
         local stamp
-        stamp="$(stat -c %Y "$installed/kaldor-console.exe")"
-        ! "$loader" "$setup" /S || fail "the installer ran on while a console ran"
-        [[ "$(stat -c %Y "$installed/kaldor-console.exe")" == "$stamp" ]] || fail "the refused installer wrote files"
-        # In place (_?=), so its exit code is its own and not that of the copy it starts in %TEMP%.
-        ! "$loader" "$installed/uninstall.exe" /S '_?=C:\Program Files\KALDOR Console' ||
-            fail "the uninstaller ran on while a console ran"
-        [[ -f "$installed/kaldor-console.exe" ]] || fail "the refused uninstaller removed the console"
+        stamp="$(stat -c %Y "$here/kaldor-console.exe")"
+        ! "$loader" "$setup" /S "/D=$folder" || fail "the installer ran on while a console ran"
+        [[ "$(stat -c %Y "$here/kaldor-console.exe")" == "$stamp" ]] || fail "the refused installer wrote files"
+        ! "$loader" "$here/uninstall.exe" /S "_?=$folder" || fail "the uninstaller ran on while a console ran"
+        [[ -f "$here/kaldor-console.exe" ]] || fail "the refused uninstaller removed the console"
     else
         fail "no console window for the refusal check"
     fi
     "$loader" taskkill /f /im kaldor-console.exe >/dev/null 2>&1 || true
     wait "$running" 2>/dev/null || true
-    "$loader" "$installed/uninstall.exe" /S || fail "the uninstaller failed once the console ended"
-    wait_for 30 test ! -e "$installed" || fail "uninstalling left $installed"
+    "$loader" "$here/uninstall.exe" /S || fail "the uninstaller failed once the console ended"
+    wait_for 30 test ! -e "$here" || fail "uninstalling left $here"
 }
 
-# 7. An upgrade: an older installer (the same files packed as version 0.0.1), then this one over
-# it; one Add/Remove entry with the newer version, the settings kept, and after the uninstall no
+# 7. An upgrade: an older installer (the same files packed as version 0.0.1) into a folder of the
+# user's choice, then this one over it, silently and without a folder: it takes the earlier one.
+# One Add/Remove entry with the newer version, the settings kept, and after the uninstall no
 # program file and no Start-menu entry.
 check_upgrade() {
     local stage="$out/packaging/windows/stage" older="$wine_dir/kaldor-console-setup-0.0.1.exe" version
+    local here="$WINEPREFIX/drive_c/KaldorConsole"
     version="$(sed -n 's/^project(KaldorConsole VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")"
     echo "== $label: upgrade from 0.0.1 to $version"
     makensis -V2 -DVERSION=0.0.1 -DCONSOLE="$stage/kaldor-console.exe" -DCOM="$stage/kaldor-console.com" \
         -DSIM="$stage/kaldor-sim.exe" -DNOTICE="$stage/NOTICE.txt" -DSOURCE="$stage/source.zip" \
         -DOUTFILE="$older" "$top/packaging/windows/kaldor-console.nsi" >/dev/null || { fail "no older installer"; return; }
-    "$loader" "$older" /S || fail "the older installer failed"
-    [[ -f "$installed/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older install has no source"
+    "$loader" "$older" /S '/D=C:\KaldorConsole' || fail "the older installer failed"
+    [[ -f "$here/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older install has no source"
     "$loader" reg add 'HKCU\Software\OLV\Kaldor_Console' /v DefaultStartupDelay /t REG_DWORD /d 7300 /f >/dev/null
     "$loader" "$setup" /S || fail "the newer installer failed over the older"
+    [[ ! -e "$installed" ]] || fail "the newer install went to $installed, not to the earlier folder"
     local entries values
     entries="$("$loader" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
         grep -cE 'DisplayName +REG_SZ +KALDOR Console' || true)"
@@ -340,13 +344,14 @@ check_upgrade() {
     echo "   Add/Remove after the upgrade:"
     grep -E 'REG_' <<<"$values" | sed 's/^ */     /'
     grep -qE "DisplayVersion +REG_SZ +$version\$" <<<"$values" || fail "DisplayVersion is not $version"
+    grep -qE 'InstallLocation +REG_SZ +C:\\KaldorConsole$' <<<"$values" || fail "InstallLocation is not the earlier folder"
     grep -qE "EstimatedSize +REG_DWORD +0x[1-9a-f]" <<<"$values" || fail "no EstimatedSize"
-    [[ ! -e "$installed/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older source stayed"
-    [[ -f "$installed/source/kaldor-console-$version-source.zip" ]] || fail "no source of $version"
+    [[ ! -e "$here/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older source stayed"
+    [[ -f "$here/source/kaldor-console-$version-source.zip" ]] || fail "no source of $version"
     "$loader" reg query 'HKCU\Software\OLV\Kaldor_Console' /v DefaultStartupDelay 2>/dev/null | grep -q 0x1c84 ||
         fail "the upgrade lost the settings"
-    "$loader" "$installed/uninstall.exe" /S || fail "the uninstaller failed"
-    wait_for 30 test ! -e "$installed" || fail "uninstalling the upgrade left $(find "$installed" -type f | head -3)"
+    "$loader" "$here/uninstall.exe" /S || fail "the uninstaller failed"
+    wait_for 30 test ! -e "$here" || fail "uninstalling the upgrade left $(find "$here" -type f | head -3)"
     [[ ! -e "$menu" ]] || fail "uninstalling the upgrade left the Start-menu folder"
     "$loader" reg delete 'HKCU\Software\OLV\Kaldor_Console' /v DefaultStartupDelay /f >/dev/null 2>&1 || true
 }

@@ -61,11 +61,6 @@ Function .onInit
         Abort
     ${EndIf}
     SetRegView 64
-    ; InstallDirRegKey read the 32-bit view: the earlier folder again, from the 64-bit one.
-    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
-    ${If} $0 != ""
-        StrCpy $INSTDIR $0
-    ${EndIf}
     Call WaitForNoConsole
 FunctionEnd
 
