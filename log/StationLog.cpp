@@ -10,6 +10,8 @@
 #include "log/LogTime.h"
 #include "log/LogFolder.h"
 
+namespace fs = std::filesystem;
+
 namespace kaldor {
 namespace {
 
@@ -113,7 +115,8 @@ bool StationLog::TodayFull(const std::string& today) {
     uint64_t bytes = 0;
     for (const char* kind : {kEventsKind, kTelemetryKind}) {
         std::error_code ec;
-        const uintmax_t size = std::filesystem::file_size(LogFilePath(options_.Folder, kind, today), ec);
+        const fs::path path = fs::u8path(LogFilePath(options_.Folder, kind, today));
+        const uintmax_t size = fs::file_size(path, ec);
         if (!ec) bytes += size;
     }
     return bytes >= options_.MaxBytes;
