@@ -66,37 +66,27 @@ void TComThread::DropFlood() {
 }
 
 TComThread::Attempt TComThread::Search(bool& failed) {
-    uint8_t byte = 0;
-    const bool idle = head_ == tail_;
+    // The port as the search reads it.
+    struct Line : FrameSource {
+        Line(TComThread& t, bool& f) : thread(t), failed(f), idle(t.head_ == t.tail_) {}
+        bool NextByte(uint8_t& byte, int want) override { return thread.NextByte(byte, want, failed); }
+        // A frame starts: its rest cannot be there before its line time, so wait that long and
+        // take it at once rather than byte by byte. The read then takes what came meanwhile,
+        // up to a second frame: when that much was there the receiver is behind, and reads on
+        // without waiting until it has caught up.
+        void FrameStarts() override {
+            if (idle && !thread.backlog_ && thread.SleepUnlessTerminated(FrameRest))
+                thread.backlog_ = thread.Fill(2 * StatusFrameBytes, failed) == 2 * StatusFrameBytes;
+        }
+        TComThread& thread;
+        bool& failed;
+        const bool idle;
+    } line(*this, failed);
+
+    int length = 0;
     // Behind a backlog the bytes are there already: a frame's worth in one read.
-    if (!NextByte(byte, backlog_ ? StatusFrameBytes : 1, failed)) return Attempt::Quiet;
-    if (byte != StatusSync) return Attempt::Junk;
-    // A frame starts: its rest cannot be there before its line time, so wait that long and
-    // take it at once rather than byte by byte. The read then takes what came meanwhile, up
-    // to a second frame: when that much was there the receiver is behind, and reads on
-    // without waiting until it has caught up.
-    if (idle && !backlog_ && SleepUnlessTerminated(FrameRest))
-        backlog_ = Fill(2 * StatusFrameBytes, failed) == 2 * StatusFrameBytes;
-
-    int syncCount = 1;
-    int taken = 1;
-    for (;;) {
-        // A line of nothing but sync bytes must still end the pass, or the watchdog and the
-        // hand-off would never come.
-        if (syncCount >= MaxSyncRun) return Attempt::Junk;
-        if (!NextByte(byte, StatusFrameBytes - taken, failed)) return Attempt::Quiet;
-        ++taken;
-        if (byte != StatusSync) break;
-        ++syncCount;
-    }
-    if (syncCount < 2) return Attempt::Junk;
-
-    const int length = byte;
-    for (int i = 0; i < length; ++i)
-        if (!NextByte(buffer_[i], length - i + 1, failed)) return Attempt::Quiet;
-    uint8_t checksum = 0;
-    if (!NextByte(checksum, 1, failed)) return Attempt::Quiet;
-    if (Checksum(buffer_, length) != checksum) return Attempt::Junk;
+    const Attempt attempt = FrameSearch::Run(line, backlog_ ? StatusFrameBytes : 1, buffer_, length);
+    if (attempt != Attempt::Frame) return attempt;
     if (length == StatusPayloadLength && (buffer_[0] >> 4) == StatusFrameType)
         DecodeStatusPayload(buffer_, *this);
     LinkDeadline = Now() + OneSecond;

@@ -6,6 +6,7 @@
 
 #include "AmpStatus.h"
 #include "Clock.h"
+#include "FrameSearch.h"
 #include "SerialPort.h"
 #include "WorkerThread.h"
 
@@ -37,10 +38,10 @@ public:
     // Pause after a read that failed at once, so a dead port does not spin.
     static constexpr int FailedReadPauseMs = 100;
     // Longest sync run one pass reads; a frame needs two.
-    static constexpr int MaxSyncRun = 64;
+    static constexpr int MaxSyncRun = FrameSearch::MaxSyncRun;
     // The line: 9600 baud, 8N1. A status frame: two sync bytes, length, payload, checksum.
     static constexpr int LineBytesPerSecond = 960;
-    static constexpr int StatusFrameBytes = 2 + 1 + 30 + 1;
+    static constexpr int StatusFrameBytes = FrameSearch::StatusFrameBytes;
     static constexpr int FrameMs =
         (StatusFrameBytes * 1000 + LineBytesPerSecond - 1) / LineBytesPerSecond;
     // A frame's bytes after its first, on the line, and a little for the UART's hand-over.
@@ -61,11 +62,11 @@ protected:
 
 private:
     using Clock = std::chrono::steady_clock;
-    enum class Attempt { Frame, Junk, Quiet };
+    using Attempt = FrameSearch::Attempt;
 
     // One pass: watchdog, frame search, hand-off. Returns whether a read failed at once.
     bool Pass();
-    // One frame search over the bytes the line gives, as the frame format reads them.
+    // One frame search over the bytes the line gives; decodes a status frame found.
     Attempt Search(bool& failed);
     // Next byte of the line; want is how many the frame in progress still needs at least,
     // so a read takes them together instead of waking for each.

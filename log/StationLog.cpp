@@ -1,12 +1,16 @@
 #include "log/StationLog.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 
 #include "log/Csv.h"
 #include "log/LogTime.h"
 #include "log/LogFolder.h"
+
+namespace fs = std::filesystem;
 
 namespace kaldor {
 namespace {
@@ -85,16 +89,17 @@ void StationLog::Run() {
     batch.reserve(256);
     for (;;) {
         uint64_t ticket;
-        bool stop;
+        bool stop, asked;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             wake_.wait_for(lock, std::chrono::milliseconds(options_.FlushMs),
                            [&] { return stop_ || handedIn_ > handled_; });
             batch.swap(pending_);
+            asked = handedIn_ > handled_;
             ticket = handedIn_;
             stop = stop_;
         }
-        Write(batch, stop);
+        Write(batch, stop, asked);
         batch.clear();
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -105,12 +110,46 @@ void StationLog::Run() {
     }
 }
 
-void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
+bool StationLog::TodayFull(const std::string& today) {
+    if (fullDay_ == today) return true;
+    uint64_t bytes = 0;
+    for (const char* kind : {kEventsKind, kTelemetryKind}) {
+        std::error_code ec;
+        const fs::path path = fs::u8path(LogFilePath(options_.Folder, kind, today));
+        const uintmax_t size = fs::file_size(path, ec);
+        if (!ec) bytes += size;
+    }
+    return bytes >= options_.MaxBytes;
+}
+
+void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
     RecordedLines lines;
     for (const LogItem& item : batch) recorder_.Add(item, lines);
     const int64_t now = options_.Clock();
     if (finish) recorder_.Finish(lines);
     else recorder_.CloseSeconds(now, lines);
+    if (asked) recorder_.ReleaseEvents(lines);
+
+    // Rotation never removes today's files, so they are bounded here: once they reach the
+    // budget, the day's further records are dropped, after one row that says so.
+    const std::string today = LocalDay(now);
+    const auto isToday = [&](const LogLine& l) { return l.Day == today; };
+    if (!options_.Folder.empty() && (std::any_of(lines.Events.begin(), lines.Events.end(), isToday) ||
+                                     std::any_of(lines.Telemetry.begin(), lines.Telemetry.end(), isToday)) &&
+        TodayFull(today)) {
+        recorder_.ReleaseEvents(lines);
+        lines.Events.erase(std::remove_if(lines.Events.begin(), lines.Events.end(), isToday), lines.Events.end());
+        lines.Telemetry.erase(std::remove_if(lines.Telemetry.begin(), lines.Telemetry.end(), isToday),
+                              lines.Telemetry.end());
+        if (fullDay_ != today) {
+            fullDay_ = today;
+            LogItem full;
+            full.IsNote = true;
+            full.Note = LogNote::LogFull;
+            full.TimeMs = now;
+            recorder_.Add(full, lines);
+        }
+    }
 
     // One append per file: the lines of a batch may straddle midnight.
     std::map<std::pair<const char*, std::string>, std::string> files;
@@ -145,7 +184,6 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish) {
         }
     }
 
-    const std::string today = LocalDay(now);
     if (!options_.Folder.empty() && (today != rotatedDay_ || now - rotatedAt_ >= kRotateEveryMs || now < rotatedAt_)) {
         rotatedDay_ = today;
         rotatedAt_ = now;

@@ -54,7 +54,8 @@ public:
 
 private:
     void Run();
-    void Write(std::vector<LogItem>& batch, bool finish);
+    void Write(std::vector<LogItem>& batch, bool finish, bool asked);
+    bool TodayFull(const std::string& today);
     void Push(LogItem&& item);
 
     StationLogOptions options_;
@@ -72,6 +73,7 @@ private:
     StationRecorder recorder_;
     std::map<std::string, std::string> unwritten_; // day -> event lines, oldest first
     size_t unwrittenBytes_ = 0;
+    std::string fullDay_; // the day whose files reached MaxBytes
     std::string rotatedDay_;
     int64_t rotatedAt_ = 0;
     std::thread thread_;

@@ -44,6 +44,8 @@ std::string Trimmed(const char* text) {
     return t.substr(a, t.find_last_not_of(' ') - a + 1);
 }
 
+int64_t SecondOf(int64_t ms) { return ms >= 0 ? ms / 1000 : (ms - 999) / 1000; }
+
 std::string Change(const char* from, const char* to) { return Name(from) + " -> " + Name(to); }
 
 } // namespace
@@ -93,7 +95,35 @@ void StationRecorder::Event(RecordedLines& out, int64_t ms, const char* kind, co
     out.Events.push_back({LocalDay(ms), std::move(line)});
 }
 
+void StationRecorder::Hold(int64_t ms, const char* kind, const std::string& event, const std::string& text,
+                           const StatusSample& values, RecordedLines& out) {
+    const int64_t second = SecondOf(ms);
+    if (!held_.empty() && (second != heldSecond_ || held_.size() >= MaxHeld)) ReleaseEvents(out);
+    heldSecond_ = second;
+    // Each alert and warning is a kind of its own; a change is one kind whatever it changed to.
+    std::string key = std::string(kind) + '\n' + event;
+    if (std::strcmp(kind, "alert") == 0) key += '\n' + text;
+    for (Held& h : held_)
+        if (h.Key == key) {
+            h.Text = text;
+            h.Values = values;
+            ++h.Count;
+            return;
+        }
+    held_.push_back({std::move(key), ms, kind, event, text, values, 1});
+}
+
+void StationRecorder::ReleaseEvents(RecordedLines& out) {
+    for (const Held& h : held_) {
+        std::string text = h.Text;
+        if (h.Count > 1) text += (text.empty() ? "(" : " (") + std::to_string(h.Count) + " times)";
+        Event(out, h.Ms, h.Kind, h.Event, text, &h.Values);
+    }
+    held_.clear();
+}
+
 void StationRecorder::AddNote(const LogItem& n, RecordedLines& out) {
+    ReleaseEvents(out); // what the statuses said came first
     const StatusSample* values = seen_ ? &shown_ : nullptr;
     switch (n.Note) {
     case LogNote::ConsoleStarted: Event(out, n.TimeMs, "link", "Console started", n.Text, nullptr); break;
@@ -113,6 +143,7 @@ void StationRecorder::AddNote(const LogItem& n, RecordedLines& out) {
                                                        : "failed: no answer", values);
         break;
     case LogNote::RecordingOff: Event(out, n.TimeMs, "link", "Recording off", {}, values); break;
+    case LogNote::LogFull: Event(out, n.TimeMs, "link", "Log full", {}, values); break;
     case LogNote::RecordingOn: // what came meanwhile is unknown: the next status starts afresh
         Gather(StatusSample{}, out);
         up_ = false;
@@ -126,7 +157,7 @@ void StationRecorder::AddStatus(const StatusSample& s, RecordedLines& out) {
     if (!s.LinkUp()) {
         if (up_) {
             Gather(s, out);
-            Event(out, t, "link", "Link lost", port_, &shown_);
+            Hold(t, "link", "Link lost", port_, shown_, out);
         }
         up_ = false;
         lastScreen_ = s.Screen;
@@ -138,33 +169,33 @@ void StationRecorder::AddStatus(const StatusSample& s, RecordedLines& out) {
     shown_ = s;
     seen_ = true;
     up_ = true;
-    if (!wasUp) Event(out, t, "link", "Link up", port_, &s);
+    if (!wasUp) Hold(t, "link", "Link up", port_, s, out);
 
     if (hadValues) {
         if ((s.Flags & FlagOperate) != (before.Flags & FlagOperate))
-            Event(out, t, "power", (s.Flags & FlagOperate) ? "Operate" : "Standby", {}, &s);
-        if (s.Input != before.Input) Event(out, t, "change", "Input", Change(before.InputText, s.InputText), &s);
-        if (s.Band != before.Band) Event(out, t, "change", "Band", Change(before.BandText, s.BandText), &s);
+            Hold(t, "power", (s.Flags & FlagOperate) ? "Operate" : "Standby", {}, s, out);
+        if (s.Input != before.Input) Hold(t, "change", "Input", Change(before.InputText, s.InputText), s, out);
+        if (s.Band != before.Band) Hold(t, "change", "Band", Change(before.BandText, s.BandText), s, out);
         if (s.Antenna != before.Antenna)
-            Event(out, t, "change", "Antenna", Change(before.AntennaText, s.AntennaText), &s);
+            Hold(t, "change", "Antenna", Change(before.AntennaText, s.AntennaText), s, out);
         if (s.CatInterface != before.CatInterface)
-            Event(out, t, "change", "CAT", Change(before.CatText, s.CatText), &s);
+            Hold(t, "change", "CAT", Change(before.CatText, s.CatText), s, out);
     }
-    if (s.AlertText && s.Screen != lastScreen_) Event(out, t, "alert", "Alert", Win1252ToUtf8(Trimmed(s.AlertText)), &s);
+    if (s.AlertText && s.Screen != lastScreen_) Hold(t, "alert", "Alert", Win1252ToUtf8(Trimmed(s.AlertText)), s, out);
     // A warning counts when it comes up; the link's loss hides them all.
     const bool fresh = !wasUp || !hadValues;
     if (s.ReflectedWarning && (fresh || !before.ReflectedWarning))
-        Event(out, t, "alert", "Warning", "HIGH REFLECTED POWER", &s);
+        Hold(t, "alert", "Warning", "HIGH REFLECTED POWER", s, out);
     if (s.BandWarning && (fresh || !before.BandWarning))
-        Event(out, t, "alert", "Warning", "BAND NOT PERMITTED", &s);
+        Hold(t, "alert", "Warning", "BAND NOT PERMITTED", s, out);
     if (s.AntennaWarning && (fresh || !before.AntennaWarning))
-        Event(out, t, "alert", "Warning", AntennaWarningText(s), &s);
+        Hold(t, "alert", "Warning", AntennaWarningText(s), s, out);
     lastScreen_ = s.Screen;
     Gather(s, out);
 }
 
 void StationRecorder::Gather(const StatusSample& s, RecordedLines& out) {
-    const int64_t at = s.TimeMs >= 0 ? s.TimeMs / 1000 : (s.TimeMs - 999) / 1000;
+    const int64_t at = SecondOf(s.TimeMs);
     if (second_.Open && (!s.LinkUp() || at != second_.At)) CloseSecond(out);
     if (!s.LinkUp()) return;
     if (!second_.Open) {
@@ -182,10 +213,12 @@ void StationRecorder::Gather(const StatusSample& s, RecordedLines& out) {
 }
 
 void StationRecorder::CloseSeconds(int64_t nowMs, RecordedLines& out) {
+    if (!held_.empty() && nowMs >= (heldSecond_ + 1) * 1000) ReleaseEvents(out);
     if (second_.Open && nowMs >= (second_.At + 1) * 1000) CloseSecond(out);
 }
 
 void StationRecorder::Finish(RecordedLines& out) {
+    ReleaseEvents(out);
     if (second_.Open) CloseSecond(out);
 }
 

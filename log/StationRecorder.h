@@ -33,6 +33,8 @@ public:
     void CloseSeconds(int64_t nowMs, RecordedLines& out);
     // Closes whatever is gathered (at the end).
     void Finish(RecordedLines& out);
+    // Writes the events held for the current second now (someone waits to read them).
+    void ReleaseEvents(RecordedLines& out);
 
     // What the mode field stands for on a screen.
     static const char* ModeName(uint16_t screen);
@@ -46,7 +48,21 @@ private:
         bool Tx = false;
     };
 
+    // An event of a status, held until its second is over: repeats of one kind within the
+    // second become one row, with the latest text and values and how many it stands for.
+    struct Held {
+        std::string Key;
+        int64_t Ms = 0;
+        const char* Kind = "";
+        std::string Event, Text;
+        StatusSample Values;
+        int Count = 0;
+    };
+    static constexpr size_t MaxHeld = 64; // kinds within one second; beyond it they go out
+
     void AddStatus(const StatusSample& s, RecordedLines& out);
+    void Hold(int64_t ms, const char* kind, const std::string& event, const std::string& text,
+              const StatusSample& values, RecordedLines& out);
     void AddNote(const LogItem& item, RecordedLines& out);
     void Event(RecordedLines& out, int64_t ms, const char* kind, const std::string& event,
                const std::string& text, const StatusSample* values);
@@ -59,6 +75,8 @@ private:
     uint16_t lastScreen_ = AmpStatus::LostLink;
     std::string port_;
     Second second_;
+    std::vector<Held> held_;
+    int64_t heldSecond_ = 0;
 };
 
 } // namespace kaldor

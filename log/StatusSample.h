@@ -65,6 +65,7 @@ enum class LogNote : uint8_t {
     OnDone,      // Answered: the amplifier answers
     RecordingOff,
     RecordingOn,
+    LogFull,     // today's files reached the size budget: the rest of the day is dropped
 };
 
 // One entry of the recorder's queue: a status or a note.

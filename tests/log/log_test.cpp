@@ -2,6 +2,7 @@
 // bounds, and a folder that cannot be written.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -440,4 +441,59 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
     const auto rows = Rows(blocker / LogFileName(kEventsKind, today));
     ASSERT_GE(rows.size(), 2u);
     EXPECT_EQ(rows[0][2], "Console started");
+
+    // Band, input and antenna changing at every status, an alert flapping: within a second each
+    // kind is one row, with the last text and how many it stands for; the next second starts anew.
+    StationRecorder recorder;
+    RecordedLines out;
+    auto flapping = [](int64_t ms, int i) {
+        StatusSample s = Status(ms, i % 2 ? 24 : 1);
+        s.Band = 4 + i % 2, s.BandText = i % 2 ? "17 m" : "20 m";
+        s.Input = i % 2, s.InputText = i % 2 ? "IN 2" : "IN 1";
+        s.Antenna = i % 2, s.AntennaText = i % 2 ? "ANT 2" : "ANT 1";
+        s.AlertText = i % 2 ? "   SWR ALARM   " : nullptr;
+        return s;
+    };
+    for (int i = 0; i < 10; ++i) recorder.Add(Item(flapping(kNoon + 1000 + 100 * i, i)), out);
+    recorder.Add(Item(flapping(kNoon + 2500, 10)), out);
+    recorder.Finish(out);
+    const std::vector<std::vector<std::string>> coalesced = {
+        {"link", "Link up", ""},          {"change", "Input", "IN 1 -> IN 2 (9 times)"},
+        {"change", "Band", "20 m -> 17 m (9 times)"}, {"change", "Antenna", "ANT 1 -> ANT 2 (9 times)"},
+        {"alert", "Alert", "SWR ALARM (5 times)"},    {"change", "Input", "IN 2 -> IN 1"},
+        {"change", "Band", "17 m -> 20 m"},           {"change", "Antenna", "ANT 2 -> ANT 1"}};
+    const std::vector<CsvRow> events = Parse(out.Events);
+    ASSERT_EQ(events.size(), coalesced.size());
+    for (size_t i = 0; i < events.size(); ++i)
+        EXPECT_EQ(std::vector<std::string>(events[i].begin() + 1, events[i].begin() + 4), coalesced[i]) << i;
+    EXPECT_EQ(events[1][0], LocalIsoTime(kNoon + 1100)) << "the first one's time";
+    EXPECT_EQ(events[2][6], "17 m") << "the last one's values";
+
+    // Today's files count against the budget: past it, the day's further records are dropped
+    // after one "Log full" row, and its end is not written either.
+    TempFolder full;
+    ASSERT_TRUE(AppendLogFile(full.Str(), kEventsKind, today, StationRecorder::EventHeader,
+                              std::string(2700, 'x') + "\r\n", error));
+    now = kNoon;
+    {
+        StationLogOptions o;
+        o.Folder = full.Str();
+        o.MaxBytes = 3000;
+        o.Clock = [&] { return now.load(); };
+        StationLog log(o);
+        for (int i = 0; i < 50; ++i) {
+            log.Record(flapping(0, i));
+            now += 100;
+            if (i % 5 == 0) log.Flush();
+        }
+    }
+    const auto kept = Rows(full.path / LogFileName(kEventsKind, today));
+    ASSERT_GE(kept.size(), 3u);
+    EXPECT_EQ(kept[1][2], "Console started");
+    EXPECT_EQ(kept.back()[2], "Log full");
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(), [](const CsvRow& r) { return r.size() > 2 && r[2] == "Log full"; }), 1);
+    std::error_code none;
+    EXPECT_LT(fs::file_size(full.path / LogFileName(kEventsKind, today)) +
+                  fs::file_size(full.path / LogFileName(kTelemetryKind, today), none) * !none,
+              3000u + 2000u) << "at most a batch past the budget";
 }
