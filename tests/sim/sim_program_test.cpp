@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "SimBench.h"
+#include "link/PortOpener.h"
 #include "link/SerialPort.h"
 #include "support/TestAmp.h"
 
@@ -80,6 +81,13 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
         ASSERT_EQ(posix_spawn(&pid, KALDOR_SIM_PATH, &actions, nullptr, argv.data(), environ), 0);
         posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
+        // A failed check must not leave the server running: it holds the test's output open.
+        struct Reaper {
+            pid_t pid;
+            ~Reaper() {
+                if (pid > 0 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+            }
+        } reaper{pid};
 
         std::string path;
         char c;
@@ -88,8 +96,17 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
         ASSERT_EQ(path.rfind(k.path, 0), 0u) << path;
 
         setenv("KALDOR_COM1", path.c_str(), 1);
+        // Opened as the console opens its ports, whatever the device.
+        QueueDispatcher window;
+        PortOpener opener(&window);
         SerialPort port;
-        ASSERT_TRUE(port.Open(1, 9600, NOPARITY, 8, ONESTOPBIT, 4096, 4096)) << path;
+        bool done = false;
+        opener.Open(1, nullptr, [&](PortOpener::Result& r) {
+            port = std::move(r.Line);
+            done = true;
+        });
+        ASSERT_TRUE(window.RunUntil([&] { return done; }, 5000)) << path;
+        ASSERT_TRUE(port.IsOpen()) << path;
         port.SetTimeouts(1000);
         std::vector<uint8_t> got;
         uint8_t buf[64];
@@ -109,6 +126,7 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
         ::kill(pid, SIGTERM);
         int status_ = 0;
         ASSERT_EQ(::waitpid(pid, &status_, 0), pid);
+        reaper.pid = 0;
         EXPECT_TRUE(WIFEXITED(status_)) << path;
         EXPECT_EQ(WEXITSTATUS(status_), 0) << path;
     }
