@@ -16,6 +16,7 @@
 
 #include <cmath>
 
+#include "link/ScreenCodes.h"
 #include "log/Csv.h"
 #include "log/Win1252.h"
 #include "log/StationRecorder.h"
@@ -65,7 +66,7 @@ void TDesktopNotifier::Notify(AlarmKind kind, const QString& text, bool sound) {
 TrayState TrayStateOf(const StatusSample& s) {
     if (!s.LinkUp()) return TrayState::NoLink;
     if (s.AlertText) return TrayState::Alert;
-    if (s.Screen == 1 || s.Screen == 2 || (s.Flags & FlagOperate)) return TrayState::Operate;
+    if (IsOperateScreen(s.Screen) || (s.Flags & FlagOperate)) return TrayState::Operate;
     return TrayState::Standby;
 }
 
@@ -90,7 +91,7 @@ QString TrayToolTip(const StatusSample& s) {
     } else {
         const QString band = Utf8Name(s.BandText);
         if (!band.isEmpty()) parts << band;
-        if (s.Screen <= 2) {
+        if (s.Screen == ScrStandby || IsOperateScreen(s.Screen)) {
             parts << QStringLiteral("%1 W").arg((s.OutputPower + 5) / 10);
             if (const unsigned swr = SwrTenths(s)) parts << QStringLiteral("SWR %1.%2").arg(swr / 10).arg(swr % 10);
         }
