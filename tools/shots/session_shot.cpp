@@ -14,46 +14,25 @@
 #include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
-#include "ShotScaffold.h"
+#include "SessionShot.h"
 
 using namespace kaldor;
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: session-shot DIR\n");
-        return 2;
-    }
-    const std::string dir = argv[1];
+    const char* folder = shots::Session::Folder(argc, argv, "session-shot DIR");
+    if (!folder) return 2;
+    const std::string dir = folder;
     QApplication app(argc, argv);
-    const shots::Environment environment;
-    shots::SimulatedAmplifier amplifier("session-shot");
-    if (!amplifier.Running()) return 1;
-    test::SimClock& clock = amplifier.clock;
-    sim::SimServer& server = *amplifier.server;
-
-    int failed = 0;
+    shots::Session session("session-shot", dir, 300);
+    if (!session.Running()) return 1;
+    test::SimClock& clock = session.amplifier.clock;
     {
-        TSettings settings(QString::fromLatin1(shots::kSettingsApplication));
-        settings.SaveComPort(1);
-        TMainForm form(settings);
+        TMainForm form(session.settings);
         if (!form.FormCreate()) return 1;
         form.show();
-        auto until = [](const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 10000); };
-        auto press = [&](Qt::Key key) {
-            form.activateWindow();
-            (void)QTest::qWaitForWindowActive(&form);
-            QTest::keyClick(form.windowHandle(), key, Qt::AltModifier);
-        };
-        auto shot = [&](const char* name, bool reached) {
-            QTest::qWait(300); // the last repaints reach the display
-            const std::string path = dir + "/" + name;
-            if (!reached || std::system(("import -window root " + path).c_str()) != 0) {
-                std::fprintf(stderr, "session-shot: %s not taken\n", name);
-                ++failed;
-            } else {
-                std::printf("%s\n", path.c_str());
-            }
-        };
+        auto until = shots::Session::Until;
+        auto press = [&](Qt::Key key) { shots::Session::Press(form, key); };
+        auto shot = [&](const char* name, bool reached) { session.Shot(name, reached); };
 
         until([&] { return form.stMode->text() == QStringLiteral("STANDBY MODE"); });
         clock.SetRate(1.0);
@@ -80,6 +59,6 @@ int main(int argc, char** argv) {
         QTest::qWait(500);
         shot("setup.png", setup);
     }
-    server.Stop();
-    return failed;
+    session.amplifier.server->Stop();
+    return session.Failed();
 }

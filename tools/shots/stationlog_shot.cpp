@@ -22,31 +22,25 @@
 #include "shell/Settings.h"
 #include "shell/StationLogDialog.h"
 #include "shell/StationLogger.h"
-#include "ShotScaffold.h"
+#include "SessionShot.h"
 
 using namespace kaldor;
 
 int main(int argc, char** argv) {
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: stationlog-shot DIR [MINUTES]\n");
-        return 2;
-    }
-    const std::string dir = argv[1];
+    const char* folder = shots::Session::Folder(argc, argv, "stationlog-shot DIR [MINUTES]");
+    if (!folder) return 2;
+    const std::string dir = folder;
     const int minutes = argc > 2 ? std::max(1, std::atoi(argv[2])) : 60;
     QApplication app(argc, argv);
-    const shots::Environment environment;
-    shots::SimulatedAmplifier amplifier("stationlog-shot");
-    if (!amplifier.Running()) return 1;
-    test::SimClock& clock = amplifier.clock;
-    sim::SimServer& server = *amplifier.server;
-
-    int failed = 0;
+    shots::Session session("stationlog-shot", dir, 500);
+    if (!session.Running()) return 1;
+    test::SimClock& clock = session.amplifier.clock;
+    sim::SimServer& server = *session.amplifier.server;
     {
-        TSettings settings(QString::fromLatin1(shots::kSettingsApplication));
-        settings.SaveComPort(1);
+        TSettings& settings = session.settings;
         TMainForm form(settings);
         StationLogOptions o;
-        o.Folder = (environment.Folder() + QStringLiteral("/log")).toStdString();
+        o.Folder = (session.environment.Folder() + QStringLiteral("/log")).toStdString();
         // The session ends about now on the wall clock.
         const int64_t base = SystemTimeMs() - int64_t{minutes} * 60000 - 100000;
         o.Clock = [&] { return base + static_cast<int64_t>(clock.Now() * 1000); };
@@ -54,22 +48,11 @@ int main(int argc, char** argv) {
         if (!form.FormCreate()) return 1;
         form.show();
         form.move(0, 0);
-        auto until = [](const std::function<bool()>& pred) { return QTest::qWaitFor(pred, 10000); };
+        auto until = shots::Session::Until;
         auto press = [&](Qt::Key key, Qt::KeyboardModifier modifier = Qt::AltModifier) {
-            form.activateWindow();
-            (void)QTest::qWaitForWindowActive(&form);
-            QTest::keyClick(form.windowHandle(), key, modifier);
+            shots::Session::Press(form, key, modifier);
         };
-        auto shot = [&](const char* name, bool reached) {
-            QTest::qWait(500);
-            const std::string path = dir + "/" + name;
-            if (!reached || std::system(("import -window root " + path).c_str()) != 0) {
-                std::fprintf(stderr, "stationlog-shot: %s not taken\n", name);
-                ++failed;
-            } else {
-                std::printf("%s\n", path.c_str());
-            }
-        };
+        auto shot = [&](const char* name, bool reached) { session.Shot(name, reached); };
 
         until([&] { return form.stMode->text() == QStringLiteral("STANDBY MODE"); });
         clock.SetRate(30.0);
@@ -102,5 +85,5 @@ int main(int argc, char** argv) {
         dlg->close();
     }
     server.Stop();
-    return failed;
+    return session.Failed();
 }
