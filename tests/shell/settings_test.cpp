@@ -231,9 +231,9 @@ TEST(PlacementVisible, APlacementCountsAsVisibleWhenItMeetsAnyScreen) {
     EXPECT_TRUE(TSettings::PlacementVisible(QRect(50, 50, 0, 0), screens)) << "no area, seen corner";
     EXPECT_FALSE(TSettings::PlacementVisible(QRect(100, 100, 800, 450), {}));
     // Corners at the ends of the int range, as a stored placement may hold them.
-    const QPoint far(INT32_MAX, INT32_MIN), near(INT32_MIN, INT32_MAX);
-    EXPECT_FALSE(TSettings::PlacementVisible(QRect(far, far), screens));
-    EXPECT_TRUE(TSettings::PlacementVisible(QRect(far, near), screens)) << "spans every screen";
+    const QPoint farOff(INT32_MAX, INT32_MIN), nearOff(INT32_MIN, INT32_MAX);
+    EXPECT_FALSE(TSettings::PlacementVisible(QRect(farOff, farOff), screens));
+    EXPECT_TRUE(TSettings::PlacementVisible(QRect(farOff, nearOff), screens)) << "spans every screen";
 }
 
 // A place saved at one scaling and restored at another: the screens' available areas in the
