@@ -50,7 +50,8 @@ for n in $(seq 90 99); do
     break
 done
 [[ -n "$display" ]] || skip "no free X display number"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$wine_dir/xvfb.log" 2>&1 &
+# Wide enough for the window tests' resizing at 150 %.
+Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >"$wine_dir/xvfb.log" 2>&1 &
 step_pids+=($!)
 export DISPLAY="$display"
 for _ in $(seq 50); do
