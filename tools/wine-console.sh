@@ -55,7 +55,8 @@ for n in $(seq 90 99); do
     break
 done
 [[ -n "$display" ]] || skip "no free X display number"
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$wine_dir/xvfb.log" 2>&1 &
+# Wide enough for the window tests' resizing at 150 %.
+Xvfb "$display" -screen 0 1920x1200x24 -nolisten tcp >"$wine_dir/xvfb.log" 2>&1 &
 step_pids+=($!)
 export DISPLAY="$display"
 for _ in $(seq 50); do
@@ -208,16 +209,22 @@ stop_console
 start_wine_server
 
 # 2c. A prompt exit: from Yes to "Do you really want to terminate this application?" to the
-# process's end, measured from outside, on the line to the simulator.
-echo "== $label: the exit's time"
-run_console "$out/kaldor-console.exe" "$out/wine-exit.png"
-if [[ -n "$console_pid" ]]; then
+# process's end, measured from outside, on the line to the simulator. This display has no window
+# manager, and Wine's X11 driver waits up to 2 s for one to withdraw each window hidden (the box,
+# then the window) before it goes on: Wine's own wait, measured first and only shown. Windows not
+# left to a window manager ("Managed" off) are hidden at once, as under a window manager; that
+# exit is the console's own, and is held to 500 ms.
+exit_time() { # exit_time SHOT: sets exit_ms, or fails
+    exit_ms=""
+    run_console "$out/kaldor-console.exe" "$1"
+    [[ -n "$console_pid" ]] || return 0
     xdotool windowfocus "$(xdotool search --name '^KALDOR Console Rel' | head -1)" 2>/dev/null || true
     sleep 0.5
     xdotool key alt+F4
     if wait_for 10 shown '^KALDOR Console$'; then
         xdotool windowfocus "$(xdotool search --name '^KALDOR Console$' | head -1)" 2>/dev/null || true
         sleep 0.5
+        local answered ended
         answered=$(date +%s%N)
         xdotool key alt+y
         for _ in $(seq 1000); do # 20 s at most, to the 20 ms
@@ -226,13 +233,24 @@ if [[ -n "$console_pid" ]]; then
         done
         ended=$(date +%s%N)
         exit_ms=$(((ended - answered) / 1000000))
-        echo "   from Yes to the end: $exit_ms ms"
-        ((exit_ms <= 500)) || fail "the exit took $exit_ms ms after Yes (at most 500)"
     else
         fail "closing the window asked nothing"
     fi
+    stop_console
+}
+x11_key='HKCU\Software\Wine\X11 Driver'
+echo "== $label: the exit's time"
+exit_time "$out/wine-exit-waiting.png"
+[[ -n "$exit_ms" ]] && echo "   from Yes to the end, Wine waiting for a window manager: $exit_ms ms"
+"$loader" reg add "$x11_key" /v Managed /d N /f >/dev/null
+start_wine_server
+exit_time "$out/wine-exit.png"
+if [[ -n "$exit_ms" ]]; then
+    echo "   from Yes to the end: $exit_ms ms"
+    ((exit_ms <= 500)) || fail "the exit took $exit_ms ms after Yes (at most 500)"
 fi
-stop_console
+"$loader" reg delete "$x11_key" /v Managed /f >/dev/null 2>&1 || true
+start_wine_server
 
 # 4. The installer, as a user would run it, silently.
 setup="$(ls "$out"/kaldor-console-setup-*.exe 2>/dev/null | head -1)"

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QStyle>
+#include <QtMath>
 
 #include <algorithm>
 
@@ -210,13 +211,32 @@ QFont TStaticText::FittedFont() const {
     return f;
 }
 
-// Drawn as QLabel draws a plain, unwrapped text, with the fitted font.
+int TStaticText::InkShift() const {
+    const QFontMetricsF m(FittedFont(), this);
+    const QRectF cr = contentsRect();
+    const qreal advance = m.horizontalAdvance(text());
+    const Qt::Alignment align =
+        QStyle::visualAlignment(layoutDirection(), alignment()) & Qt::AlignHorizontal_Mask;
+    const qreal x = align & Qt::AlignLeft    ? cr.left()
+                    : align & Qt::AlignRight ? cr.left() + cr.width() - advance
+                                             : cr.left() + (cr.width() - advance) / 2;
+    const QRectF ink = m.boundingRect(text()).translated(x, 0);
+    int shift = 0;
+    if (ink.right() > cr.left() + cr.width()) shift = qFloor(cr.left() + cr.width() - ink.right());
+    // The start of a caption wider than its box stays in sight.
+    if (ink.left() + shift < cr.left()) shift = qCeil(cr.left() - ink.left());
+    return shift;
+}
+
+// Drawn as QLabel draws a plain, unwrapped text, with the fitted font, moved by the overhang a
+// glyph's ink has past its advance (right alignment places the advance, not the ink).
 void TStaticText::paintEvent(QPaintEvent* /*event*/) {
     QPainter p(this);
     drawFrame(&p);
     p.setFont(FittedFont());
-    style()->drawItemText(&p, contentsRect(), QStyle::visualAlignment(layoutDirection(), alignment()),
-                          palette(), isEnabled(), text(), foregroundRole());
+    style()->drawItemText(&p, contentsRect().translated(InkShift(), 0),
+                          QStyle::visualAlignment(layoutDirection(), alignment()), palette(),
+                          isEnabled(), text(), foregroundRole());
     if (border_ == TBorder::None) return;
     if (border_ == TBorder::Single) {
         const QRect r = rect();

@@ -74,6 +74,9 @@ public:
     // The font the caption is drawn with: font(), or the largest whole pixel size below it
     // at which the caption fits the box's width.
     QFont FittedFont() const;
+    // How far, in whole pixels, the caption is drawn from where its alignment puts it by its
+    // advance, so that its ink (a glyph's overhang included) stays inside the content.
+    int InkShift() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

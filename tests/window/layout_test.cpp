@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <QtMath>
 
 #include "WindowFixture.h"
 #include "shell/KeyButton.h"
@@ -213,17 +214,21 @@ TEST_F(WindowTest, EveryCaptionFitsItsBoxAtThisScaling) {
             EXPECT_GT(TextWidth(larger, text, t), width)
                 << qPrintable(row) << ": shrunk more than it needed";
         }
-        // Where the label puts the text, its ink stays inside the content (glyph boxes come
-        // rounded out to whole pixels).
+        // Where the label puts the text (by its alignment, moved by its ink's overhang), its
+        // ink stays inside the content, and moves no further than the overhang needs.
         const QRectF cr = t->contentsRect();
         const qreal advance = QFontMetricsF(fitted, t).horizontalAdvance(text);
         const Qt::Alignment align = t->alignment() & Qt::AlignHorizontal_Mask;
         const qreal x = align == Qt::AlignLeft    ? cr.left()
                         : align == Qt::AlignRight ? cr.left() + cr.width() - advance
                                                   : cr.left() + (cr.width() - advance) / 2;
-        const QRectF ink = QFontMetricsF(fitted, t).boundingRect(text).translated(x, 0);
-        EXPECT_GE(ink.left(), cr.left() - 1) << qPrintable(row);
-        EXPECT_LE(ink.right(), cr.left() + cr.width() + 1) << qPrintable(row);
+        const QRectF placed = QFontMetricsF(fitted, t).boundingRect(text).translated(x, 0);
+        const QRectF ink = placed.translated(t->InkShift(), 0);
+        EXPECT_GE(ink.left(), cr.left()) << qPrintable(row);
+        EXPECT_LE(ink.right(), cr.left() + cr.width()) << qPrintable(row);
+        EXPECT_LE(std::abs(t->InkShift()),
+                  qCeil(std::max({0.0, placed.right() - cr.left() - cr.width(), cr.left() - placed.left()})))
+            << qPrintable(row) << ": moved further than its overhang";
     }
 }
 
