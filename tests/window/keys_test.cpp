@@ -80,6 +80,9 @@ TEST_F(WindowTest, LeftAndRightHoldThePowerLevelDisplayOnlyOnTheOperateScreens) 
 }
 
 TEST_F(WindowTest, ChoosingAPortRestartsTheLinkOnIt) {
+#ifdef _WIN32
+    GTEST_SKIP() << "the Windows test line joins COM1 and COM2 only: a second amplifier needs a second line";
+#endif
     TestAmp amp3;
     amp3.BindPort(3);
     OpenLine();
