@@ -47,6 +47,8 @@ TestAmp::~TestAmp() {
 
 void TestAmp::BindPort(int n) const {
     if (n != 1) throw std::logic_error("the test amplifier is wired to COM1 only");
+    // COM1 itself is the console's end of the line: no device named for it may stand in.
+    UnsetEnv("KALDOR_COM1");
 }
 
 int TestAmp::Transfer(void* data, DWORD count, bool write) {
