@@ -151,3 +151,12 @@ private:
 };
 
 } // namespace kaldor::test
+
+// A test with a second amplifier on another port: the Windows test line joins COM1 and COM2
+// only, so there it is skipped with that reason.
+#ifdef _WIN32
+#define KALDOR_SKIP_WITHOUT_SECOND_LINE() \
+    GTEST_SKIP() << "the Windows test line joins COM1 and COM2 only: a second amplifier needs a second line"
+#else
+#define KALDOR_SKIP_WITHOUT_SECOND_LINE() (void)0
+#endif

@@ -270,6 +270,7 @@ TEST_F(StartupTest, SettingsThatCannotBeWrittenAreSaidOnceAndTheConsoleRuns) {
 // --- The stored port ------------------------------------------------------------------------------
 
 TEST_F(StartupTest, StoredFreePortIsOpenedSilently) {
+    KALDOR_SKIP_WITHOUT_SECOND_LINE();
     TestAmp amp3;
     amp3.BindPort(3);
     Put("DefaultComPort", 3);
@@ -285,6 +286,7 @@ TEST_F(StartupTest, StoredFreePortIsOpenedSilently) {
 }
 
 TEST_F(StartupTest, StoredPortInUseFallsBackToLowestFreeAndSaysSo) {
+    KALDOR_SKIP_WITHOUT_SECOND_LINE();
     TestAmp amp3;
     amp3.BindPort(3);
     SerialPort holder; // another program holding COM3
@@ -315,6 +317,7 @@ TEST_F(StartupTest, StoredPortOutOfRangeCountsAsNone) {
 }
 
 TEST_F(StartupTest, OnlyFreePortIsCom2) {
+    KALDOR_SKIP_WITHOUT_SECOND_LINE();
     TestAmp amp2;
     amp2.BindPort(2);
     SetEnv(Var(1), "/nonexistent/kaldor1");
