@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QDir>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -137,7 +138,9 @@ TEST_F(StartupTest, FirstRunOpensLowestFreePortStoresItAndProposesIt) {
     EXPECT_EQ(boxes[0].Parent, form.get());
     for (int n = 2; n <= 6; ++n) EXPECT_FALSE(form->actOpenCom[n - 1]->isEnabled()) << "COM" << n;
     EXPECT_TRUE(form->actOpenCom[0]->isEnabled());
+#ifndef _WIN32 // a file here; the registry key on Windows, read back above
     EXPECT_TRUE(QFileInfo::exists(ConfFile())) << ConfFile().toStdString();
+#endif
 }
 
 TEST_F(StartupTest, FirstRunDefaultsAndMeters) {
@@ -372,17 +375,26 @@ TEST_F(StartupTest, OnlyThePortMeantForTheLinkIsReportedAndEveryReasonIsInTheDet
     const auto reason = [](int n) {
         return QStringLiteral("COM%1 (/nonexistent/kaldor%1): No such file or directory").arg(n);
     };
+#ifdef _WIN32
+    // Windows words the missing device its own way: compared up to the system's words.
+    const auto plain = [](QString t) {
+        return t.replace(QRegularExpression(QStringLiteral("\\): [^\n]*")), QStringLiteral("): ?")).toStdString();
+    };
+#else
+    const auto plain = [](const QString& t) { return t.toStdString(); };
+#endif
     for (const int stored : {0, 3}) {
         boxes.clear();
         Put("DefaultComPort", stored);
         testing::internal::CaptureStderr();
         ASSERT_TRUE(Create());
         const std::string err = ConsoleLines(testing::internal::GetCapturedStderr());
-        EXPECT_EQ(err, stored ? "KALDOR Console: cannot open " + reason(3).toStdString() + "\n" : "");
+        EXPECT_EQ(plain(QString::fromStdString(err)),
+                  plain(stored ? "KALDOR Console: cannot open " + reason(3) + "\n" : QString()));
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
-        EXPECT_EQ(boxes[0].Detail, QStringList({reason(2), reason(3), reason(4), reason(5),
-                                                reason(6)}).join('\n'));
+        EXPECT_EQ(plain(boxes[0].Detail),
+                  plain(QStringList({reason(2), reason(3), reason(4), reason(5), reason(6)}).join('\n')));
     }
 }
 
