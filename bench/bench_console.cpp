@@ -34,7 +34,7 @@
 #include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
-#include "shell/StationLogger.h"
+#include "logwindow/StationLogger.h"
 #include "support/TestAmp.h"
 
 using namespace kaldor;

@@ -6,7 +6,7 @@
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "panel/InfoDialogs.h"
-#include "shell/Alarms.h"
+#include "notify/Alarms.h"
 #include "shell/Application.h"
 #include "shell/CommandLine.h"
 #include "shell/Mainunit.h"
@@ -14,7 +14,7 @@
 #include "shell/ParentConsole.h"
 #include "shell/Settings.h"
 #include "shell/SingleInstance.h"
-#include "shell/StationLogger.h"
+#include "logwindow/StationLogger.h"
 #include "sim/SimServer.h"
 #include "widgets/Controls.h"
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 
 #include "WindowFixture.h"
-#include "shell/Alarms.h"
+#include "notify/Alarms.h"
 #include "shell/MessageBox.h"
 
 using namespace kaldor;

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "panel/InfoDialogs.h"
-#include "shell/Alarms.h"
+#include "notify/Alarms.h"
 #include "shell/Mainunit.h"
 #include "shell/MessageBox.h"
 #include "shell/Settings.h"

@@ -20,8 +20,8 @@
 #include "panel/InfoDialogs.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
-#include "shell/StationLogDialog.h"
-#include "shell/StationLogger.h"
+#include "logwindow/StationLogDialog.h"
+#include "logwindow/StationLogger.h"
 #include "SessionShot.h"
 
 using namespace kaldor;

@@ -8,7 +8,7 @@
 #include <array>
 #include <memory>
 
-#include "shell/AlarmTracker.h"
+#include "alarms/AlarmTracker.h"
 #include "widgets/Color.h"
 
 class QAction;

@@ -1,4 +1,4 @@
-#include "shell/StationLogger.h"
+#include "logwindow/StationLogger.h"
 
 #include <QAction>
 #include <QMenu>
@@ -8,7 +8,7 @@
 #include "panel/SetupTables.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
-#include "shell/StationLogDialog.h"
+#include "logwindow/StationLogDialog.h"
 
 namespace kaldor {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-#include "shell/AlarmTracker.h"
+#include "alarms/AlarmTracker.h"
 
 using namespace kaldor;
 

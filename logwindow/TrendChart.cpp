@@ -1,4 +1,4 @@
-#include "shell/TrendChart.h"
+#include "logwindow/TrendChart.h"
 
 #include <algorithm>
 #include <cmath>

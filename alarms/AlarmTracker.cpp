@@ -1,4 +1,4 @@
-#include "shell/AlarmTracker.h"
+#include "alarms/AlarmTracker.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "shell/StationLogDialog.h"
+#include "logwindow/StationLogDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,9 +21,9 @@
 #include "log/LogColumns.h"
 #include "log/LogFolder.h"
 #include "log/LogTime.h"
-#include "shell/LogEventModel.h"
-#include "shell/StationLogger.h"
-#include "shell/TrendChart.h"
+#include "logwindow/LogEventModel.h"
+#include "logwindow/StationLogger.h"
+#include "logwindow/TrendChart.h"
 
 namespace kaldor {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/Alarms.h"
+#include "notify/Alarms.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,7 +23,7 @@
 #include "panel/Screens.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
-#include "shell/StationLogger.h"
+#include "logwindow/StationLogger.h"
 
 namespace kaldor {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/LogEventModel.h"
+#include "logwindow/LogEventModel.h"
 
 #include <QColor>
 

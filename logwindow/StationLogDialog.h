@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "log/LogReader.h"
-#include "shell/TrendChart.h"
+#include "logwindow/TrendChart.h"
 
 class QCheckBox;
 class QComboBox;
