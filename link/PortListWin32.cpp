@@ -5,8 +5,9 @@
 #include <setupapi.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
+
+#include "link/NumberText.h"
 
 namespace kaldor {
 namespace {
@@ -16,8 +17,8 @@ constexpr DWORD kMostPorts = 256;
 
 int PortNumber(const std::string& name) {
     if (name.size() < 4 || name.size() > 7 || name.compare(0, 3, "COM") != 0) return 0;
-    if (name.find_first_not_of("0123456789", 3) != std::string::npos) return 0;
-    return std::atoi(name.c_str() + 3);
+    int64_t n = 0;
+    return ParseInteger(std::string_view(name).substr(3), 0, 9999, n) ? static_cast<int>(n) : 0;
 }
 
 // "COMn" under the device map: a value per port present, its data the port's name.

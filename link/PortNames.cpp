@@ -1,4 +1,5 @@
 #include "PortNames.h"
+#include "link/NumberText.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -60,11 +61,9 @@ bool ParseRemoteDevice(const std::string& name, std::string& host, std::string& 
         host = rest.substr(0, colon);
     }
     port = rest.substr(colon + 1);
-    if (host.empty() || host.find_first_of("[]") != std::string::npos || port.empty() || port.size() > 5 ||
-        !std::all_of(port.begin(), port.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return false;
-    const long number = std::strtol(port.c_str(), nullptr, 10);
-    return number >= 1 && number <= 65535;
+    int64_t number = 0;
+    return !host.empty() && host.find_first_of("[]") == std::string::npos && port.size() <= 5 &&
+           ParseInteger(port, 1, 65535, number);
 }
 
 std::string DefaultPortDevice(int n) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "link/NumberText.h"
 #include "log/Csv.h"
 #include "log/LogTime.h"
 #include "log/LogFolder.h"
@@ -18,7 +19,7 @@ std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string&
         if (d.Day < from || d.Day > to || budget == 0) continue;
         uint64_t size = 0;
         std::string error;
-        std::FILE* f = OpenLogFile(LogFilePath(folder_, kind_, d.Day), false, size, error);
+        std::FILE* f = OpenLogFile(LogFilePath(folder_, kind_, d.Day), size, error);
         if (!f) continue;
         Place& place = places_[d.Day];
         if (size < place.Offset) place = {};
@@ -54,10 +55,8 @@ std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string&
 bool ParseReading(const std::string& text, double& value) {
     value = 0;
     if (text.empty()) return true;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
     constexpr double kBeyondAnyReading = 1e6;
-    return end == text.c_str() + text.size() && std::isfinite(value) && std::fabs(value) < kBeyondAnyReading;
+    return ParseDecimal(text, value) && std::fabs(value) < kBeyondAnyReading;
 }
 
 int64_t LogTimeParser::Parse(const std::string& text) {

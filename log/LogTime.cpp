@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "link/NumberText.h"
+
 namespace kaldor {
 namespace {
 
@@ -33,7 +35,11 @@ bool IsoFields(const std::string& text, std::tm& tm) {
         return false;
     for (size_t i : {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18})
         if (text[i] < '0' || text[i] > '9') return false;
-    auto num = [&](size_t at, size_t n) { return std::stoi(text.substr(at, n)); };
+    auto num = [&](size_t at, size_t n) {
+        int64_t v = 0;
+        ParseInteger(std::string_view(text).substr(at, n), 0, 9999, v);
+        return static_cast<int>(v);
+    };
     tm = {};
     tm.tm_year = num(0, 4) - 1900;
     tm.tm_mon = num(5, 2) - 1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <map>
 
+#include "link/NumberText.h"
 #include "log/Csv.h"
 #include "log/LogTime.h"
 #include "log/LogFolder.h"
@@ -119,7 +120,8 @@ bool StationLog::TodayFull(const std::string& today) {
         const uintmax_t size = fs::file_size(path, ec);
         if (!ec) bytes += size;
     }
-    return bytes >= options_.MaxBytes;
+    // One flooded day leaves the other half to the history.
+    return bytes >= options_.MaxBytes / 2;
 }
 
 void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
@@ -138,11 +140,15 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
                                      std::any_of(lines.Telemetry.begin(), lines.Telemetry.end(), isToday)) &&
         TodayFull(today)) {
         recorder_.ReleaseEvents(lines);
-        lines.Events.erase(std::remove_if(lines.Events.begin(), lines.Events.end(), isToday), lines.Events.end());
-        lines.Telemetry.erase(std::remove_if(lines.Telemetry.begin(), lines.Telemetry.end(), isToday),
-                              lines.Telemetry.end());
+        const auto events = std::remove_if(lines.Events.begin(), lines.Events.end(), isToday);
+        lostEvents_ += static_cast<uint64_t>(lines.Events.end() - events);
+        lines.Events.erase(events, lines.Events.end());
+        const auto seconds = std::remove_if(lines.Telemetry.begin(), lines.Telemetry.end(), isToday);
+        lostSeconds_ += static_cast<uint64_t>(lines.Telemetry.end() - seconds);
+        lines.Telemetry.erase(seconds, lines.Telemetry.end());
         if (fullDay_ != today) {
             fullDay_ = today;
+            lostEvents_ = lostSeconds_ = 0; // the "Log full" row says it
             LogItem full;
             full.IsNote = true;
             full.Note = LogNote::LogFull;
@@ -151,29 +157,12 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
         }
     }
 
-    // One append per file: the lines of a batch may straddle midnight.
-    std::map<std::pair<const char*, std::string>, std::string> files;
-    for (auto& [day, text] : unwritten_) files[{kEventsKind, day}] = std::move(text);
-    unwritten_.clear();
-    unwrittenBytes_ = 0;
-    for (const LogLine& l : lines.Events) files[{kEventsKind, l.Day}] += l.Text;
-    for (const LogLine& l : lines.Telemetry) files[{kTelemetryKind, l.Day}] += l.Text;
-    const bool any = !files.empty();
-    std::string failure;
-    if (options_.Folder.empty() && any) { // never the working folder
-        failure = "no data folder (neither XDG_DATA_HOME nor HOME is set)";
-        files.clear();
-    }
-    for (const auto& [key, text] : files) {
-        const std::string& header = key.first == kEventsKind ? StationRecorder::EventHeader
-                                                             : StationRecorder::TelemetryHeader;
-        std::string error;
-        if (AppendLogFile(options_.Folder, key.first, key.second, header, text, error)) continue;
-        if (failure.empty()) failure = error;
-        if (key.first == kEventsKind && unwrittenBytes_ + text.size() <= MaxUnwrittenBytes) {
-            unwritten_[key.second] = text;
-            unwrittenBytes_ += text.size();
-        }
+    const bool any = !lines.Events.empty() || !lines.Telemetry.empty() || !unwritten_.empty();
+    std::string failure = Append(lines);
+    if (failure.empty() && !options_.Folder.empty() && fullDay_ != today) {
+        RecordedLines said;
+        SayLost(now, said);
+        failure = Append(said);
     }
     if (any) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -183,11 +172,100 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
             std::fprintf(stderr, "kaldor-console: the station log cannot be written: %s\n", failure.c_str());
         }
     }
+    Rotate(now, today);
+}
 
-    if (!options_.Folder.empty() && (today != rotatedDay_ || now - rotatedAt_ >= kRotateEveryMs || now < rotatedAt_)) {
-        rotatedDay_ = today;
-        rotatedAt_ = now;
-        RotateLogFolder(options_.Folder, today, options_.MaxDays, options_.MaxBytes);
+std::string StationLog::Append(RecordedLines& lines) {
+    // One append per file: the lines of a batch may straddle midnight.
+    std::map<FileKey, std::vector<std::string>> files;
+    files.swap(unwritten_);
+    for (LogLine& l : lines.Events) files[{kEventsKind, l.Day}].push_back(std::move(l.Text));
+    for (LogLine& l : lines.Telemetry) files[{kTelemetryKind, l.Day}].push_back(std::move(l.Text));
+    if (files.empty()) return {};
+    if (options_.Folder.empty()) { // never the working folder
+        for (auto& [key, text] : files) Hold(key.first, key.second, text, 0);
+        return "no data folder (neither XDG_DATA_HOME nor HOME is set)";
+    }
+    std::string failure;
+    for (auto& [key, text] : files) {
+        const bool events = key.first == kEventsKind;
+        const std::string& header = events ? StationRecorder::EventHeader : StationRecorder::TelemetryHeader;
+        std::string joined;
+        for (const std::string& line : text) joined += line;
+        std::string error;
+        if (AppendLogFile(options_.Folder, events ? kEventsKind : kTelemetryKind, key.second, header, joined, error,
+                          options_.WriteLimit))
+            continue;
+        if (failure.empty()) failure = error;
+        Hold(key.first, key.second, text, 0);
+    }
+    return failure;
+}
+
+void StationLog::Hold(const std::string& kind, const std::string& day, std::vector<std::string>& lines, size_t from) {
+    const bool events = kind == kEventsKind;
+    size_t bytes = 0;
+    for (const auto& [key, held] : unwritten_)
+        if (key.first == kind)
+            for (const std::string& line : held) bytes += line.size();
+    const size_t bound = events ? MaxUnwrittenEventBytes : MaxUnwrittenTelemetryBytes;
+    std::vector<std::string>& keep = unwritten_[{kind, day}];
+    // The oldest stay: they are the ones nothing else tells of.
+    size_t i = from;
+    for (; i < lines.size() && bytes + lines[i].size() <= bound; ++i) {
+        bytes += lines[i].size();
+        keep.push_back(std::move(lines[i]));
+    }
+    (events ? lostEvents_ : lostSeconds_) += lines.size() - i;
+    if (keep.empty()) unwritten_.erase({kind, day});
+}
+
+void StationLog::SayLost(int64_t now, RecordedLines& lines) {
+    uint64_t statuses;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        statuses = dropped_;
+        dropped_ = 0;
+    }
+    auto say = [&](LogNote note, const std::string& text) {
+        LogItem item;
+        item.IsNote = true;
+        item.Note = note;
+        item.Text = text;
+        item.TimeMs = now;
+        recorder_.Add(item, lines);
+    };
+    if (lostEvents_) say(LogNote::Lost, IntegerText(static_cast<int64_t>(lostEvents_)) + " events lost");
+    if (lostSeconds_)
+        say(LogNote::Lost, IntegerText(static_cast<int64_t>(lostSeconds_)) + " seconds of telemetry lost");
+    if (statuses) say(LogNote::Lost, IntegerText(static_cast<int64_t>(statuses)) + " statuses lost");
+    if (!notRemoved_.empty()) say(LogNote::NotRemoved, notRemoved_);
+    lostEvents_ = lostSeconds_ = 0;
+    notRemoved_.clear();
+}
+
+void StationLog::Rotate(int64_t now, const std::string& today) {
+    if (options_.Folder.empty()) return;
+    // Age is judged from a day the clock has read for a while, never from one reading: a day
+    // the clock goes back to counts at once (it removes less), one ahead only once settled.
+    if (today != readDay_ || now < readSince_) {
+        readDay_ = today;
+        readSince_ = now;
+    }
+    if (ageDay_.empty() ? now - readSince_ >= AgeSettleMs
+                        : today < ageDay_ || (today > ageDay_ && now - readSince_ >= AgeSettleMs))
+        ageDay_ = today;
+    if (today == rotatedDay_ && now - rotatedAt_ < kRotateEveryMs && now >= rotatedAt_) return;
+    rotatedDay_ = today;
+    rotatedAt_ = now;
+    std::string failure;
+    // One day by age per pass: a wrong day that settled all the same costs a day a minute.
+    RotateLogFolder(options_.Folder, today, options_.MaxDays, options_.MaxBytes, &failure, ageDay_,
+                    ageDay_.empty() ? 0 : 1);
+    if (!failure.empty() && !removalSaid_) {
+        removalSaid_ = true;
+        notRemoved_ = failure;
+        std::fprintf(stderr, "kaldor-console: the station log cannot remove %s\n", failure.c_str());
     }
 }
 

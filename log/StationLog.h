@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "log/LogFolder.h"
 #include "log/StationRecorder.h"
 #include "log/StatusSample.h"
 
@@ -20,6 +21,7 @@ struct StationLogOptions {
     int MaxDays = 90;
     int FlushMs = 1000;               // the writer's batch period; at most twice this is lost in a crash
     std::function<int64_t()> Clock;   // wall clock in ms since 1970; the system's when empty
+    LogWriteLimit WriteLimit;         // a failing disk, for tests
     bool Enabled = true;
 };
 
@@ -31,9 +33,14 @@ struct StationLogOptions {
 class StationLog {
 public:
     static constexpr size_t MaxPending = 20000; // statuses beyond this, while the disk stalls, are dropped
-    // Events not written while writing fails, kept to write when it works again; beyond this
-    // the newest are dropped.
-    static constexpr size_t MaxUnwrittenBytes = 256 * 1024;
+    // Records not written while writing fails (a full disk, a file another program locks), kept
+    // to write when it works again; beyond these the newest are dropped, counted, and said in
+    // one row then ("12 events lost").
+    static constexpr size_t MaxUnwrittenEventBytes = 256 * 1024;
+    static constexpr size_t MaxUnwrittenTelemetryBytes = 1024 * 1024; // an hour of seconds
+    // A day the clock reads judges the files' age only once it has read it this long: a clock
+    // a year ahead for a minute removes nothing by age.
+    static constexpr int64_t AgeSettleMs = 10 * 60 * 1000;
 
     explicit StationLog(StationLogOptions options);
     ~StationLog(); // "Console ended", the last records written
@@ -55,6 +62,12 @@ public:
 private:
     void Run();
     void Write(std::vector<LogItem>& batch, bool finish, bool asked);
+    // Appends the lines, and those held from before, one append per file; the first failure.
+    std::string Append(RecordedLines& lines);
+    void Hold(const std::string& kind, const std::string& day, std::vector<std::string>& lines, size_t from);
+    // The rows that say what was dropped, once writing works.
+    void SayLost(int64_t now, RecordedLines& lines);
+    void Rotate(int64_t now, const std::string& today);
     bool TodayFull(const std::string& today);
     void Push(LogItem&& item);
 
@@ -71,11 +84,17 @@ private:
 
     // The writer's own.
     StationRecorder recorder_;
-    std::map<std::string, std::string> unwritten_; // day -> event lines, oldest first
-    size_t unwrittenBytes_ = 0;
-    std::string fullDay_; // the day whose files reached MaxBytes
+    using FileKey = std::pair<std::string, std::string>; // kind, day
+    std::map<FileKey, std::vector<std::string>> unwritten_; // oldest first
+    uint64_t lostEvents_ = 0, lostSeconds_ = 0;
+    std::string fullDay_; // the day whose files reached half of MaxBytes
     std::string rotatedDay_;
     int64_t rotatedAt_ = 0;
+    std::string ageDay_;     // the day age is judged from; none until the clock has settled
+    std::string readDay_;    // the day the clock reads, since readSince_
+    int64_t readSince_ = 0;
+    std::string notRemoved_; // said once
+    bool removalSaid_ = false;
     std::thread thread_;
 };
 

@@ -144,6 +144,8 @@ void StationRecorder::AddNote(const LogItem& n, RecordedLines& out) {
         break;
     case LogNote::RecordingOff: Event(out, n.TimeMs, "link", "Recording off", {}, values); break;
     case LogNote::LogFull: Event(out, n.TimeMs, "link", "Log full", {}, values); break;
+    case LogNote::Lost: Event(out, n.TimeMs, "link", n.Text, {}, values); break;
+    case LogNote::NotRemoved: Event(out, n.TimeMs, "link", "Not removed", n.Text, values); break;
     case LogNote::RecordingOn: // what came meanwhile is unknown: the next status starts afresh
         Gather(StatusSample{}, out);
         up_ = false;

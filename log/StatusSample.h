@@ -66,6 +66,8 @@ enum class LogNote : uint8_t {
     RecordingOff,
     RecordingOn,
     LogFull,     // today's files reached the size budget: the rest of the day is dropped
+    Lost,        // Text: what writing dropped, "12 events lost"
+    NotRemoved,  // Text: the old file rotation could not remove, and why
 };
 
 // One entry of the recorder's queue: a status or a note.

@@ -11,11 +11,13 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <memory>
 #include <mutex>
 #include <optional>
 
+#include "link/NumberText.h"
 #include "shell/MessageBox.h"
 
 #ifdef _WIN32
@@ -56,9 +58,9 @@ std::optional<int> ReadInt32(const QSettings& store, const char* name) {
     if (value.typeId() == QMetaType::Int) return value.toInt();
     // A text file has no types: a value reads when its whole text is a 32-bit decimal number.
     if (value.typeId() == QMetaType::QString) {
-        bool ok = false;
-        const int number = value.toString().toInt(&ok, 10);
-        if (ok) return number;
+        int64_t number = 0;
+        if (ParseInteger(value.toString().toStdString(), INT32_MIN, INT32_MAX, number))
+            return static_cast<int>(number);
     }
     return std::nullopt;
 }

@@ -1,16 +1,15 @@
 #include "sim/SimCommandLine.h"
 
-#include <cerrno>
-#include <cstdlib>
+#include "link/NumberText.h"
 
 namespace kaldor::sim {
 namespace {
 
 bool ParseNumber(const std::string& text, unsigned long max, unsigned long& value) {
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtoul(text.c_str(), &end, 10);
-    return errno == 0 && end != text.c_str() && *end == '\0' && text[0] != '-' && value <= max;
+    int64_t number = 0;
+    if (!ParseInteger(text, 0, static_cast<int64_t>(max), number)) return false;
+    value = static_cast<unsigned long>(number);
+    return true;
 }
 
 } // namespace

@@ -478,7 +478,7 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
     {
         StationLogOptions o;
         o.Folder = full.Str();
-        o.MaxBytes = 3000;
+        o.MaxBytes = 6000; // today's half
         o.Clock = [&] { return now.load(); };
         StationLog log(o);
         for (int i = 0; i < 50; ++i) {
