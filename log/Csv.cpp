@@ -1,5 +1,6 @@
 #include "log/Csv.h"
 
+#include <algorithm>
 
 namespace kaldor {
 
@@ -25,14 +26,19 @@ std::string CsvRecord(const std::vector<std::string>& fields) {
 }
 
 std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& consumed,
-                                               size_t maxRecord, bool* skipping) {
+                                               size_t maxRecord, bool* skipping, size_t maxRecords) {
     std::vector<std::vector<std::string>> records;
     std::vector<std::string> record;
     std::string field;
     bool quoted = false, wasQuoted = false;
     consumed = 0;
     if (skipping) *skipping = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    auto take = [&] {
+        if (record.size() < MaxCsvFields) record.push_back(std::move(field));
+        field.clear();
+        wasQuoted = false;
+    };
+    for (size_t i = 0; i < text.size() && records.size() < maxRecords; ++i) {
         if (i - consumed >= maxRecord) {
             const size_t end = text.find('\n', i);
             record.clear();
@@ -54,15 +60,14 @@ std::vector<std::vector<std::string>> ParseCsv(const std::string& text, size_t& 
         } else if (c == '"' && field.empty() && !wasQuoted) {
             quoted = wasQuoted = true;
         } else if (c == ',') {
-            record.push_back(std::move(field));
-            field.clear();
-            wasQuoted = false;
+            take();
         } else if (c == '\n' || c == '\r') {
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            record.push_back(std::move(field));
-            field.clear();
-            wasQuoted = false;
-            records.push_back(std::move(record));
+            // A CR last may be the first half of a CRLF still being written.
+            if (c == '\r' && i + 1 == text.size()) break;
+            if (c == '\r' && text[i + 1] == '\n') ++i;
+            take();
+            if (!std::all_of(record.begin(), record.end(), [](const std::string& f) { return f.empty(); }))
+                records.push_back(std::move(record));
             record.clear();
             consumed = i + 1;
         } else {

@@ -16,7 +16,7 @@ std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string&
     std::vector<CsvRow> rows;
     uint64_t budget = MaxReadPerCall;
     for (const LogDay& d : ListLogDays(folder_)) {
-        if (d.Day < from || d.Day > to || budget == 0) continue;
+        if (d.Day < from || d.Day > to || budget == 0 || rows.size() >= MaxRecordsPerCall) continue;
         uint64_t size = 0;
         std::string error;
         std::FILE* f = OpenLogFile(LogFilePath(folder_, kind_, d.Day), size, error);
@@ -45,7 +45,8 @@ std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string&
         }
         size_t consumed = 0;
         std::vector<CsvRow> records =
-            ParseCsv(skipped ? text.substr(skipped) : text, consumed, MaxRecordBytes, &place.Skipping);
+            ParseCsv(skipped ? text.substr(skipped) : text, consumed, MaxRecordBytes, &place.Skipping,
+                     MaxRecordsPerCall - rows.size() + (atStart ? 1 : 0));
         place.Offset += skipped + consumed;
         for (size_t i = atStart ? 1 : 0; i < records.size(); ++i) rows.push_back(std::move(records[i]));
     }

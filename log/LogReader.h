@@ -12,11 +12,13 @@ using CsvRow = std::vector<std::string>;
 // last one (header rows left out), in day order. A record still being written waits for the next
 // call; a file that shrank or went (rotation) is read again from its start. One call reads at
 // most MaxReadPerCall bytes of all files together, the rest on the next; a record longer than
-// MaxRecordBytes is skipped up to its line end, and stays skipped however long it grows.
+// MaxRecordBytes is skipped up to its line end, and stays skipped however long it grows; one
+// call returns at most MaxRecordsPerCall records.
 class LogTail {
 public:
     static constexpr uint64_t MaxReadPerCall = 8ull * 1024 * 1024;
     static constexpr size_t MaxRecordBytes = 64 * 1024;
+    static constexpr size_t MaxRecordsPerCall = 100000; // a day of seconds and more
 
     LogTail(std::string folder, const char* kind) : folder_(std::move(folder)), kind_(kind) {}
     // The files of the days from to to, both YYYY-MM-DD and included.

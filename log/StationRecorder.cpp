@@ -1,9 +1,9 @@
 #include "log/StationRecorder.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
+#include "link/NumberText.h"
 #include "link/ScreenCodes.h"
 #include "log/Csv.h"
 #include "log/LogColumns.h"
@@ -13,19 +13,13 @@
 namespace kaldor {
 namespace {
 
-std::string Tenths(unsigned v) {
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%u.%u", v / 10, v % 10);
-    return buf;
-}
+std::string Tenths(unsigned v) { return IntegerText(v / 10) + '.' + IntegerText(v % 10); }
 
 // SWR x 100 as the field reads it; none below 1.00, and the field's top for anything above.
 std::string SwrText(const StatusSample& s) {
     if (s.GainShown || s.SwrGain < 100) return {};
     const unsigned v = s.SwrGain > 9999 ? 9999 : s.SwrGain;
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%u.%02u", v / 100, v % 100);
-    return buf;
+    return IntegerText(v / 100) + (v % 100 < 10 ? ".0" : ".") + IntegerText(v % 100);
 }
 
 std::string GainText(const StatusSample& s) {
@@ -55,9 +49,8 @@ std::string AntennaWarningText(const StatusSample& s) {
                                      : std::string("ANTENNA NOT AVAILABLE");
 }
 
-const std::string StationRecorder::EventHeader = CsvRecord({std::begin(kEventColumnNames), std::end(kEventColumnNames)});
-const std::string StationRecorder::TelemetryHeader =
-    CsvRecord({std::begin(kTelemetryColumnNames), std::end(kTelemetryColumnNames)});
+const std::string StationRecorder::EventHeader = CsvRecord(ColumnNames(kEventColumns));
+const std::string StationRecorder::TelemetryHeader = CsvRecord(ColumnNames(kTelemetryColumns));
 
 const char* StationRecorder::ModeName(uint16_t screen) { return ScreenFor(screen).ModeText; }
 
@@ -68,31 +61,29 @@ void StationRecorder::Add(const LogItem& item, RecordedLines& out) {
 
 void StationRecorder::Event(RecordedLines& out, int64_t ms, const char* kind, const std::string& event,
                             const std::string& text, const StatusSample* v) {
-    std::string line;
-    AppendCsvField(line, LocalIsoTime(ms), true);
-    AppendCsvField(line, kind);
-    AppendCsvField(line, event);
-    AppendCsvField(line, text);
+    using C = EventColumn;
+    LogRow<C> row;
+    row[C::Time] = LocalIsoTime(ms);
+    row[C::Kind] = kind;
+    row[C::Event] = event;
+    row[C::Text] = text;
     if (v) {
-        AppendCsvField(line, ModeName(v->Screen));
-        AppendCsvField(line, Name(v->InputText));
-        AppendCsvField(line, Name(v->BandText));
-        AppendCsvField(line, Name(v->AntennaText));
-        AppendCsvField(line, Name(v->CatText));
-        AppendCsvField(line, Tenths(v->OutputPower));
-        AppendCsvField(line, Tenths(v->ReflectedPower));
-        AppendCsvField(line, SwrText(*v));
-        AppendCsvField(line, GainText(*v));
-        AppendCsvField(line, std::to_string(v->Temperature));
-        AppendCsvField(line, Unit(*v));
-        AppendCsvField(line, Tenths(v->PaVoltage));
-        AppendCsvField(line, Tenths(v->PaCurrent));
-    } else {
-        line += ",,,,,,,,,,,,,";
+        row[C::Mode] = ModeName(v->Screen);
+        row[C::Input] = Name(v->InputText);
+        row[C::Band] = Name(v->BandText);
+        row[C::Antenna] = Name(v->AntennaText);
+        row[C::Cat] = Name(v->CatText);
+        row[C::OutputW] = Tenths(v->OutputPower);
+        row[C::ReflectedW] = Tenths(v->ReflectedPower);
+        row[C::Swr] = SwrText(*v);
+        row[C::GainDb] = GainText(*v);
+        row[C::Temperature] = IntegerText(v->Temperature);
+        row[C::Unit] = Unit(*v);
+        row[C::PaVoltageV] = Tenths(v->PaVoltage);
+        row[C::PaCurrentA] = Tenths(v->PaCurrent);
     }
-    AppendCsvField(line, UtcOffsetText(ms));
-    line += "\r\n";
-    out.Events.push_back({LocalDay(ms), std::move(line)});
+    row[C::UtcOffset] = UtcOffsetText(ms);
+    out.Events.push_back({LocalDay(ms), CsvRecord(row.Fields())});
 }
 
 void StationRecorder::Hold(int64_t ms, const char* kind, const std::string& event, const std::string& text,
@@ -116,7 +107,7 @@ void StationRecorder::Hold(int64_t ms, const char* kind, const std::string& even
 void StationRecorder::ReleaseEvents(RecordedLines& out) {
     for (const Held& h : held_) {
         std::string text = h.Text;
-        if (h.Count > 1) text += (text.empty() ? "(" : " (") + std::to_string(h.Count) + " times)";
+        if (h.Count > 1) text += (text.empty() ? "(" : " (") + IntegerText(h.Count) + " times)";
         Event(out, h.Ms, h.Kind, h.Event, text, &h.Values);
     }
     held_.clear();
@@ -228,23 +219,23 @@ void StationRecorder::CloseSecond(RecordedLines& out) {
     const Second& g = second_;
     const StatusSample& v = g.Last;
     const int64_t ms = g.At * 1000;
-    std::string line;
-    AppendCsvField(line, LocalIsoTime(ms), true);
-    AppendCsvField(line, ModeName(v.Screen));
-    AppendCsvField(line, g.Tx ? "1" : "0");
-    AppendCsvField(line, Name(v.BandText));
-    AppendCsvField(line, Name(v.AntennaText));
-    AppendCsvField(line, Tenths(g.MaxOut));
-    AppendCsvField(line, Tenths(g.MaxReflected));
-    AppendCsvField(line, Tenths(g.MaxVoltage));
-    AppendCsvField(line, Tenths(g.MaxCurrent));
-    AppendCsvField(line, SwrText(v));
-    AppendCsvField(line, GainText(v));
-    AppendCsvField(line, std::to_string(v.Temperature));
-    AppendCsvField(line, Unit(v));
-    AppendCsvField(line, UtcOffsetText(ms));
-    line += "\r\n";
-    out.Telemetry.push_back({LocalDay(ms), std::move(line)});
+    using C = TelemetryColumn;
+    LogRow<C> row;
+    row[C::Time] = LocalIsoTime(ms);
+    row[C::Mode] = ModeName(v.Screen);
+    row[C::Tx] = g.Tx ? "1" : "0";
+    row[C::Band] = Name(v.BandText);
+    row[C::Antenna] = Name(v.AntennaText);
+    row[C::OutputW] = Tenths(g.MaxOut);
+    row[C::ReflectedW] = Tenths(g.MaxReflected);
+    row[C::PaVoltageV] = Tenths(g.MaxVoltage);
+    row[C::PaCurrentA] = Tenths(g.MaxCurrent);
+    row[C::Swr] = SwrText(v);
+    row[C::GainDb] = GainText(v);
+    row[C::Temperature] = IntegerText(v.Temperature);
+    row[C::Unit] = Unit(v);
+    row[C::UtcOffset] = UtcOffsetText(ms);
+    out.Telemetry.push_back({LocalDay(ms), CsvRecord(row.Fields())});
     second_.Open = false;
 }
 

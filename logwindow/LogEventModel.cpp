@@ -2,17 +2,23 @@
 
 #include <QColor>
 
+#include <algorithm>
+
 #include "log/LogColumns.h"
 #include "log/LogTime.h"
 
 namespace kaldor {
 namespace {
 
-// The shown columns: every column of the file before the offset, which orders the rows instead.
-const char* const kTitles[] = {"Time", "Kind", "Event", "Text", "Mode", "Input", "Band", "Antenna",
-                               "CAT", "Output W", "Reflected W", "SWR", "Gain dB", "Temp",
-                               "Unit", "PA V", "PA A"};
-static_assert(std::size(kTitles) == static_cast<size_t>(EventColumn::UtcOffset));
+// The shown columns: those with a title, which come first.
+constexpr int ShownColumns() {
+    int n = 0;
+    while (n < static_cast<int>(std::size(kEventColumns)) && kEventColumns[n].Title) ++n;
+    return n;
+}
+
+// A field the file may make as long as a record (64 KB): the table shows its start.
+constexpr int kMostShownChars = 200;
 
 } // namespace
 
@@ -48,7 +54,7 @@ int TLogEventModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TLogEventModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(std::size(kTitles));
+    return parent.isValid() ? 0 : ShownColumns();
 }
 
 QVariant TLogEventModel::data(const QModelIndex& index, int role) const {
@@ -60,14 +66,24 @@ QVariant TLogEventModel::data(const QModelIndex& index, int role) const {
         QString text = QString::fromUtf8(Field(row.Fields, column).c_str());
         if (column == EventColumn::Time && text.size() == 19 && text[10] == QLatin1Char('T'))
             text[10] = QLatin1Char(' '); // the file keeps ISO 8601
+        if (text.size() > kMostShownChars) {
+            int cut = kMostShownChars;
+            if (text[cut - 1].isHighSurrogate()) --cut;
+            text = text.left(cut) + QChar(0x2026);
+        }
         return text;
     }
     case Qt::ForegroundRole:
         if (Field(row.Fields, EventColumn::Kind) == "alert") return QColor(Qt::red);
         return {};
-    case SortRole:
-        // Milliseconds are always 0 in the file: the file order below them.
-        return row.TrueMs * 1000000 + qint64(row.Order % 1000000);
+    case SortRole: {
+        // Milliseconds are always 0 in the file: whole seconds, the file order below them. Any
+        // four-digit year's seconds times 2^20 stay far inside 64 bits.
+        constexpr qint64 kMostSeconds = qint64(1) << 40;
+        const qint64 seconds = std::clamp<qint64>(row.TrueMs >= 0 ? row.TrueMs / 1000 : (row.TrueMs - 999) / 1000,
+                                                  -kMostSeconds, kMostSeconds);
+        return seconds * (qint64(1) << 20) + qint64(row.Order % (1u << 20));
+    }
     default:
         return {};
     }
@@ -76,7 +92,7 @@ QVariant TLogEventModel::data(const QModelIndex& index, int role) const {
 QVariant TLogEventModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= columnCount())
         return {};
-    return QString::fromLatin1(kTitles[section]);
+    return QString::fromLatin1(kEventColumns[section].Title);
 }
 
 } // namespace kaldor

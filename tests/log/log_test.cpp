@@ -5,13 +5,18 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <clocale>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <sstream>
 
+#include "link/NumberText.h"
 #include "log/Csv.h"
+#include "log/LogColumns.h"
 #include "log/LogTime.h"
 #include "log/Win1252.h"
 #include "log/LogFolder.h"
@@ -24,6 +29,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int64_t kNoon = 1796817600000; // 2026-12-10, near noon in any zone
+constexpr int64_t kMinuteMs = 60 * 1000;
 
 struct TempFolder {
     TempFolder() {
@@ -203,9 +209,31 @@ TEST(Csv, FieldsAreQuotedAsTheRfcSaysAndTheTextsBecomeUtf8) {
     }
     EXPECT_EQ(Win1252ToUtf8("35 \xB0" "C \x80 \x93x\x94"), "35 \xC2\xB0" "C \xE2\x82\xAC \xE2\x80\x9Cx\xE2\x80\x9D");
     EXPECT_EQ(Win1252ToUtf8("\x81"), "\xEF\xBF\xBD") << "an undefined byte, as the display shows it";
-    size_t used = 0;
-    EXPECT_EQ(ParseCsv("a,b\r\nc,\"d", used).size(), 1u) << "the unfinished record waits";
-    EXPECT_EQ(used, 5u);
+    // What was read so far: records taken, bytes used, the first record's fields.
+    const struct {
+        const char* what;
+        std::string text;
+        size_t records, used, fields;
+        size_t most = std::string::npos;
+    } reads[] = {
+        {"the unfinished record waits", "a,b\r\nc,\"d", 1, 5, 2},
+        {"a lone CR last may be half a CRLF", "a,b\r", 0, 0, 0},
+        {"a CR with more after it ends a record", "a,b\rc\n", 2, 6, 2},
+        {"bare line ends are no records", std::string(1 << 20, '\n'), 0, 1 << 20, 0},
+        {"nor are lines of bare commas", std::string(60000, ',') + "\n", 0, 60001, 0},
+        {"fields past the bound are dropped", std::string(500, 'x') + std::string(500, ',') + "\n", 1, 1001,
+         MaxCsvFields},
+        {"one call stops at its bound", "a\nb\nc\nd\n", 3, 6, 1, 3},
+    };
+    for (const auto& r : reads) {
+        size_t used = 0;
+        const auto records = ParseCsv(r.text, used, std::string::npos, nullptr, r.most);
+        EXPECT_EQ(records.size(), r.records) << r.what;
+        EXPECT_EQ(used, r.used) << r.what;
+        if (!records.empty()) {
+            EXPECT_EQ(records[0].size(), r.fields) << r.what;
+        }
+    }
     EXPECT_EQ(ParseLocalIsoTime(LocalIsoTime(kNoon + 1234)), kNoon + 1000);
     LogTimeParser parser;
     for (int64_t dt : {0, 59000, 3599000, 3600000, 86400000})
@@ -396,6 +424,8 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
     EXPECT_EQ(RotateLogFolder(dir.Str(), today, 90, 3000), 1);
     ASSERT_EQ(ListLogDays(dir.Str()).size(), 1u);
     EXPECT_EQ(ListLogDays(dir.Str())[0].Day, DayBefore(today, 1));
+    EXPECT_EQ(DayBefore("9999-12-31", -1), "9999-12-31") << "a five-digit year would break the names' order";
+    EXPECT_EQ(DayBefore("2028-03-01", 1), "2028-02-29");
 
     // Readings that would break a chart's axes are refused.
     const struct {
@@ -403,7 +433,8 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
         bool ok;
         double value;
     } readings[] = {{"850", true, 850}, {"", true, 0}, {"1.25", true, 1.25}, {"inf", false, 0},
-                    {"nan", false, 0}, {"1e308", false, 0}, {"1e999", false, 0}, {"12x", false, 0}};
+                    {"nan", false, 0}, {"1e308", false, 0}, {"1e999", false, 0}, {"12x", false, 0},
+                    {"1,25", false, 0}, {" 5", false, 0}, {"-2.5", true, -2.5}, {"0x10", false, 0}};
     for (const auto& r : readings) {
         double v = -1;
         EXPECT_EQ(ParseReading(r.text, v), r.ok) << r.text;
@@ -496,4 +527,171 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
     EXPECT_LT(fs::file_size(full.path / LogFileName(kEventsKind, today)) +
                   fs::file_size(full.path / LogFileName(kTelemetryKind, today), none) * !none,
               3000u + 2000u) << "at most a batch past the budget";
+}
+
+// One station log over a disk the test fails on demand and a clock it steps.
+class LogDisk : public ::testing::Test {
+protected:
+    std::unique_ptr<StationLog> Start(int maxDays = 90, uint64_t maxBytes = 100000000) {
+        StationLogOptions o;
+        o.Folder = dir.Str();
+        o.MaxDays = maxDays;
+        o.MaxBytes = maxBytes;
+        o.FlushMs = 10;
+        o.Clock = [this] { return now.load(); };
+        o.WriteLimit = [this](const std::string&, size_t wanted) { return std::min(wanted, takes.load()); };
+        return std::make_unique<StationLog>(o);
+    }
+    fs::path Today(const char* kind = kEventsKind) const { return dir.path / LogFileName(kind, LocalDay(now)); }
+    std::vector<std::string> Events(const fs::path& p) {
+        std::vector<std::string> names;
+        for (const CsvRow& r : Rows(p)) {
+            EXPECT_EQ(r.size(), size_t(EventColumn::Count)) << "every row has every column";
+            names.push_back(Field(r, EventColumn::Event));
+        }
+        return names;
+    }
+    TempFolder dir;
+    std::atomic<int64_t> now{kNoon};
+    std::atomic<size_t> takes{std::string::npos}; // bytes the disk takes of a write
+};
+
+TEST_F(LogDisk, AWriteThatFailsPartWayLeavesNoPartOfARecord) {
+    const std::string head = "time,kind\r\n";
+    for (const size_t takesFirst : {size_t(0), size_t(1), size_t(2), size_t(60), size_t(100)}) { // of ~130
+        SCOPED_TRACE(takesFirst);
+        fs::remove_all(dir.path);
+        // A file whose last line has no end (a crash, another program): the next record is on a line of its own.
+        std::string error;
+        ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, LocalDay(now), head, "cut", error));
+        takes = takesFirst;
+        auto log = Start();
+        log->Note(LogNote::OffSent);
+        log->Flush();
+        EXPECT_EQ(ReadAll(Today()), head + "cut") << "cut back to the size before";
+        EXPECT_NE(log->Error().find(Today().string()), std::string::npos) << log->Error();
+        takes = std::string::npos;
+        log->Note(LogNote::OnSent);
+        log->Flush();
+        EXPECT_EQ(log->Error(), "");
+        const auto rows = Rows(Today());
+        ASSERT_EQ(rows.size(), 4u);
+        EXPECT_EQ(rows[0], CsvRow{"cut"});
+        EXPECT_EQ((std::vector<std::string>{rows[1][2], rows[2][2], rows[3][2]}),
+                  (std::vector<std::string>{"Console started", "OFF sent", "ON sent"})) << "each once, in order";
+    }
+}
+
+TEST_F(LogDisk, AFullDiskKeepsTheOldestEventsAndSaysHowManyWereLost) {
+    takes = 0;
+    auto log = Start();
+    const int notes = 6000; // well past what is held
+    for (int i = 0; i < notes; ++i) {
+        log->Note(LogNote::Port, "COM1"); // a port note makes no row: the texts below do
+        log->Note(i % 2 ? LogNote::OnSent : LogNote::OffSent);
+        if (i % 500 == 0) log->Flush();
+    }
+    log->Flush();
+    EXPECT_EQ(fs::file_size(Today()), 0u) << "nothing while the disk is full";
+    takes = std::string::npos;
+    log->Flush();
+    const auto names = Events(Today());
+    ASSERT_GE(names.size(), 3u);
+    EXPECT_EQ(names[0], "Console started") << "the oldest are kept";
+    EXPECT_EQ(names[1], "OFF sent");
+    int64_t lost = 0;
+    const std::string said = names.back();
+    ASSERT_GT(said.size(), 12u) << said;
+    ASSERT_EQ(said.substr(said.size() - 12), " events lost") << said;
+    ASSERT_TRUE(ParseInteger(said.substr(0, said.size() - 12), 1, notes, lost)) << said;
+    EXPECT_EQ(int64_t(names.size()) - 2 + lost, notes) << "kept and lost add up";
+    EXPECT_LE(fs::file_size(Today()), StationLog::MaxUnwrittenEventBytes + 2000);
+    log->Note(LogNote::OnSent);
+    log->Flush();
+    EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.find("lost") != n.npos; }), 1);
+    EXPECT_EQ(Events(Today()).back(), "ON sent") << "said once";
+}
+
+TEST_F(LogDisk, AClockAYearAheadForAMinuteRemovesNoHistoryByAge) {
+    std::string error;
+    for (int back : {1, 30, 89, 120})
+        ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, DayBefore(LocalDay(now), back), "h\r\n", "x\r\n", error));
+    auto log = Start(90);
+    log->Flush();
+    EXPECT_EQ(ListLogDays(dir.Str()).size(), 5u) << "no verdict on age from the first readings";
+    const int64_t year = 365ll * 86400 * 1000;
+    for (int s = 0; s <= 60; s += 5) {
+        now = kNoon + year + s * 1000;
+        log->Note(LogNote::OffSent);
+        log->Flush();
+    }
+    now = kNoon + 61000;
+    log->Flush();
+    const auto days = ListLogDays(dir.Str());
+    ASSERT_EQ(days.size(), 6u) << "the past, today and the year-ahead day all stay";
+    EXPECT_EQ(days.front().Day, DayBefore(LocalDay(kNoon), 120));
+    // The clock kept: age judges, a day per pass.
+    now += StationLog::AgeSettleMs + kMinuteMs;
+    log->Flush();
+    EXPECT_EQ(ListLogDays(dir.Str()).front().Day, DayBefore(LocalDay(kNoon), 89));
+}
+
+TEST_F(LogDisk, AFileThatCannotBeRemovedIsSaidOnce) {
+    // A folder by a day's file name: rotation cannot remove it.
+    const fs::path stuck = dir.path / LogFileName(kEventsKind, DayBefore(LocalDay(now), 200));
+    fs::create_directories(stuck / "inside");
+    auto log = Start(90);
+    log->Flush();
+    now += StationLog::AgeSettleMs + kMinuteMs;
+    for (int i = 0; i < 3; ++i) {
+        now += 2 * kMinuteMs;
+        log->Note(LogNote::OffSent);
+        log->Flush();
+    }
+    const auto names = Events(Today());
+    EXPECT_EQ(std::count(names.begin(), names.end(), "Not removed"), 1);
+    EXPECT_TRUE(fs::exists(stuck));
+}
+
+// A German desktop: the C library reads and writes "850,0" there. Qt sets it from the
+// environment; so does this, or a comma locale made here.
+TEST_F(LogDisk, TheLogReadsBackTheSameUnderACommaLocale) {
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    bool comma = false;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "German_Germany.1252"})
+        if (std::setlocale(LC_NUMERIC, name)) comma = true;
+#ifndef _WIN32
+    if (!comma) {
+        const std::string made = (dir.path / "locales").string();
+        fs::create_directories(made);
+        const std::string command = "localedef -i de_DE -f UTF-8 '" + made + "/de_DE.UTF-8' >/dev/null 2>&1";
+        // It exits with 1 when it only warns: whether the locale loads is what counts.
+        const int status = std::system(command.c_str());
+        (void)status;
+        setenv("LOCPATH", made.c_str(), 1);
+        comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        unsetenv("LOCPATH");
+    }
+#endif
+    if (!comma) GTEST_SKIP() << "no comma locale here and none could be made (localedef and the locales' sources)";
+    char shown[16];
+    std::snprintf(shown, sizeof shown, "%.1f", 850.0);
+    EXPECT_STREQ(shown, "850,0") << "the locale reads with a comma";
+    {
+        auto log = Start();
+        StatusSample s = Status(0, 1);
+        s.OutputPower = 8505;
+        log->Record(s);
+        now += 2000;
+        log->Flush();
+    }
+    LogTail tail(dir.Str(), kTelemetryKind);
+    const auto rows = tail.ReadNew(LocalDay(now), LocalDay(now));
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    ASSERT_EQ(rows.size(), 1u);
+    double watts = 0, none = 0;
+    EXPECT_EQ(Field(rows[0], TelemetryColumn::OutputW), "850.5");
+    EXPECT_TRUE(ParseReading(Field(rows[0], TelemetryColumn::OutputW), watts));
+    EXPECT_EQ(watts, 850.5);
+    EXPECT_FALSE(ParseReading("850,5", none)) << "a comma is no decimal point in the file";
 }
