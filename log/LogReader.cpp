@@ -32,7 +32,6 @@ std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string&
         std::fclose(f);
         if (text.empty()) continue;
         budget -= text.size();
-        const bool atStart = place.Offset == 0;
         size_t skipped = 0;
         if (place.Skipping) {
             const size_t end = text.find('\n');
@@ -46,9 +45,14 @@ std::vector<CsvRow> LogTail::ReadNew(const std::string& from, const std::string&
         size_t consumed = 0;
         std::vector<CsvRow> records =
             ParseCsv(skipped ? text.substr(skipped) : text, consumed, MaxRecordBytes, &place.Skipping,
-                     MaxRecordsPerCall - rows.size() + (atStart ? 1 : 0));
+                     MaxRecordsPerCall - rows.size() + (place.Headed ? 0 : 1));
         place.Offset += skipped + consumed;
-        for (size_t i = atStart ? 1 : 0; i < records.size(); ++i) rows.push_back(std::move(records[i]));
+        size_t i = 0;
+        if (!place.Headed && !records.empty()) {
+            place.Headed = true;
+            i = 1;
+        }
+        for (; i < records.size(); ++i) rows.push_back(std::move(records[i]));
     }
     return rows;
 }

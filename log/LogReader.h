@@ -30,6 +30,7 @@ private:
     struct Place {
         uint64_t Offset = 0;
         bool Skipping = false; // inside a record given up on
+        bool Headed = false;   // the header row was taken
     };
     std::map<std::string, Place> places_;
 };

@@ -1,6 +1,8 @@
 // The station log's CSV reader and its times and day names. Every record read, written back
 // and read again is the same record; the reader never takes more than it was given; the fast
 // time parser agrees with the full one; a record's bound holds; a day stepped back and forth is the same day.
+#include <cstdlib>
+#include <ctime>
 #include <string>
 
 #include "FuzzCheck.h"
@@ -10,6 +12,13 @@
 #include "log/LogReader.h"
 
 using namespace kaldor;
+
+// Local times with daylight saving: an hour that is not there in spring, one twice in autumn.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
+    tzset();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

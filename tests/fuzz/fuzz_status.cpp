@@ -1,7 +1,7 @@
 // Status frames as the receiver's own search finds them, the line cut into chunks of any size
 // (a read that comes back empty between them). Each accepted payload is decoded from a copy of
-// exactly its length, so a read past it is caught, and every decoded value must lie in the
-// range its field allows. Every search ends, and one that is not quiet takes a byte.
+// exactly its length, so a read past it is caught, every decoded value must lie in the range
+// its field allows, and encoding it again gives the payload back. Every search ends, and one that is not quiet takes a byte.
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -62,6 +62,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // The words are little-endian pairs of the payload.
         FUZZ_CHECK(s.Frequency == (exact[16] | (exact[17] << 8)));
         FUZZ_CHECK(s.PaCurrent == (exact[28] | (exact[29] << 8)));
+        // What the test amplifier sends is what was read: every field goes back where it came
+        // from (two bits of the band byte mean nothing).
+        uint8_t again[StatusPayloadLength] = {};
+        EncodeStatusPayload(s, again);
+        for (int i = 0; i < length; ++i) FUZZ_CHECK(again[i] == (i == 14 ? exact[i] & 0xF3 : exact[i]));
     }
     return 0;
 }
