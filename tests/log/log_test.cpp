@@ -2,6 +2,10 @@
 // bounds, and a folder that cannot be written.
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -695,3 +699,36 @@ TEST_F(LogDisk, TheLogReadsBackTheSameUnderACommaLocale) {
     EXPECT_EQ(watts, 850.5);
     EXPECT_FALSE(ParseReading("850,5", none)) << "a comma is no decimal point in the file";
 }
+
+#ifdef _WIN32
+// Excel holds a CSV it shows with no sharing; other programs lock ranges. Either way the records
+// wait, the window says why, and nothing is lost once the file is let go.
+TEST_F(LogDisk, AFileAnotherProgramHoldsLosesNothing) {
+    // Wine takes the write into a range another handle locks: only Windows shows that case.
+    const bool wine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    for (const bool rangeLock : {false, true}) {
+        SCOPED_TRACE(rangeLock ? "a locked range" : "no sharing");
+        if (rangeLock && wine) continue;
+        fs::remove_all(dir.path);
+        auto log = Start();
+        log->Flush();
+        HANDLE held = CreateFileW(Today().c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  rangeLock ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        OVERLAPPED all{};
+        if (rangeLock) {
+            ASSERT_TRUE(LockFileEx(held, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD, MAXDWORD, &all));
+        }
+        log->Note(LogNote::OffSent);
+        log->Flush();
+        EXPECT_NE(log->Error().find("in use by another program"), std::string::npos) << log->Error();
+        if (rangeLock) UnlockFileEx(held, 0, MAXDWORD, MAXDWORD, &all);
+        CloseHandle(held);
+        log->Note(LogNote::OnSent);
+        log->Flush();
+        EXPECT_EQ(log->Error(), "");
+        EXPECT_EQ(Events(Today()), (std::vector<std::string>{"Console started", "OFF sent", "ON sent"}));
+    }
+}
+#endif
