@@ -81,6 +81,16 @@ StatusSample Status(int64_t ms, uint16_t screen, uint16_t flags = FlagCelsius) {
     return s;
 }
 
+// Band, input and antenna changing at every status, an alert flapping.
+StatusSample Flapping(int64_t ms, int i) {
+    StatusSample s = Status(ms, i % 2 ? 24 : 1);
+    s.Band = 4 + i % 2, s.BandText = i % 2 ? "17 m" : "20 m";
+    s.Input = i % 2, s.InputText = i % 2 ? "IN 2" : "IN 1";
+    s.Antenna = i % 2, s.AntennaText = i % 2 ? "ANT 2" : "ANT 1";
+    s.AlertText = i % 2 ? "   SWR ALARM   " : nullptr;
+    return s;
+}
+
 LogItem Item(const StatusSample& s) {
     LogItem i;
     i.Sample = s;
@@ -455,42 +465,12 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
     EXPECT_EQ(ParseLoggedTime(LocalIsoTime(kNoon), ""), kNoon);
     EXPECT_EQ(ParseLoggedTime(LocalIsoTime(kNoon), UtcOffsetText(kNoon)), kNoon);
 
-    // Events that could not be written are written once the folder can be.
-    TempFolder base;
-    const fs::path blocker = base.path / "log";
-    std::ofstream(blocker) << "a file where the folder should be";
-    std::atomic<int64_t> now{kNoon};
-    {
-        StationLogOptions o;
-        o.Folder = blocker.string();
-        o.FlushMs = 10;
-        o.Clock = [&] { return now.load(); };
-        StationLog log(o);
-        log.Flush();
-        EXPECT_FALSE(log.Error().empty());
-        fs::remove(blocker);
-        log.Note(LogNote::RecordingOn);
-        log.Flush();
-        EXPECT_EQ(log.Error(), "");
-    }
-    const auto rows = Rows(blocker / LogFileName(kEventsKind, today));
-    ASSERT_GE(rows.size(), 2u);
-    EXPECT_EQ(rows[0][2], "Console started");
-
     // Band, input and antenna changing at every status, an alert flapping: within a second each
     // kind is one row, with the last text and how many it stands for; the next second starts anew.
     StationRecorder recorder;
     RecordedLines out;
-    auto flapping = [](int64_t ms, int i) {
-        StatusSample s = Status(ms, i % 2 ? 24 : 1);
-        s.Band = 4 + i % 2, s.BandText = i % 2 ? "17 m" : "20 m";
-        s.Input = i % 2, s.InputText = i % 2 ? "IN 2" : "IN 1";
-        s.Antenna = i % 2, s.AntennaText = i % 2 ? "ANT 2" : "ANT 1";
-        s.AlertText = i % 2 ? "   SWR ALARM   " : nullptr;
-        return s;
-    };
-    for (int i = 0; i < 10; ++i) recorder.Add(Item(flapping(kNoon + 1000 + 100 * i, i)), out);
-    recorder.Add(Item(flapping(kNoon + 2500, 10)), out);
+    for (int i = 0; i < 10; ++i) recorder.Add(Item(Flapping(kNoon + 1000 + 100 * i, i)), out);
+    recorder.Add(Item(Flapping(kNoon + 2500, 10)), out);
     recorder.Finish(out);
     const std::vector<std::vector<std::string>> coalesced = {
         {"link", "Link up", ""},          {"change", "Input", "IN 1 -> IN 2 (9 times)"},
@@ -503,34 +483,6 @@ TEST(LogFolder, MendsOfTheBoundsTheReadingsAndAFailedWrite) {
         EXPECT_EQ(std::vector<std::string>(events[i].begin() + 1, events[i].begin() + 4), coalesced[i]) << i;
     EXPECT_EQ(events[1][0], LocalIsoTime(kNoon + 1100)) << "the first one's time";
     EXPECT_EQ(events[2][6], "17 m") << "the last one's values";
-
-    // Today's files count against the budget: past it, the day's further records are dropped
-    // after one "Log full" row, and its end is not written either.
-    TempFolder full;
-    ASSERT_TRUE(AppendLogFile(full.Str(), kEventsKind, today, StationRecorder::EventHeader,
-                              std::string(2700, 'x') + "\r\n", error));
-    now = kNoon;
-    {
-        StationLogOptions o;
-        o.Folder = full.Str();
-        o.MaxBytes = 6000; // today's half
-        o.Clock = [&] { return now.load(); };
-        StationLog log(o);
-        for (int i = 0; i < 50; ++i) {
-            log.Record(flapping(0, i));
-            now += 100;
-            if (i % 5 == 0) log.Flush();
-        }
-    }
-    const auto kept = Rows(full.path / LogFileName(kEventsKind, today));
-    ASSERT_GE(kept.size(), 3u);
-    EXPECT_EQ(kept[1][2], "Console started");
-    EXPECT_EQ(kept.back()[2], "Log full");
-    EXPECT_EQ(std::count_if(kept.begin(), kept.end(), [](const CsvRow& r) { return r.size() > 2 && r[2] == "Log full"; }), 1);
-    std::error_code none;
-    EXPECT_LT(fs::file_size(full.path / LogFileName(kEventsKind, today)) +
-                  fs::file_size(full.path / LogFileName(kTelemetryKind, today), none) * !none,
-              3000u + 2000u) << "at most a batch past the budget";
 }
 
 // One station log over a disk the test fails on demand and a clock it steps.
@@ -732,3 +684,34 @@ TEST_F(LogDisk, AFileAnotherProgramHoldsLosesNothing) {
     }
 }
 #endif
+
+// Today's files take half the budget: past it, the day's further records are dropped after one
+// "Log full" row, its end is not written either, and the next day says how much was lost.
+TEST_F(LogDisk, TodaysFilesTakeHalfTheBudgetAndTheNextDaySaysWhatWasLost) {
+    std::string error;
+    ASSERT_TRUE(AppendLogFile(dir.Str(), kEventsKind, LocalDay(now), StationRecorder::EventHeader,
+                              std::string(2700, 'x') + "\r\n", error));
+    const fs::path events = Today(), telemetry = Today(kTelemetryKind);
+    auto log = Start(90, 6000);
+    for (int i = 0; i < 50; ++i) {
+        log->Record(Flapping(0, i));
+        now += 100;
+        if (i % 5 == 0) log->Flush();
+    }
+    log->Flush();
+    const auto kept = Rows(events);
+    ASSERT_GE(kept.size(), 3u);
+    EXPECT_EQ(kept[1][2], "Console started");
+    EXPECT_EQ(kept.back()[2], "Log full");
+    EXPECT_EQ(std::count_if(kept.begin(), kept.end(), [](const CsvRow& r) { return r.size() > 2 && r[2] == "Log full"; }), 1);
+    std::error_code none;
+    EXPECT_LT(fs::file_size(events) + fs::file_size(telemetry, none) * !none, 3000u + 2000u)
+        << "at most a batch past the budget";
+    now = kNoon + 86400 * 1000;
+    log->Note(LogNote::OffSent);
+    log->Flush();
+    const auto next = Events(Today());
+    EXPECT_TRUE(std::any_of(next.begin(), next.end(), [](const std::string& n) {
+        return n.find(" lost") != n.npos && n[0] >= '1' && n[0] <= '9';
+    })) << ::testing::PrintToString(next);
+}
