@@ -24,11 +24,13 @@
 
 #include "e2e/SimClock.h"
 #include "log/Csv.h"
+#include "log/LogColumns.h"
 #include "log/LogTime.h"
 #include "log/LogFolder.h"
 #include "log/LogReader.h"
 #include "panel/InfoDialogs.h"
 #include "shell/MessageBox.h"
+#include "logwindow/LogEventModel.h"
 #include "logwindow/StationLogDialog.h"
 #include "logwindow/StationLogger.h"
 #include "logwindow/TrendChart.h"
@@ -421,6 +423,29 @@ TEST_F(StationLogEndToEnd, TheLogWindowListsTheEventsNewestFirstAndSaysWhenItCan
     EXPECT_FALSE(logger->Log().Enabled());
     dlg->close();
     EXPECT_TRUE(dlg->Trend().empty()) << "nothing kept while closed";
+}
+
+// The files are others' input: any four-digit year sorts, and a field as long as a record
+// reads as its start.
+TEST(LogEventModel, AnyYearSortsAndALongFieldIsCut) {
+    TLogEventModel model(10);
+    auto row = [](const char* time, const char* offset, const std::string& text) {
+        LogRow<EventColumn> r;
+        r[EventColumn::Time] = time;
+        r[EventColumn::Event] = "Alert";
+        r[EventColumn::Text] = text;
+        r[EventColumn::UtcOffset] = offset;
+        return r.Fields();
+    };
+    model.Add({row("9999-12-31T23:59:59", "-12:00", std::string(60000, 'x')),
+               row("2026-12-10T10:00:00", "+00:00", "now"), row("1900-01-01T00:00:00", "+14:00", "old")});
+    auto key = [&](int r) { return model.index(r, 0).data(TLogEventModel::SortRole).toLongLong(); };
+    EXPECT_LT(key(2), key(1));
+    EXPECT_LT(key(1), key(0));
+    const QString cut = model.index(0, int(EventColumn::Text)).data(Qt::DisplayRole).toString();
+    EXPECT_EQ(cut, QString(200, QLatin1Char('x')) + QChar(0x2026));
+    ASSERT_EQ(model.columnCount(), int(EventColumn::UtcOffset));
+    EXPECT_EQ(model.headerData(int(EventColumn::PaCurrentA), Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("PA A"));
 }
 
 // The trends' axes: power in steps of 1, 2, 2.5 or 5 times a power of ten from 0, time ticks on
