@@ -132,7 +132,7 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
     else recorder_.CloseSeconds(now, lines);
     if (asked) recorder_.ReleaseEvents(lines);
 
-    // Rotation never removes today's files, so they are bounded here: once they reach the
+    // Rotation never removes today's files, so they are bounded here: once they reach half the
     // budget, the day's further records are dropped, after one row that says so.
     const std::string today = LocalDay(now);
     const auto isToday = [&](const LogLine& l) { return l.Day == today; };
@@ -148,7 +148,6 @@ void StationLog::Write(std::vector<LogItem>& batch, bool finish, bool asked) {
         lines.Telemetry.erase(seconds, lines.Telemetry.end());
         if (fullDay_ != today) {
             fullDay_ = today;
-            lostEvents_ = lostSeconds_ = 0; // the "Log full" row says it
             LogItem full;
             full.IsNote = true;
             full.Note = LogNote::LogFull;
@@ -183,7 +182,7 @@ std::string StationLog::Append(RecordedLines& lines) {
     for (LogLine& l : lines.Telemetry) files[{kTelemetryKind, l.Day}].push_back(std::move(l.Text));
     if (files.empty()) return {};
     if (options_.Folder.empty()) { // never the working folder
-        for (auto& [key, text] : files) Hold(key.first, key.second, text, 0);
+        for (auto& [key, text] : files) Hold(key.first, key.second, text);
         return "no data folder (neither XDG_DATA_HOME nor HOME is set)";
     }
     std::string failure;
@@ -197,12 +196,12 @@ std::string StationLog::Append(RecordedLines& lines) {
                           options_.WriteLimit))
             continue;
         if (failure.empty()) failure = error;
-        Hold(key.first, key.second, text, 0);
+        Hold(key.first, key.second, text);
     }
     return failure;
 }
 
-void StationLog::Hold(const std::string& kind, const std::string& day, std::vector<std::string>& lines, size_t from) {
+void StationLog::Hold(const std::string& kind, const std::string& day, std::vector<std::string>& lines) {
     const bool events = kind == kEventsKind;
     size_t bytes = 0;
     for (const auto& [key, held] : unwritten_)
@@ -211,7 +210,7 @@ void StationLog::Hold(const std::string& kind, const std::string& day, std::vect
     const size_t bound = events ? MaxUnwrittenEventBytes : MaxUnwrittenTelemetryBytes;
     std::vector<std::string>& keep = unwritten_[{kind, day}];
     // The oldest stay: they are the ones nothing else tells of.
-    size_t i = from;
+    size_t i = 0;
     for (; i < lines.size() && bytes + lines[i].size() <= bound; ++i) {
         bytes += lines[i].size();
         keep.push_back(std::move(lines[i]));

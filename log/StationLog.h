@@ -64,7 +64,8 @@ private:
     void Write(std::vector<LogItem>& batch, bool finish, bool asked);
     // Appends the lines, and those held from before, one append per file; the first failure.
     std::string Append(RecordedLines& lines);
-    void Hold(const std::string& kind, const std::string& day, std::vector<std::string>& lines, size_t from);
+    // Keeps the oldest of lines to write later, up to the bound of their kind; counts the rest.
+    void Hold(const std::string& kind, const std::string& day, std::vector<std::string>& lines);
     // The rows that say what was dropped, once writing works.
     void SayLost(int64_t now, RecordedLines& lines);
     void Rotate(int64_t now, const std::string& today);
