@@ -7,6 +7,10 @@
 #include "log/StationRecorder.h"
 
 namespace kaldor {
+namespace {
+// The repeat limit, less a millisecond: days as doubles do not add up to whole seconds exactly.
+constexpr TDateTime RepeatSpan = AlarmTracker::RepeatSeconds * OneSecond - OneSecond / 1000;
+} // namespace
 
 AlarmState AlarmStateOf(const StatusSample& shown) {
     AlarmState a;
@@ -34,10 +38,38 @@ AlarmTracker::Entry& AlarmTracker::Find(AlarmKind kind, const std::string& text,
 }
 
 bool AlarmTracker::Draws(Entry& e, TDateTime now) {
-    if (e.EverDrawn && now - e.LastDrawn < RepeatSeconds * OneSecond) return false;
+    e.Held = e.EverDrawn && now - e.LastDrawn < RepeatSpan;
+    if (e.Held) return false;
     e.EverDrawn = true;
     e.LastDrawn = now;
     return true;
+}
+
+bool AlarmTracker::StillThere(const Entry& e, TDateTime now) const {
+    if (e.Kind == AlarmKind::LinkLost) return !linkUp_;
+    return linkUp_ && e.Open(now);
+}
+
+std::vector<AlarmOccurrence> AlarmTracker::Due(TDateTime now) {
+    std::vector<AlarmOccurrence> out;
+    for (Entry& e : entries_) {
+        if (!e.Held || now - e.LastDrawn < RepeatSpan) continue;
+        e.Held = false;
+        if (!StillThere(e, now)) continue;
+        e.LastDrawn = now;
+        if (e.Kind == AlarmKind::LinkLost) e.BackDrawn = false;
+        out.push_back({e.Kind, e.Text});
+    }
+    // The link first, as Update draws it.
+    std::stable_partition(out.begin(), out.end(), [](const AlarmOccurrence& o) { return o.Kind == AlarmKind::LinkLost; });
+    return out;
+}
+
+TDateTime AlarmTracker::NextDue() const {
+    TDateTime next = 0;
+    for (const Entry& e : entries_)
+        if (e.Held && (next == 0 || e.LastDrawn + RepeatSpan < next)) next = e.LastDrawn + RepeatSpan;
+    return next;
 }
 
 void AlarmTracker::Seen(AlarmKind kind, const std::string& text, TDateTime now,
@@ -53,7 +85,8 @@ void AlarmTracker::Forget(TDateTime now) {
     entries_.erase(std::remove_if(entries_.begin(), entries_.end(),
                                   [&](const Entry& e) {
                                       const bool awaitsBack = e.Kind == AlarmKind::LinkLost && !e.BackDrawn;
-                                      return !awaitsBack && now - e.LastSeen >= quiet && now - e.LastDrawn >= quiet;
+                                      return !awaitsBack && !e.Held && now - e.LastSeen >= quiet &&
+                                             now - e.LastDrawn >= quiet;
                                   }),
                    entries_.end());
 }
@@ -63,22 +96,24 @@ std::vector<AlarmOccurrence> AlarmTracker::Update(const AlarmState& state, TDate
     Forget(now);
     if (!state.LinkUp) {
         // Only a link that was up can be lost: a console started without an amplifier is quiet.
-        if (everUp_) {
+        // The loss starts with the first lost-link status after one with the link up.
+        if (linkUp_) {
             linkUp_ = false;
             bool fresh = false;
             Entry& e = Find(AlarmKind::LinkLost, LinkLostText, now, fresh);
             e.LastSeen = now;
-            if (fresh) {
-                e.BackDrawn = !Draws(e, now); // an undrawn loss has no end to draw
-                if (!e.BackDrawn) out.push_back({AlarmKind::LinkLost, LinkLostText});
-            }
+            e.BackDrawn = !Draws(e, now); // an undrawn loss has no end to draw
+            if (!e.BackDrawn) out.push_back({AlarmKind::LinkLost, LinkLostText});
         }
+        for (const AlarmOccurrence& o : Due(now)) out.push_back(o);
         return out; // the lost link hides the alert and the warnings
     }
     if (!linkUp_) {
-        linkUp_ = everUp_ = true;
+        linkUp_ = true;
         for (Entry& e : entries_)
-            if (e.Kind == AlarmKind::LinkLost && !e.BackDrawn) {
+            if (e.Kind == AlarmKind::LinkLost) {
+                e.Held = false; // a loss held back is no longer there
+                if (e.BackDrawn) continue;
                 e.BackDrawn = true;
                 out.push_back({AlarmKind::LinkBack, LinkBackText});
             }
@@ -86,6 +121,7 @@ std::vector<AlarmOccurrence> AlarmTracker::Update(const AlarmState& state, TDate
     if (!state.Alert.empty()) Seen(AlarmKind::Alert, state.Alert, now, out);
     for (const std::string& w : state.Warnings)
         if (!w.empty()) Seen(AlarmKind::Warning, w, now, out);
+    for (const AlarmOccurrence& o : Due(now)) out.push_back(o);
     return out;
 }
 

@@ -17,37 +17,53 @@ NiceAxis NiceAxisFor(double lo, double hi, int maxTicks) {
     maxTicks = std::max(1, maxTicks);
     if (!(hi > lo)) hi = lo + 1;
     const double raw = (hi - lo) / maxTicks;
-    const double decade = std::pow(10.0, std::floor(std::log10(raw)));
-    double step = 10 * decade;
-    for (double m : {1.0, 2.0, 2.5, 5.0})
-        if (m * decade >= raw) {
-            step = m * decade;
-            break;
+    double decade = std::pow(10.0, std::floor(std::log10(raw)));
+    // The smallest nice step whose rounded ends still take at most maxTicks intervals.
+    for (int round = 0; round < 4; ++round, decade *= 10)
+        for (double m : {1.0, 2.0, 2.5, 5.0}) {
+            const double step = m * decade;
+            if (step < raw) continue;
+            const double min = std::floor(lo / step) * step, max = std::ceil(hi / step) * step;
+            if (std::lround((max - min) / step) <= maxTicks) return {min, max, step};
         }
-    const double min = std::floor(lo / step) * step;
-    return {min, std::ceil(hi / step) * step, step};
+    const double step = 10 * decade;
+    return {std::floor(lo / step) * step, std::ceil(hi / step) * step, step};
 }
 
-TimeTicks TimeTicksFor(int64_t fromMs, int64_t toMs, int64_t offsetMs, int maxTicks) {
+const char* LabelFormatFor(double step) {
+    static const char* const formats[] = {"%.0f", "%.1f", "%.2f", "%.3f"};
+    double scaled = std::fabs(step);
+    for (int decimals = 0; decimals < 3; ++decimals, scaled *= 10)
+        if (std::fabs(scaled - std::round(scaled)) < 1e-6 * std::max(1.0, scaled)) return formats[decimals];
+    return formats[3];
+}
+
+TimeTicks TimeTicksFor(int64_t fromMs, int64_t toMs, int64_t offsetFromMs, int64_t offsetToMs, int maxTicks) {
     constexpr int64_t kMinute = 60 * 1000, kHour = 60 * kMinute;
     static const int64_t steps[] = {kMinute, 2 * kMinute, 5 * kMinute, 10 * kMinute, 15 * kMinute,
                                     30 * kMinute, kHour, 2 * kHour, 3 * kHour, 6 * kHour, 12 * kHour};
-    const int64_t span = std::max<int64_t>(toMs - fromMs, 1);
-    int64_t step = steps[std::size(steps) - 1];
-    for (int64_t s : steps)
-        if (span / s <= maxTicks) {
-            step = s;
-            break;
-        }
-    auto floorTo = [&](int64_t ms) {
-        const int64_t local = ms + offsetMs;
-        const int64_t r = ((local % step) + step) % step;
-        return ms - r;
+    maxTicks = std::max(1, maxTicks);
+    toMs = std::max(toMs, fromMs + 1);
+    const int64_t change = offsetToMs - offsetFromMs;
+    auto ticksWith = [&](int64_t step) {
+        const int64_t local = fromMs + offsetFromMs;
+        const int64_t first = fromMs - (((local % step) + step) % step);
+        const int64_t intervals = (toMs - first + step - 1) / step;
+        return TimeTicks{first, step, static_cast<int>(intervals) + 1};
     };
-    const int64_t first = floorTo(fromMs);
-    int64_t last = floorTo(toMs);
-    if (last < toMs) last += step;
-    return {first, step, static_cast<int>((last - first) / step) + 1};
+    // First an interval the offset's change is a whole number of, then any.
+    for (bool keepRound : {true, false})
+        for (int64_t step : steps) {
+            if (keepRound && change % step != 0) continue;
+            const TimeTicks t = ticksWith(step);
+            if (t.Count - 1 <= maxTicks) return t;
+        }
+    return ticksWith(steps[std::size(steps) - 1]);
+}
+
+double TemperatureIn(double degrees, bool loggedCelsius, bool axisCelsius) {
+    if (loggedCelsius == axisCelsius) return degrees;
+    return axisCelsius ? (degrees - 32) * 5 / 9 : degrees * 9 / 5 + 32;
 }
 
 #ifdef KALDOR_HAVE_CHARTS
@@ -72,12 +88,12 @@ QValueAxis* Axis(const QString& title) {
     return a;
 }
 
-void SetNice(QValueAxis* axis, double lo, double hi, const char* format) {
+void SetNice(QValueAxis* axis, double lo, double hi) {
     const NiceAxis nice = NiceAxisFor(lo, hi);
     axis->setRange(nice.Min, nice.Max);
     axis->setTickAnchor(nice.Min);
     axis->setTickInterval(nice.Step);
-    axis->setLabelFormat(QString::fromLatin1(format));
+    axis->setLabelFormat(QString::fromLatin1(LabelFormatFor(nice.Step)));
 }
 
 } // namespace
@@ -87,6 +103,7 @@ TTrendChart::TTrendChart(QWidget* parent) : QChartView(new QChart, parent) {
     setObjectName(QStringLiteral("chtTrend"));
     QChart* chart = this->chart();
     chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->setLocalizeNumbers(false); // "2.5" on every desktop, as the log writes it
     // Reflected power below the output power it is a part of.
     second_ = Series(chart, QStringLiteral("Reflected power (W)"), Qt::red);
     output_ = Series(chart, QStringLiteral("Output power (W)"), QColor(0x00, 0x90, 0x00));
@@ -120,42 +137,50 @@ void TTrendChart::Draw(const std::deque<TrendPoint>& points, int64_t fromMs, int
     const double slotMs = std::max(1.0, double(toMs - fromMs) / kSlots);
     QList<QPointF> out, second, temp;
     double maxPower = 10, maxSwr = 2, maxTemp = 50, minTemp = 1e9;
+    // The axis reads in the unit of the newest reading; older ones in the other are converted.
     bool celsius = true;
-    long slot = -1;
+    for (auto p = points.rbegin(); p != points.rend(); ++p)
+        if (p->Ms >= fromMs) {
+            celsius = p->Celsius;
+            break;
+        }
+    // The highest of each slot; a point is appended when its slot starts.
+    auto keep = [](QList<QPointF>& series, bool newSlot, double x, double y) {
+        if (newSlot || series.isEmpty()) series.append({x, y});
+        else series.last().setY(std::max(series.last().y(), y));
+    };
+    long slot = -1, secondSlot = -1;
     for (const auto& p : points) {
         if (p.Ms < fromMs) continue;
         const long s = long((p.Ms - fromMs) / slotMs);
         const double x = double(p.Ms);
-        const double v2 = swr ? p.Swr : p.Reflected;
-        if (s != slot || out.isEmpty()) {
-            out.append({x, p.Output});
-            second.append({x, v2});
-            temp.append({x, p.Temperature});
-            slot = s;
-        } else {
-            out.last().setY(std::max(out.last().y(), p.Output));
-            second.last().setY(std::max(second.last().y(), v2));
-            temp.last().setY(std::max(temp.last().y(), p.Temperature));
+        const double degrees = TemperatureIn(p.Temperature, p.Celsius, celsius);
+        keep(out, s != slot, x, p.Output);
+        keep(temp, s != slot, x, degrees);
+        slot = s;
+        // An SWR of 0 is none: left out, not drawn below the axis.
+        if (!swr || p.Swr > 0) {
+            keep(second, s != secondSlot, x, swr ? p.Swr : p.Reflected);
+            secondSlot = s;
         }
         maxPower = std::max({maxPower, p.Output, p.Reflected});
         maxSwr = std::max(maxSwr, p.Swr);
-        maxTemp = std::max(maxTemp, p.Temperature);
-        minTemp = std::min(minTemp, p.Temperature);
-        celsius = p.Celsius;
+        maxTemp = std::max(maxTemp, degrees);
+        minTemp = std::min(minTemp, degrees);
     }
     output_->replace(out);
     second_->replace(second);
     temperature_->replace(temp);
 
-    const int64_t offsetMs = int64_t{QDateTime::fromMSecsSinceEpoch(toMs).offsetFromUtc()} * 1000;
-    const TimeTicks ticks = TimeTicksFor(fromMs, toMs, offsetMs);
+    auto offsetAt = [](int64_t ms) { return int64_t{QDateTime::fromMSecsSinceEpoch(ms).offsetFromUtc()} * 1000; };
+    const TimeTicks ticks = TimeTicksFor(fromMs, toMs, offsetAt(fromMs), offsetAt(toMs));
     time_->setRange(QDateTime::fromMSecsSinceEpoch(ticks.FirstMs),
                     QDateTime::fromMSecsSinceEpoch(ticks.FirstMs + (ticks.Count - 1) * ticks.StepMs));
     time_->setTickCount(ticks.Count);
     time_->setFormat(QStringLiteral("HH:mm"));
-    SetNice(power_, 0, maxPower, "%.0f");
-    SetNice(swr_, 1, maxSwr, maxSwr < 5 ? "%.1f" : "%.0f");
-    SetNice(degrees_, minTemp > maxTemp ? 0 : std::max(0.0, minTemp - 5), maxTemp + 5, "%.0f");
+    SetNice(power_, 0, maxPower);
+    SetNice(swr_, 1, maxSwr);
+    SetNice(degrees_, minTemp > maxTemp ? 0 : std::max(0.0, minTemp - 5), maxTemp + 5);
     degrees_->setTitleText(QString::fromUtf8(celsius ? "Temperature (\u00B0C)" : "Temperature (\u00B0F)"));
 }
 #endif

@@ -26,15 +26,21 @@ struct NiceAxis {
     double Min, Max, Step;
 };
 NiceAxis NiceAxisFor(double lo, double hi, int maxTicks = 6);
+// The labels' printf format: as many decimals as the step has ("%.1f" for 2.5, "%.2f" for 0.25).
+const char* LabelFormatFor(double step);
 
 // Time ticks on round minutes or hours of local time: the first tick, the interval and the
-// number of ticks that cover fromMs to toMs with at most maxTicks intervals. offsetMs: local
-// time less UTC.
+// number of ticks that cover fromMs to toMs with at most maxTicks intervals. The offsets are
+// local time less UTC at either end; where they differ (a daylight-saving change in the span),
+// an interval that the change is a whole number of keeps the ticks round on both sides.
 struct TimeTicks {
     int64_t FirstMs, StepMs;
     int Count;
 };
-TimeTicks TimeTicksFor(int64_t fromMs, int64_t toMs, int64_t offsetMs, int maxTicks = 6);
+TimeTicks TimeTicksFor(int64_t fromMs, int64_t toMs, int64_t offsetFromMs, int64_t offsetToMs, int maxTicks = 6);
+
+// A temperature in the unit of the axis.
+double TemperatureIn(double degrees, bool loggedCelsius, bool axisCelsius);
 
 #ifdef KALDOR_HAVE_CHARTS
 class TTrendChart : public QChartView {

@@ -14,7 +14,9 @@
 #include <windows.h>
 #endif
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "link/ScreenCodes.h"
 #include "log/Csv.h"
@@ -54,7 +56,7 @@ void TDesktopNotifier::PlayAlertSound() {
 void TDesktopNotifier::Notify(AlarmKind kind, const QString& text, bool sound) {
     const bool info = kind == AlarmKind::LinkBack;
     if (!info && !window_.isActiveWindow()) QApplication::alert(&window_);
-    if (tray_ && tray_->isVisible()) {
+    if (tray_ && QSystemTrayIcon::isSystemTrayAvailable()) {
         QString title = QString::fromLatin1(TAlarms::kTitle);
         if (kind == AlarmKind::Alert) title += QStringLiteral(": ALERT");
         if (kind == AlarmKind::Warning) title += QStringLiteral(": WARNING");
@@ -80,23 +82,45 @@ TColor TrayColour(TrayState state) {
     return clGray;
 }
 
-QString TrayToolTip(const StatusSample& s) {
+bool TrayFields::operator==(const TrayFields& o) const {
+    auto same = [](const char* a, const char* b) { return a == b || (a && b && std::strcmp(a, b) == 0); };
+    return State == o.State && same(Mode, o.Mode) && same(Band, o.Band) && same(Alert, o.Alert) &&
+           Readings == o.Readings && Watts == o.Watts && SwrTenths == o.SwrTenths;
+}
+
+TrayFields TrayFieldsOf(const StatusSample& s) {
+    TrayFields f;
+    f.State = TrayStateOf(s);
+    if (f.State == TrayState::NoLink) return f;
+    f.Mode = StationRecorder::ModeName(s.Screen);
+    f.Alert = s.AlertText;
+    if (s.AlertText) return f;
+    f.Band = s.BandText ? s.BandText : "";
+    f.Readings = s.Screen == ScrStandby || IsOperateScreen(s.Screen);
+    if (f.Readings) {
+        f.Watts = (s.OutputPower + 5u) / 10u;
+        f.SwrTenths = SwrTenths(s);
+    }
+    return f;
+}
+
+QString TrayToolTip(const TrayFields& f, const QString& suffix) {
     QString tip = QString::fromLatin1(TAlarms::kTitle) + QStringLiteral(": ");
-    if (!s.LinkUp()) return tip + QStringLiteral("no link");
+    if (f.State == TrayState::NoLink) return tip + QStringLiteral("no link") + suffix;
     QStringList parts;
-    const QString mode = QString::fromLatin1(StationRecorder::ModeName(s.Screen));
+    const QString mode = QString::fromLatin1(f.Mode ? f.Mode : "");
     if (!mode.isEmpty()) parts << mode;
-    if (s.AlertText) {
-        parts << QString::fromStdString(AlarmStateOf(s).Alert);
+    if (f.Alert) {
+        parts << Utf8Name(f.Alert);
     } else {
-        const QString band = Utf8Name(s.BandText);
+        const QString band = Utf8Name(f.Band);
         if (!band.isEmpty()) parts << band;
-        if (s.Screen == ScrStandby || IsOperateScreen(s.Screen)) {
-            parts << QStringLiteral("%1 W").arg((s.OutputPower + 5) / 10);
-            if (const unsigned swr = SwrTenths(s)) parts << QStringLiteral("SWR %1.%2").arg(swr / 10).arg(swr % 10);
+        if (f.Readings) {
+            parts << QStringLiteral("%1 W").arg(f.Watts);
+            if (f.SwrTenths) parts << QStringLiteral("SWR %1.%2").arg(f.SwrTenths / 10).arg(f.SwrTenths % 10);
         }
     }
-    return tip + parts.join(QStringLiteral(", "));
+    return tip + parts.join(QStringLiteral(", ")) + suffix;
 }
 
 QIcon TAlarms::TrayIconFor(TrayState state) {
@@ -117,9 +141,6 @@ QIcon TAlarms::TrayIconFor(TrayState state) {
 }
 
 TAlarms::TAlarms(TMainForm& form, TSettings& settings, std::unique_ptr<AlarmNotifier> notifier)
-    : TAlarms(form, settings, std::move(notifier), QSystemTrayIcon::isSystemTrayAvailable()) {}
-
-TAlarms::TAlarms(TMainForm& form, TSettings& settings, std::unique_ptr<AlarmNotifier> notifier, bool withTray)
     : QObject(&form), form_(form), settings_(settings), notifier_(std::move(notifier)) {
     notifications_ = settings.LoadNotifications();
     alertSound_ = settings.LoadAlertSound();
@@ -140,23 +161,27 @@ TAlarms::TAlarms(TMainForm& form, TSettings& settings, std::unique_ptr<AlarmNoti
     itmAlertSound->setEnabled(notifications_);
     connect(itmAlertSound, &QAction::triggered, this, &TAlarms::itmAlertSoundClick);
 
-    toolTip_ = QString::fromLatin1(kTitle) + QStringLiteral(": no link");
-    if (withTray) {
-        TrayMenu = new QMenu(&form);
-        itmTrayShow = TrayMenu->addAction(QStringLiteral("Show"));
-        itmTrayExit = TrayMenu->addAction(QStringLiteral("Exit"));
-        connect(itmTrayShow, &QAction::triggered, this, &TAlarms::ShowWindow);
-        // Through the window's own close, so the question is the same.
-        connect(itmTrayExit, &QAction::triggered, &form, [&form] { form.itmExitClick(); });
-        TrayIcon = new QSystemTrayIcon(TrayIconFor(trayState_), this);
-        TrayIcon->setToolTip(toolTip_);
-        TrayIcon->setContextMenu(TrayMenu);
-        connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-            if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) ShowWindow();
-        });
-        TrayIcon->show();
-    }
+    if (form.Simulated()) suffix_ = QString::fromLatin1(TMainForm::kSimulatedSuffix);
+    toolTip_ = TrayToolTip(trayFields_, suffix_);
+    // Made whether or not the desktop has a tray now: the panel may come after the console.
+    TrayMenu = new QMenu(&form);
+    itmTrayShow = TrayMenu->addAction(QStringLiteral("Show"));
+    itmTrayExit = TrayMenu->addAction(QStringLiteral("Exit"));
+    connect(itmTrayShow, &QAction::triggered, this, &TAlarms::ShowWindow);
+    connect(itmTrayExit, &QAction::triggered, this, &TAlarms::itmTrayExitClick);
+    TrayIcon = new QSystemTrayIcon(TrayIconFor(trayState_), this);
+    TrayIcon->setToolTip(toolTip_);
+    TrayIcon->setContextMenu(TrayMenu);
+    connect(TrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger || r == QSystemTrayIcon::DoubleClick) ShowWindow();
+    });
+    connect(TrayIcon, &QSystemTrayIcon::messageClicked, this, &TAlarms::ShowWindow);
+    TrayIcon->show();
     if (!notifier_) notifier_ = std::make_unique<TDesktopNotifier>(form, TrayIcon);
+    toolTipTimer_.setSingleShot(true);
+    connect(&toolTipTimer_, &QTimer::timeout, this, &TAlarms::SetToolTip);
+    dueTimer_.setSingleShot(true);
+    connect(&dueTimer_, &QTimer::timeout, this, &TAlarms::DrawDue);
 
     // Direct: the slot runs inside the hand-off, where the status may be read.
     connect(&form, &TMainForm::StatusHandled, this, &TAlarms::StatusHandled, Qt::DirectConnection);
@@ -186,15 +211,55 @@ void TAlarms::ShowWindow() {
     form_.activateWindow();
 }
 
-void TAlarms::ShowTray(TrayState state, const QString& toolTip) {
-    if (state != trayState_) {
-        trayState_ = state;
-        if (TrayIcon) TrayIcon->setIcon(TrayIconFor(state));
+void TAlarms::itmTrayExitClick() {
+    if (QWidget* dialog = QApplication::activeModalWidget()) {
+        // The OFF question or Devices... waits: closing the port under it is not the tray's.
+        ShowWindow();
+        dialog->raise();
+        dialog->activateWindow();
+        return;
     }
-    if (toolTip != toolTip_) {
-        toolTip_ = toolTip;
-        if (TrayIcon) TrayIcon->setToolTip(toolTip);
+    form_.itmExitClick(); // the window's own close, so the question is the same
+}
+
+void TAlarms::ShowTray(const TrayFields& fields) {
+    if (fields == trayFields_) return;
+    const bool newState = fields.State != trayFields_.State;
+    trayFields_ = fields;
+    if (newState) {
+        trayState_ = fields.State;
+        TrayIcon->setIcon(TrayIconFor(trayState_));
     }
+    // Each tooltip is a message to the shell on Windows: the numbers at most twice a second.
+    const double sinceMs = (Now() - toolTipAt_) / OneSecond * 1000.0;
+    if (newState || sinceMs > ToolTipMs - 1 || sinceMs < 0) SetToolTip(); // a ms less: days as doubles
+    else if (!toolTipTimer_.isActive()) toolTipTimer_.start(ToolTipMs - static_cast<int>(sinceMs));
+}
+
+void TAlarms::SetToolTip() {
+    toolTipTimer_.stop();
+    toolTipAt_ = Now();
+    const QString tip = TrayToolTip(trayFields_, suffix_);
+    if (tip == toolTip_) return;
+    toolTip_ = tip;
+    TrayIcon->setToolTip(tip);
+}
+
+void TAlarms::ScheduleDue() {
+    const TDateTime due = tracker_.NextDue();
+    if (due == 0) {
+        dueTimer_.stop();
+        return;
+    }
+    const double ms = std::max(0.0, (due - Now()) / OneSecond * 1000.0);
+    dueTimer_.start(static_cast<int>(std::min(ms, 60000.0)) + 1);
+}
+
+void TAlarms::DrawDue() {
+    const std::vector<AlarmOccurrence> drawn = tracker_.Due(Now());
+    if (notifications_)
+        for (const AlarmOccurrence& o : drawn) Draw(o);
+    ScheduleDue();
 }
 
 void TAlarms::Draw(const AlarmOccurrence& o) {
@@ -209,11 +274,12 @@ void TAlarms::Draw(const AlarmOccurrence& o) {
 void TAlarms::StatusHandled(uint16_t screen) {
     if (!form_.ComThread) return;
     const StatusSample shown = ShownSample(form_, screen);
-    ShowTray(TrayStateOf(shown), TrayToolTip(shown));
+    ShowTray(TrayFieldsOf(shown));
     // The tracker follows every status, so switching notifications on mid-alert stays quiet.
     const std::vector<AlarmOccurrence> drawn = tracker_.Update(AlarmStateOf(shown), Now());
-    if (!notifications_) return;
-    for (const AlarmOccurrence& o : drawn) Draw(o);
+    if (notifications_)
+        for (const AlarmOccurrence& o : drawn) Draw(o);
+    ScheduleDue();
 }
 
 } // namespace kaldor

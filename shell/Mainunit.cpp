@@ -89,6 +89,11 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     LayoutClient();
 }
 
+void TMainForm::SetSimulated(bool on) {
+    simulated_ = on;
+    setWindowTitle(QString::fromLatin1(kCaption) + (on ? QString::fromLatin1(kSimulatedSuffix) : QString()));
+}
+
 TMainForm::~TMainForm() {
     gate_->Close();
     ComOpener.reset();

@@ -42,6 +42,8 @@ class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr uint16_t NoScreen = ScrUnowned;
+    // After the title and the tray's tooltip when the amplifier is the simulated one.
+    static constexpr const char* kSimulatedSuffix = " (simulated amplifier)";
 
     // settings: where the console keeps its values; the window does not own it.
     explicit TMainForm(TSettings& settings, QWidget* parent = nullptr);
@@ -191,6 +193,9 @@ public:
     void SaveAutoShutdown(bool on);
     void SaveComPort(int n);
     TSettings& Settings() { return settings_; }
+    // The amplifier is the simulated one: the title says so, so it is never taken for a real one.
+    void SetSimulated(bool on);
+    bool Simulated() const { return simulated_; }
     Dispatcher& StatusDispatcher();
 
     static QString PortText(int n); // "Serial port: COMn"
@@ -265,6 +270,7 @@ private:
     void SetPowerKeysEnabled(bool enabled);
 
     TSettings& settings_;
+    bool simulated_ = false;
     QtDispatcher* dispatcher_ = nullptr;
     // Closed first thing when the window goes: a delay that ends later finds nobody to call.
     std::shared_ptr<DispatchGate> gate_;

@@ -98,6 +98,7 @@ int main(int argc, char** argv) {
         if (options.Simulate && settings.LoadComPort() == 0) settings.SaveComPort(1);
         SetStoredDeviceLookup(settings.DeviceLookup());
         TMainForm form(settings);
+        form.SetSimulated(options.Simulate);
         TStationLogger stationLog(form, settings, TStationLogger::OptionsFor(settings));
         TAlarms alarms(form, settings);
         instance.OnOtherInstance = [&form] { form.InstanceHook(); };

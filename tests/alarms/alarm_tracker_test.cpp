@@ -42,6 +42,7 @@ struct Case {
     const char* name;
     std::vector<Segment> segments;
     std::vector<Drawn> drawn;
+    std::vector<double> polls = {}; // the window's timer asking for what is due, between statuses
 };
 
 } // namespace
@@ -59,17 +60,27 @@ TEST(AlarmTracker, OccurrencesAreDrawnOnceEachWithTheirHoldAndRepeatLimit) {
           {11.9, 20, 0.5, true, nullptr, Refl, 1, nullptr}},
          {{0, W, Refl}}},
         {"an alert flapping every frame", {{0, 30, 0.25, true, Temp, nullptr, 2, nullptr}}, {{0, A, Temp}}},
-        {"an alert flapping past its hold: once in 10 s",
-         {{0, 26, 1, true, Temp, nullptr, 4, nullptr}}, {{0, A, Temp}, {12, A, Temp}, {24, A, Temp}}},
+        {"an alert flapping past its hold: once in 10 s, held back, never dropped",
+         {{0, 26, 1, true, Temp, nullptr, 4, nullptr}}, {{0, A, Temp}, {10, A, Temp}, {20, A, Temp}}},
+        {"an alert held back that is gone when its time comes is not drawn",
+         {{0, 1, 0.5, true, Temp, nullptr, 1, nullptr}, {1, 5, 0.5, true, nullptr, nullptr, 1, nullptr},
+          {5, 6, 0.5, true, Temp, nullptr, 1, nullptr}, {6, 12, 0.5, true, nullptr, nullptr, 1, nullptr}},
+         {{0, A, Temp}}, {10}},
         {"the link lost and back",
          {{0, 2, 0.5, true, nullptr, nullptr, 1, nullptr}, {2, 4, 0.5, false, nullptr, nullptr, 1, nullptr},
           {4, 5, 0.5, true, nullptr, nullptr, 1, nullptr}},
          {{2, L, AlarmTracker::LinkLostText}, {4, B, AlarmTracker::LinkBackText}}},
         {"a link never up is not lost",
          {{0, 5, 0.5, false, nullptr, nullptr, 1, nullptr}, {5, 6, 0.5, true, nullptr, nullptr, 1, nullptr}}, {}},
-        {"a flapping link: one loss, one return",
+        {"lost-link statuses every 5 s for 30 s: one loss, one return",
+         {{0, 2, 0.5, true, nullptr, nullptr, 1, nullptr}, {2, 32, 5, false, nullptr, nullptr, 1, nullptr},
+          {32, 33, 0.5, true, nullptr, nullptr, 1, nullptr}},
+         {{2, L, AlarmTracker::LinkLostText}, {32, B, AlarmTracker::LinkBackText}}},
+        {"a flapping link: once in 10 s, ending down and told so",
          {{0, 20, 1, true, nullptr, nullptr, 1, nullptr}, {1, 20, 2, false, nullptr, nullptr, 1, nullptr}},
-         {{1, L, AlarmTracker::LinkLostText}, {2, B, AlarmTracker::LinkBackText}}},
+         {{1, L, AlarmTracker::LinkLostText}, {2, B, AlarmTracker::LinkBackText}, {11, L, AlarmTracker::LinkLostText},
+          {12, B, AlarmTracker::LinkBackText}, {21, L, AlarmTracker::LinkLostText}},
+         {20.5, 21}},
         {"the lost link hides the alert, which is still the same one after it",
          {{0, 1, 0.5, true, Temp, nullptr, 1, nullptr}, {1, 2, 0.5, false, nullptr, nullptr, 1, nullptr},
           {2, 3, 0.5, true, Temp, Refl, 1, nullptr}},
@@ -102,9 +113,15 @@ TEST(AlarmTracker, OccurrencesAreDrawnOnceEachWithTheirHoldAndRepeatLimit) {
 
         AlarmTracker tracker;
         std::vector<std::string> got, want;
-        for (const auto& [t, state] : statuses)
-            for (const AlarmOccurrence& o : tracker.Update(state, 500.0 + t * OneSecond))
-                got.push_back(Describe(t, o.Kind, o.Text));
+        auto record = [&](double t, const std::vector<AlarmOccurrence>& drawn) {
+            for (const AlarmOccurrence& o : drawn) got.push_back(Describe(t, o.Kind, o.Text));
+        };
+        size_t next = 0; // the polls come between the statuses, in time order
+        for (const auto& [t, state] : statuses) {
+            for (; next < c.polls.size() && c.polls[next] < t; ++next) record(c.polls[next], tracker.Due(500.0 + c.polls[next] * OneSecond));
+            record(t, tracker.Update(state, 500.0 + t * OneSecond));
+        }
+        for (; next < c.polls.size(); ++next) record(c.polls[next], tracker.Due(500.0 + c.polls[next] * OneSecond));
         for (const Drawn& d : c.drawn) want.push_back(Describe(d.at, d.kind, d.text));
         EXPECT_EQ(got, want) << c.name;
     }

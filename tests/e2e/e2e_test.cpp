@@ -461,18 +461,53 @@ TEST(TrendChart, AxesReadAtAGlance) {
         EXPECT_EQ(a.Max, p.max) << p.hi;
         EXPECT_EQ(a.Step, p.step) << p.hi;
     }
+    for (const auto& [lo, hi] : {std::pair{0.5, 6.5}, {0.0, 0.9}, {1.0, 1.35}, {13.0, 97.0}}) {
+        const NiceAxis a = NiceAxisFor(lo, hi);
+        EXPECT_LE(std::lround((a.Max - a.Min) / a.Step), 6) << lo << " to " << hi << ": never more intervals than allowed";
+        EXPECT_LE(a.Min, lo);
+        EXPECT_GE(a.Max, hi);
+    }
+    for (const auto& [step, format] : {std::pair{250.0, "%.0f"}, {2.5, "%.1f"}, {0.25, "%.2f"}, {0.2, "%.1f"}, {0.05, "%.2f"}})
+        EXPECT_STREQ(LabelFormatFor(step), format) << step;
+    EXPECT_DOUBLE_EQ(TemperatureIn(50, true, false), 122);
+    EXPECT_DOUBLE_EQ(TemperatureIn(122, false, true), 50);
+    EXPECT_DOUBLE_EQ(TemperatureIn(40, true, true), 40);
+
+#ifdef KALDOR_HAVE_CHARTS
+    {
+        // An SWR of 0 is none: left out. A span logged in both units reads in the newest's.
+        TTrendChart chart(nullptr);
+        const int64_t t0 = 1796817600000;
+        chart.Draw({{t0, 100, 5, 0, 122, false}, {t0 + 60000, 100, 5, 1.5, 40, true}}, t0, t0 + 120000, true);
+        for (QAbstractSeries* series : chart.chart()->series()) {
+            const auto* line = qobject_cast<QLineSeries*>(series);
+            if (line->name() == QStringLiteral("SWR")) {
+                EXPECT_EQ(line->count(), 1);
+            } else if (line->name() == QStringLiteral("Temperature")) {
+                EXPECT_DOUBLE_EQ(line->at(0).y(), 50);
+            }
+        }
+    }
+#endif
     constexpr int64_t kMinute = 60000, kHour = 60 * kMinute;
     const int64_t at = int64_t{1796817600000} + 17 * kMinute + 23456; // 12:17:23 UTC
+    // A span over a daylight-saving change (one hour forward, as in Europe) keeps round ticks.
     const struct {
-        int64_t span, offset, step;
-    } times[] = {{10 * kMinute, 0, 2 * kMinute}, {kHour, 0, 10 * kMinute}, {6 * kHour, 0, kHour},
-                 {24 * kHour, 0, 6 * kHour}, {kHour, 30 * kMinute, 10 * kMinute}, {24 * kHour, 5 * kHour + 30 * kMinute, 6 * kHour}};
+        int64_t span, offset, change, step;
+    } times[] = {{10 * kMinute, 0, 0, 2 * kMinute}, {kHour, 0, 0, 15 * kMinute}, {6 * kHour, 0, 0, 2 * kHour},
+                 {24 * kHour, 0, 0, 6 * kHour}, {kHour, 30 * kMinute, 0, 15 * kMinute},
+                 {24 * kHour, 5 * kHour + 30 * kMinute, 0, 6 * kHour}, {4 * kHour, kHour, kHour, kHour},
+                 {2 * kHour, kHour, kHour, 30 * kMinute}};
     for (const auto& t : times) {
-        const TimeTicks ticks = TimeTicksFor(at - t.span, at, t.offset);
+        const TimeTicks ticks = TimeTicksFor(at - t.span, at, t.offset, t.offset + t.change);
         EXPECT_EQ(ticks.StepMs, t.step) << t.span;
-        EXPECT_EQ((ticks.FirstMs + t.offset) % t.step, 0) << "a round local time";
+        for (int i = 0; i < ticks.Count; ++i) {
+            const int64_t tick = ticks.FirstMs + i * ticks.StepMs;
+            const int64_t offset = tick < at - t.span / 2 ? t.offset : t.offset + t.change;
+            EXPECT_EQ((tick + offset) % std::min(t.step, kHour), 0) << t.span << ": a round local time at tick " << i;
+        }
         EXPECT_LE(ticks.FirstMs, at - t.span);
         EXPECT_GE(ticks.FirstMs + (ticks.Count - 1) * ticks.StepMs, at);
-        EXPECT_LE(ticks.Count, 8);
+        EXPECT_LE(ticks.Count - 1, 6) << "never more intervals than the axis allows";
     }
 }

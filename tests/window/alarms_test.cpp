@@ -1,6 +1,9 @@
 // The alarms as the amplifier raises them on the line: what is drawn outside the window (kind,
 // text, sound), the tray's state, and the two settings.
 #include <QAction>
+#include <QDialog>
+#include <QSignalSpy>
+#include <functional>
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <stdexcept>
@@ -48,13 +51,15 @@ const StatusPayload OverTemperature = Status(23, 0x08);
 const StatusPayload NoBandNoAntenna = Status(0).Byte(14, 0x42).Byte(18, 0x04);
 const QString Temp = QString::fromUtf8("OVER TEMPERATURE: TEMP > 90\xC2\xB0" "C");
 
-// count statuses, each `after` seconds after the one before; lose: the line goes quiet past the
-// link deadline instead.
+// count statuses, each `after` seconds after the one before; lose: the line is quiet instead,
+// and the receiver hands off a lost-link status each time (every read time-out on a real line);
+// due: the clock moves on and the alarms' timer fires.
 struct Step {
     double after;
     StatusPayload status;
     int count = 1;
     bool lose = false;
+    bool due = false;
 };
 
 class AlarmsTest : public WindowTest {
@@ -69,15 +74,22 @@ protected:
     }
     void Attach(bool fails = false) {
         alarms.reset();
-        alarms = std::make_unique<TAlarms>(*form, *settings, std::make_unique<Recorder>(calls, fails), true);
+        alarms = std::make_unique<TAlarms>(*form, *settings, std::make_unique<Recorder>(calls, fails));
     }
     void Run(const std::vector<Step>& steps) {
         for (const Step& s : steps) {
-            if (s.lose) {
-                clock.AdvanceSeconds(2);
-                ASSERT_TRUE(PokeUntil([&] { return form->LastScreen == AmpStatus::LostLink; }));
+            if (s.due) {
+                EXPECT_TRUE(alarms->DuePending()) << "a notice held back has its timer";
+                clock.AdvanceSeconds(s.after);
+                alarms->DrawDue();
                 continue;
             }
+            for (int i = 0; s.lose && i < s.count; ++i) {
+                clock.AdvanceSeconds(std::max(2.0, s.after));
+                QSignalSpy handled(form.get(), &TMainForm::StatusHandled);
+                ASSERT_TRUE(PokeUntil([&] { return !handled.isEmpty() && form->LastScreen == AmpStatus::LostLink; }));
+            }
+            if (s.lose) continue;
             for (int i = 0; i < s.count; ++i) {
                 clock.AdvanceSeconds(s.after);
                 ASSERT_TRUE(Feed(s.status));
@@ -110,6 +122,13 @@ TEST_F(AlarmsTest, EachOccurrenceIsDrawnOnceWithTheDisplaysText) {
          blinking, {{W, "HIGH REFLECTED POWER", true}, {W, "HIGH REFLECTED POWER", true}}},
         {"the link lost and back", {{0.5, Standby}, {0, {}, 1, true}, {0.5, Standby, 3}},
          {{AlarmKind::LinkLost, "Link lost", false}, {AlarmKind::LinkBack, "Link back", false}}},
+        {"the line quiet for 30 s, a lost-link status every read time-out: one loss",
+         {{0.5, Standby}, {5, {}, 6, true}, {0.5, Standby}},
+         {{AlarmKind::LinkLost, "Link lost", false}, {AlarmKind::LinkBack, "Link back", false}}},
+        {"lost, back and lost again within 10 s: the operator is told it is down",
+         {{0.5, Standby}, {0, {}, 1, true}, {0.5, Standby}, {0, {}, 1, true}, {10, {}, 1, false, true}},
+         {{AlarmKind::LinkLost, "Link lost", false}, {AlarmKind::LinkBack, "Link back", false},
+          {AlarmKind::LinkLost, "Link lost", false}}},
         {"an alert flapping every frame for 12 s", flapping, {{A, Temp, true}}},
         {"the band and antenna warnings",
          {{0.5, NoBandNoAntenna, 4}},
@@ -157,7 +176,7 @@ TEST_F(AlarmsTest, TheSettingsSilenceTheNotificationsOrTheSoundAndAreStored) {
         TSettings stored(settings->Application()); // as the next start reads them
         EXPECT_EQ(stored.LoadNotifications(), c.notifications) << at;
         EXPECT_EQ(stored.LoadAlertSound(), c.sound) << at;
-        TAlarms next(*form, stored, std::make_unique<Recorder>(calls, false), false);
+        TAlarms next(*form, stored, std::make_unique<Recorder>(calls, false));
         EXPECT_EQ(next.itmNotifications->isChecked(), c.notifications) << at;
         EXPECT_EQ(next.itmAlertSound->isChecked(), c.sound) << at;
         EXPECT_EQ(next.itmAlertSound->isEnabled(), c.notifications) << at;
@@ -200,11 +219,14 @@ TEST_F(AlarmsTest, TheTrayMenuShowsTheWindowAndExitAsksAsClosingDoes) {
     for (QAction* a : alarms->TrayMenu->actions()) items << a->text();
     EXPECT_EQ(items, QStringList({"Show", "Exit"}));
 
-    form->showMinimized();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return form->isMinimized(); }, 2000));
-    alarms->itmTrayShow->trigger();
-    EXPECT_FALSE(form->isMinimized());
-    EXPECT_TRUE(form->isVisible());
+    for (auto show : {std::function<void()>([&] { alarms->itmTrayShow->trigger(); }),
+                      std::function<void()>([&] { emit alarms->TrayIcon->messageClicked(); })}) {
+        form->showMinimized();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return form->isMinimized(); }, 2000));
+        show();
+        EXPECT_FALSE(form->isMinimized());
+        EXPECT_TRUE(form->isVisible());
+    }
 
     std::vector<MessageBoxCall> asked;
     int answer = IDNO;
@@ -212,6 +234,14 @@ TEST_F(AlarmsTest, TheTrayMenuShowsTheWindowAndExitAsksAsClosingDoes) {
         asked.push_back(call);
         return answer;
     });
+    {
+        QDialog devices(form.get()); // a dialog waiting for its answer keeps its port
+        devices.setModal(true);
+        devices.show();
+        alarms->itmTrayExit->trigger();
+        EXPECT_TRUE(asked.empty());
+        EXPECT_TRUE(devices.isVisible());
+    }
     alarms->itmTrayExit->trigger();
     ASSERT_EQ(asked.size(), 1u);
     EXPECT_EQ(asked[0].Text, QStringLiteral("Do you really want to terminate this application?"));
@@ -220,6 +250,26 @@ TEST_F(AlarmsTest, TheTrayMenuShowsTheWindowAndExitAsksAsClosingDoes) {
     alarms->itmTrayExit->trigger();
     EXPECT_EQ(asked.size(), 2u);
     EXPECT_FALSE(form->isVisible());
+}
+
+TEST_F(AlarmsTest, TheTooltipsNumbersChangeTwiceASecondAtMostItsStateAtOnce) {
+    Attach();
+    Run({{0.5, Status(1, 0x16).Word(22, 8500)}});
+    const QString at850 = alarms->TrayIcon->toolTip();
+    Run({{0.1, Status(1, 0x16).Word(22, 9000)}});
+    EXPECT_EQ(alarms->TrayIcon->toolTip(), at850) << "numbers 0.1 s later wait";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alarms->TrayIcon->toolTip().contains(QStringLiteral("900 W")); }, 2000));
+    Run({{0.1, OverTemperature}});
+    EXPECT_EQ(alarms->TrayIcon->toolTip(), QString::fromUtf8("KALDOR M7-QX: ALERT, OVER TEMPERATURE: TEMP > 90\xC2\xB0" "C"));
+}
+
+TEST_F(AlarmsTest, TheSimulatedAmplifierIsNamedSoInTheTitleAndTheTray) {
+    form->SetSimulated(true);
+    Attach();
+    EXPECT_TRUE(form->windowTitle().endsWith(QStringLiteral(" (simulated amplifier)"))) << form->windowTitle().toStdString();
+    EXPECT_EQ(alarms->TrayIcon->toolTip(), QStringLiteral("KALDOR M7-QX: no link (simulated amplifier)"));
+    form->SetSimulated(false);
+    EXPECT_FALSE(form->windowTitle().contains(QStringLiteral("simulated")));
 }
 
 TEST_F(AlarmsTest, AFailingNotifierCostsNothing) {
