@@ -103,6 +103,8 @@ protected:
 
 } // namespace
 
+// The timing of holds and repeats is the tracker's table; here what only the real line shows:
+// the display's texts, the receiver's lost-link cadence and the timer of a notice held back.
 TEST_F(AlarmsTest, EachOccurrenceIsDrawnOnceWithTheDisplaysText) {
     const auto A = AlarmKind::Alert, W = AlarmKind::Warning;
     struct Case {
@@ -110,16 +112,8 @@ TEST_F(AlarmsTest, EachOccurrenceIsDrawnOnceWithTheDisplaysText) {
         std::vector<Step> steps;
         std::vector<Call> drawn;
     };
-    std::vector<Step> blinking;
-    for (int i = 0; i < 5; ++i) blinking.insert(blinking.end(), {{0.5, HighReflected}, {0.6, Idle, 1}, {0.5, Idle}});
-    blinking.push_back({1.0, Idle, 4}); // clear for longer than the hold
-    blinking.push_back({0.5, HighReflected});
-    std::vector<Step> flapping;
-    for (int i = 0; i < 24; ++i) flapping.insert(flapping.end(), {{0.25, OverTemperature}, {0.25, Standby}});
     const Case cases[] = {
         {"an alert held 10 s", {{0.5, Standby}, {0.5, OverTemperature, 20}}, {{A, Temp, true}}},
-        {"a warning coming and going for 8 s, then again after the hold",
-         blinking, {{W, "HIGH REFLECTED POWER", true}, {W, "HIGH REFLECTED POWER", true}}},
         {"the link lost and back", {{0.5, Standby}, {0, {}, 1, true}, {0.5, Standby, 3}},
          {{AlarmKind::LinkLost, "Link lost", false}, {AlarmKind::LinkBack, "Link back", false}}},
         {"the line quiet for 30 s, a lost-link status every read time-out: one loss",
@@ -129,7 +123,6 @@ TEST_F(AlarmsTest, EachOccurrenceIsDrawnOnceWithTheDisplaysText) {
          {{0.5, Standby}, {0, {}, 1, true}, {0.5, Standby}, {0, {}, 1, true}, {10, {}, 1, false, true}},
          {{AlarmKind::LinkLost, "Link lost", false}, {AlarmKind::LinkBack, "Link back", false},
           {AlarmKind::LinkLost, "Link lost", false}}},
-        {"an alert flapping every frame for 12 s", flapping, {{A, Temp, true}}},
         {"the band and antenna warnings",
          {{0.5, NoBandNoAntenna, 4}},
          {{W, "BAND NOT PERMITTED", true}, {W, "20 m ANTENNA NOT AVAILABLE", true}}},
