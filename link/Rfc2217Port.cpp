@@ -29,6 +29,19 @@ bool LooksLikeTls(const ByteVector& first) {
 }
 } // namespace
 
+// A TLS server closes on a Telnet greeting without an alert; a ClientHello on a second
+// connection tells. Bounded as the open is, and woken by Cancel.
+bool Rfc2217Port::SpeaksTls(const std::string& host, const std::string& port) {
+    std::string error;
+    if (!probe_.Connect(host, port, ConnectTimeoutMs, error)) return false;
+    TlsStream tls(probe_);
+    CertificateInfo station;
+    tls.Connect(host, {}, NegotiationTimeoutMs, station, error);
+    const bool speaks = tls.SawTls();
+    probe_.Close();
+    return speaks;
+}
+
 int Rfc2217Port::Receive(uint8_t* buffer, int size) {
     return tls_ ? tls_->Receive(buffer, size) : socket_.Receive(buffer, size);
 }
@@ -130,7 +143,8 @@ bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std:
     dataPos_ = 0;
     if (lost_) {
         if (tls_ && !tls_->Failure().empty()) error = tls_->Failure();
-        else if (!tls_ && LooksLikeTls(first_))
+        else if (tls_ && tls_->CertificateAsked()) error = TlsStream::RefusedText;
+        else if (!tls_ && (LooksLikeTls(first_) || (first_.empty() && SpeaksTls(host, port))))
             error = "the server speaks TLS (is it rfc2217s://?)";
         else error = "the server closed the connection";
         Close();

@@ -46,7 +46,10 @@ public:
     int Write(const uint8_t* data, int count);
     bool SetControl(uint8_t value);
     // Wakes a Read (or an Open) waiting on another thread; every later one returns at once.
-    void Cancel() { socket_.Wake(); }
+    void Cancel() {
+        socket_.Wake();
+        probe_.Wake();
+    }
     void Close();
 
     static constexpr int ConnectTimeoutMs = 1000;
@@ -71,7 +74,11 @@ private:
     int Receive(uint8_t* buffer, int size);
     int SendSome(const uint8_t* data, int size);
 
+    // Whether a server that closed on the plain greeting without a word speaks TLS.
+    bool SpeaksTls(const std::string& host, const std::string& port);
+
     TcpSocket socket_;
+    TcpSocket probe_; // for SpeaksTls, woken with socket_
     std::unique_ptr<TlsStream> tls_;
     CertificateInfo station_;
     bool stationUnknown_ = false;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TcpSocket.h"
+#include "TelnetCodec.h"
 #include "TlsCertificate.h"
 #include "TlsOptions.h"
 
@@ -68,6 +69,13 @@ public:
     // and call SendSome (a count of 0 only sends those).
     bool Backlog() const;
     const std::string& Failure() const { return failure_; }
+    // The station asked for the console's certificate. ser2net judges it after the handshake and
+    // may then just close, even after its first bytes: a close while the line is being set up
+    // is its refusal.
+    bool CertificateAsked() const;
+    static constexpr const char* RefusedText = "the station refused this console's certificate";
+    // The far side answered with a TLS record: a TLS server, whatever became of the handshake.
+    bool SawTls() const;
     // Says goodbye (close_notify) as far as the connection takes it now; the socket stays open.
     void Shutdown();
 
@@ -78,6 +86,9 @@ public:
     static constexpr size_t MaxBacklog = 64 * 1024;
 
 private:
+    // -1, with the reason kept in failure_; the lock held.
+    int Lost(int sslError);
+
     struct Impl;
     std::unique_ptr<Impl> impl_;
     std::string failure_;

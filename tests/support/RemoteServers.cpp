@@ -92,17 +92,21 @@ SilentListener::~SilentListener() {
 
 // --- ser2net ----------------------------------------------------------------------------------
 
-Ser2net::Ser2net(std::string device) : device_(std::move(device)), port_(FreeLoopbackPort()) {
+Ser2net::Ser2net(std::string device, const Tls& tls)
+    : tls_(!tls.Cert.empty()), device_(std::move(device)), port_(FreeLoopbackPort()) {
     char path[] = "/tmp/kaldor-ser2net-XXXXXX.yaml";
     const int fd = ::mkstemps(path, 5);
     if (fd < 0) throw std::runtime_error("no configuration file");
     config_ = path;
     const std::string yaml = "%YAML 1.1\n---\n"
                              "connection: &amp\n"
-                             "  accepter: telnet(rfc2217),tcp,127.0.0.1," + std::to_string(port_) + "\n"
+                             "  accepter: telnet(rfc2217)," +
+                             (tls_ ? "ssl(key=" + tls.Key + ",cert=" + tls.Cert + ",clientauth)," : std::string()) +
+                             "tcp,127.0.0.1," + std::to_string(port_) + "\n"
                              "  connector: serialdev," + device_ + ",9600n81,local\n"
                              "  options:\n"
-                             "    kickolduser: true\n";
+                             "    kickolduser: true\n" +
+                             (tls_ ? "    authdir: " + tls.AuthDir + "\n" : std::string());
     [[maybe_unused]] ssize_t ignored = ::write(fd, yaml.data(), yaml.size());
     ::close(fd);
 }
@@ -139,6 +143,60 @@ void Ser2net::Stop() {
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
+}
+
+// --- TLS station ------------------------------------------------------------------------------
+
+TlsStation::TlsStation(const std::string& cert, const std::string& key, int port) {
+    std::string error;
+    if (!identity_.Load(cert, key, "", error) || !listener_.Listen("127.0.0.1", std::to_string(port), error))
+        throw std::runtime_error(error);
+    port_ = listener_.Port();
+    thread_ = std::thread([this] { Serve(); });
+}
+
+TlsStation::~TlsStation() {
+    stop_ = true;
+    listener_.Wake();
+    thread_.join();
+}
+
+int TlsStation::Handshakes() {
+    std::lock_guard<std::mutex> lock(m_);
+    return handshakes_;
+}
+
+Bytes TlsStation::Received() {
+    std::lock_guard<std::mutex> lock(m_);
+    return received_;
+}
+
+void TlsStation::Serve() {
+    TcpSocket client;
+    std::unique_ptr<TlsStream> tls;
+    while (!stop_) {
+        if (listener_.Wait(client, 50) != TcpSocket::WaitResult::Readable) continue;
+        if (listener_.Accept(client)) {
+            tls = std::make_unique<TlsStream>(client);
+            CertificateInfo peer;
+            std::string error;
+            if (!tls->Accept(identity_, 2000, peer, error)) {
+                tls.reset();
+                client.Close();
+                continue;
+            }
+            std::lock_guard<std::mutex> lock(m_);
+            ++handshakes_;
+        }
+        uint8_t buf[512];
+        const int n = tls ? tls->Receive(buf, sizeof buf) : -1;
+        if (n < 0) {
+            tls.reset();
+            client.Close();
+        }
+        std::lock_guard<std::mutex> lock(m_);
+        if (n > 0) received_.insert(received_.end(), buf, buf + n);
+    }
 }
 
 // --- Recording server -------------------------------------------------------------------------
