@@ -173,7 +173,7 @@ struct TlsStream::Impl {
             return RefusedText;
         if (client && (reason == SSL_R_WRONG_VERSION_NUMBER || reason == SSL_R_PACKET_LENGTH_TOO_LONG ||
                        reason == SSL_R_EXCESSIVE_MESSAGE_SIZE))
-            return reason == SSL_R_EXCESSIVE_MESSAGE_SIZE ? "the station's certificate chain is too large"
+            return reason == SSL_R_EXCESSIVE_MESSAGE_SIZE ? "the station's handshake is too large"
                                                           : "not a TLS server (is it rfc2217://?)";
         if (reason == SSL_R_NO_RENEGOTIATION) return "renegotiation refused";
         char text[256] = "the connection ended";
@@ -190,7 +190,7 @@ struct TlsStream::Impl {
             const int r = SSL_do_handshake(Ssl);
             const int e = SSL_get_error(Ssl, r);
             if (!FlushOut()) {
-                error = "the connection failed during the TLS handshake";
+                error = "the connection closed during the TLS handshake";
                 return false;
             }
             if (r == 1) return true;
@@ -227,7 +227,7 @@ struct TlsStream::Impl {
                 return false;
             }
             if (RawTotal > MaxHandshakeBytes) {
-                error = client ? "the station's certificate chain is too large" : "the client's handshake is too large";
+                error = client ? "the station's handshake is too large" : "the client's handshake is too large";
                 return false;
             }
         }

@@ -181,24 +181,33 @@ TEST_F(Tls, APlainAddressToATlsServerSaysSo) {
     EXPECT_NE(r.Failure.find("the server speaks TLS (is it rfc2217s://?)"), std::string::npos) << r.Failure;
 }
 
-// A station that never finishes its handshake: refused after 5 s on the console's clock, and
-// the exit during it is prompt.
-TEST_F(Tls, AStalledHandshakeIsBoundedAndTheExitPrompt) {
-    HostileServer silent(HostileServer::Kind::Silent);
-    const std::string address = "rfc2217s" + silent.Address().substr(7);
-    std::atomic<double> now{100.0};
-    SetClockSource([&] { return now.load(); });
-    std::thread stepper([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        now = now + 6 * OneSecond;
-    });
-    const auto t0 = Clock::now();
-    PortOpener::Result r = OpenWith(address, As("user"));
-    stepper.join();
-    SetClockSource(nullptr);
-    EXPECT_NE(r.Failure.find("no TLS handshake within 5 s"), std::string::npos) << r.Failure;
-    EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2));
+// Stations that never finish their handshake: each refused, the stalled one after 5 s on the
+// console's clock, and the exit during a handshake is prompt.
+TEST_F(Tls, HostileHandshakesAreBoundedAndTheExitPrompt) {
+    using K = HostileServer::Kind;
+    const std::pair<K, const char*> cases[] = {
+        {K::Silent, "no TLS handshake within 5 s"},
+        {K::EndlessTlsHandshake, "the station's handshake is too large"},
+        {K::TlsCutShort, "the connection closed during the TLS handshake"},
+    };
+    for (const auto& [kind, expected] : cases) {
+        HostileServer server(kind);
+        std::atomic<double> now{100.0};
+        SetClockSource([&] { return now.load(); });
+        std::thread stepper([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            now = now + 6 * OneSecond;
+        });
+        const auto t0 = Clock::now();
+        PortOpener::Result r = OpenWith("rfc2217s" + server.Address().substr(7), As("user"));
+        stepper.join();
+        SetClockSource(nullptr);
+        EXPECT_NE(r.Failure.find(expected), std::string::npos) << r.Failure;
+        EXPECT_LT(Clock::now() - t0, std::chrono::seconds(2)) << expected;
+    }
 
+    HostileServer silent(K::Silent);
+    const std::string address = "rfc2217s" + silent.Address().substr(7);
     SetEnv("KALDOR_COM4", address);
     const auto t1 = Clock::now();
     {

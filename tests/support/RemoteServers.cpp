@@ -329,15 +329,24 @@ void HostileServer::Serve() {
         for (int i = 0; i < 3000; ++i) // a refused option, and one that changes every time
             chunk.insert(chunk.end(), {IAC, DO, 24, IAC, DO, OPT_BINARY, IAC, DONT, OPT_BINARY});
     if (kind_ == Kind::EndlessSubnegotiation) chunk.assign(30000, 0x55);
+    if (kind_ == Kind::EndlessTlsHandshake) { // full records; the first starts a 16 MB message
+        chunk.assign({0x16, 0x03, 0x03, 0x40, 0x00, 0x02, 0xFF, 0xFF, 0xFF});
+        chunk.resize(5 + 0x4000, 0x30);
+    }
     uint32_t seed = 12345;
     for (;;) {
-        const bool sending = kind_ != Kind::Silent && kind_ != Kind::AcceptsAndCloses && !conns_.empty();
+        const bool sending = kind_ != Kind::Silent && kind_ != Kind::AcceptsAndCloses &&
+                             kind_ != Kind::TlsCutShort && !conns_.empty();
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {listen_, POLLIN, 0}};
         if (::poll(fds, 2, sending ? 1 : -1) < 0) continue;
         if (fds[0].revents) return;
         if (fds[1].revents) {
             const int c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (c >= 0 && kind_ == Kind::AcceptsAndCloses) {
+            if (c >= 0 && kind_ == Kind::TlsCutShort) {
+                const Bytes start{0x16, 0x03, 0x03, 0x00, 0x50, 0x02, 0x00};
+                [[maybe_unused]] ssize_t ignored = ::send(c, start.data(), start.size(), MSG_NOSIGNAL);
+                ::close(c);
+            } else if (c >= 0 && kind_ == Kind::AcceptsAndCloses) {
                 ::close(c);
             } else if (c >= 0) {
                 conns_.push_back(c);

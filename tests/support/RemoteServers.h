@@ -143,6 +143,8 @@ public:
         RandomBytes,
         AcceptsAndCloses,
         Silent, // accepts and never answers
+        EndlessTlsHandshake, // TLS records of one handshake message that never ends
+        TlsCutShort, // the start of a TLS record, then the close
     };
     explicit HostileServer(Kind kind);
     ~HostileServer();
