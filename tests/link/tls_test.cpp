@@ -132,6 +132,8 @@ TEST_F(Tls, RefusesEachWrongPartyInItsOwnWords) {
          "the station's certificate is neither the station file's nor signed by it (unknown CA)"},
         {"unknown station", Station, "station", "user", "", "",
          "the station's certificate is not known yet (SHA-256 " + files->Fingerprint("station") + ")"},
+        {"the console's certificate file missing", Station, "station", "missing", "station", "",
+         "cannot use " + files->Cert("missing") + " as the console's certificate"},
         {"a plain Telnet server", Plain, "", "user", "station", "", "not a TLS server (is it rfc2217://?)"},
     };
     TestAmp amp;
@@ -165,7 +167,7 @@ TEST_F(Tls, RefusesEachWrongPartyInItsOwnWords) {
         EXPECT_EQ(r.StationUnknown, std::string(c.What) == "unknown station");
         EXPECT_EQ(r.Failure.find(files->Key("user")), std::string::npos); // the key's path: never
         if (station) {
-            EXPECT_EQ(station->Handshakes(), 1);
+            EXPECT_LE(station->Handshakes(), 1);
             EXPECT_EQ(Hex(station->Received()), "") << "sent to an unverified station";
         }
         if (c.Server == Ser2netTls) {
@@ -175,10 +177,15 @@ TEST_F(Tls, RefusesEachWrongPartyInItsOwnWords) {
 }
 
 TEST_F(Tls, APlainAddressToATlsServerSaysSo) {
+    TestAmp amp;
+    Ser2net ser2net(amp.DevicePath(), {files->Key("station"), files->Cert("station"), files->Dir() + "/auth"});
+    ASSERT_TRUE(ser2net.Start());
     TlsStation station(files->Cert("station"), files->Key("station"));
-    PortOpener::Result r = OpenWith("rfc2217://127.0.0.1:" + std::to_string(station.Port()), {});
-    EXPECT_FALSE(r.Opened());
-    EXPECT_NE(r.Failure.find("the server speaks TLS (is it rfc2217s://?)"), std::string::npos) << r.Failure;
+    for (int port : {ser2net.Port(), station.Port()}) {
+        PortOpener::Result r = OpenWith("rfc2217://127.0.0.1:" + std::to_string(port), {});
+        EXPECT_FALSE(r.Opened());
+        EXPECT_NE(r.Failure.find("the server speaks TLS (is it rfc2217s://?)"), std::string::npos) << r.Failure;
+    }
 }
 
 // Stations that never finish their handshake: each refused, the stalled one after 5 s on the
