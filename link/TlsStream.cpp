@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 #include <sys/stat.h>
@@ -124,6 +125,33 @@ bool TlsServerIdentity::Load(const std::string& certFile, const std::string& key
     }
     impl_->Ctx = ctx;
     return true;
+}
+
+namespace {
+int AcceptAny(int, X509_STORE_CTX*) { return 1; }
+} // namespace
+
+void TlsServerIdentity::AskForAnyClientCertificate() {
+    if (impl_->Ctx) SSL_CTX_set_verify(impl_->Ctx, SSL_VERIFY_PEER, AcceptAny);
+}
+
+bool CertificateAllowed(const std::string& authDir, const CertificateInfo& cert) {
+    const std::string& cn = cert.CommonName;
+    if (cn.empty() || cn == "." || cn == ".." || cn.find_first_of("/\\:") != std::string::npos ||
+        cert.Fingerprint.empty())
+        return false;
+    const std::string dir = authDir + "/" + cn + "/allowed_certs";
+    std::error_code error;
+    std::filesystem::directory_iterator it(dir, error), end;
+    // Bounded, whatever the directory holds.
+    for (int seen = 0; !error && it != end && seen < 1000; it.increment(error), ++seen) {
+        CertificateInfo allowed;
+        std::string ignored;
+        if (it->is_regular_file(error) && ReadCertificateFile(it->path().string(), allowed, ignored) &&
+            allowed.Fingerprint == cert.Fingerprint)
+            return cert.Current;
+    }
+    return false;
 }
 
 // --- The stream -----------------------------------------------------------------------------

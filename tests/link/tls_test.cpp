@@ -11,6 +11,7 @@
 #include "link/Frames.h"
 #include "link/PortOpener.h"
 #include "link/TlsCertificate.h"
+#include "link/TlsStream.h"
 #include "sim/SimServer.h"
 #include "support/RemoteServers.h"
 #include "support/TlsFiles.h"
@@ -55,6 +56,7 @@ protected:
         f.Make("user", "dl1abc");
         f.Make("stranger", "dl1abc");
         f.Make("expired", "dl1abc", -60, -1);
+        f.Make("climber", "../auth/dl1abc");
         const std::filesystem::path allowed = f.Dir() + "/auth/dl1abc/allowed_certs";
         std::filesystem::create_directories(allowed);
         for (const char* name : {"user", "expired"})
@@ -252,6 +254,22 @@ TEST_F(Tls, TheSimulatorServesTlsToAllowedConsolesOnly) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(sim->Powered());
     sim->Stop();
+}
+
+// A station judges its consoles by ser2net's authdir: the certificate itself, in date, under
+// its own common name.
+TEST_F(Tls, AllowsOnlyCertificatesInTheAuthdirUnderTheirName) {
+    const std::string authDir = files->Dir() + "/auth";
+    std::filesystem::copy_file(files->Cert("climber"), authDir + "/dl1abc/allowed_certs/climber.crt");
+    const std::pair<const char*, bool> cases[] = {
+        {"user", true}, {"stranger", false}, {"expired", false}, {"climber", false}, {"station", false}};
+    for (const auto& [name, allowed] : cases) {
+        CertificateInfo cert;
+        std::string error;
+        ASSERT_TRUE(ReadCertificateFile(files->Cert(name), cert, error)) << error;
+        EXPECT_EQ(CertificateAllowed(authDir, cert), allowed) << name;
+    }
+    std::filesystem::remove(authDir + "/dl1abc/allowed_certs/climber.crt");
 }
 
 TEST(TlsFingerprint, StoredTextsNormaliseOrAreRefused) {
