@@ -254,6 +254,16 @@ TEST_F(Tls, TheSimulatorServesTlsToAllowedConsolesOnly) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(sim->Powered());
     sim->Stop();
+
+    // An IPv6 address in brackets, its key in brackets too.
+    auto sim6 = sim::SimServer::OnRfc2217("::1", 0, {}, error, {files->Cert("station"), files->Key("station"), ""});
+    ASSERT_TRUE(sim6) << error;
+    sim6->Start();
+    ASSERT_EQ(sim6->DevicePath().rfind("rfc2217s://[::1]:", 0), 0u);
+    PortOpener::Result r6 = OpenWith(sim6->DevicePath(), tls);
+    EXPECT_TRUE(r6.Opened()) << r6.Failure;
+    EXPECT_EQ(r6.StationKey, sim6->DevicePath().substr(11));
+    sim6->Stop();
 }
 
 // A station judges its consoles by ser2net's authdir: the certificate itself, in date, under
