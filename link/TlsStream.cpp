@@ -221,7 +221,12 @@ struct TlsStream::Impl {
                 error = "the connection closed during the TLS handshake";
                 return false;
             }
-            if (r == 1) return true;
+            if (r == 1) {
+                // What came with the handshake's last records (a server's first data) waits in
+                // the input, where no wait on the socket would see it.
+                MoreMaybe = BIO_ctrl_pending(In) > 0 || SSL_has_pending(Ssl);
+                return true;
+            }
             if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
                 error = Eof && ERR_peek_last_error() == 0 ? "the connection closed during the TLS handshake"
                                                           : Failure(client);
@@ -269,7 +274,7 @@ struct TlsStream::Impl {
     BIO* Out = nullptr; // owned by Ssl
     ByteVector Backlog;
     bool Eof = false;
-    bool MoreMaybe = false; // the last read filled its buffer: more may be decrypted already
+    bool MoreMaybe = false; // the last read gave data: more may be waiting in OpenSSL already
     bool CertificateAsked = false;
     bool GotData = false;
     long RawTotal = 0;
@@ -408,7 +413,7 @@ int TlsStream::Receive(uint8_t* buffer, int size) {
     const int r = SSL_read(d.Ssl, buffer, size);
     const int e = SSL_get_error(d.Ssl, r);
     if (!d.FlushOut()) return -1;
-    d.MoreMaybe = r == size;
+    d.MoreMaybe = r > 0; // one record at a time: more may wait until a read finds none
     if (r > 0) {
         d.GotData = true;
         return r;

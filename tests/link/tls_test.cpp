@@ -10,6 +10,7 @@
 #include "link/Clock.h"
 #include "link/Frames.h"
 #include "link/PortOpener.h"
+#include "link/Rfc2217Port.h"
 #include "link/TlsCertificate.h"
 #include "link/TlsStream.h"
 #include "sim/SimServer.h"
@@ -245,12 +246,16 @@ TEST_F(Tls, TheSimulatorServesTlsToAllowedConsolesOnly) {
 
     tls = As("user");
     tls.TrustedFingerprint = files->Fingerprint("station");
+    const auto t0 = Clock::now();
     PortOpener::Result r = OpenWith(sim->DevicePath(), tls);
     ASSERT_TRUE(r.Opened()) << r.Failure;
+    // The server's first bytes come with the handshake's last records: read at once, not after
+    // the negotiation's time-out (with a margin).
+    EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(Rfc2217Port::NegotiationTimeoutMs * 3 / 4));
     sim->SetDtr(false);
     r.Line.SetDtr(); // the ON key: DTR travels inside TLS
-    const auto t0 = Clock::now();
-    while (!sim->Powered() && Clock::now() - t0 < std::chrono::seconds(3))
+    const auto t1 = Clock::now();
+    while (!sim->Powered() && Clock::now() - t1 < std::chrono::seconds(3))
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(sim->Powered());
     sim->Stop();
