@@ -3,7 +3,7 @@
 // The same input fed whole and in chunks gives the same bytes and replies.
 #include "TelnetChecks.h"
 #ifdef KALDOR_FUZZ_TELNET_SERVER
-#include "sim/TelnetServer.h"
+#include "sim/ComPortServer.h"
 #endif
 
 using namespace kaldor;
