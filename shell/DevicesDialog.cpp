@@ -10,13 +10,19 @@
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QLabel>
+#include <QFileDialog>
+#include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 #include "link/PortNames.h"
+#include "link/TlsCertificate.h"
+#include "link/TlsOptions.h"
+#include "shell/IdentityBox.h"
 #include "shell/Settings.h"
 
 namespace kaldor {
@@ -37,6 +43,15 @@ QStringList NumericOrder(QStringList names) {
 #endif
 
 } // namespace
+
+QString PlainTextWarning(const QString& device) {
+    std::string host, port;
+    const std::string text = device.trimmed().toStdString();
+    if (IsTlsDevice(text) || !ParseRemoteDevice(text, host, port)) return {};
+    if (host == "localhost" || host == "::1" || host.rfind("127.", 0) == 0) return {};
+    return QStringLiteral("Unencrypted: anyone on the way can read this line and operate the amplifier. "
+                          "Use rfc2217s:// or an SSH tunnel.");
+}
 
 QString AdapterName(const QString& byIdName) {
     QString name = byIdName;
@@ -95,6 +110,33 @@ TDevicesDialog::TDevicesDialog(TSettings& settings, QWidget* parent, const QStri
         box->setEditText(QString::fromStdString(env.empty() ? settings_.LoadComDevice(n) : env));
         auto* label = new QLabel(QStringLiteral("COM &%1").arg(n), this);
         label->setBuddy(box);
+        StationRow& station = station_[static_cast<size_t>(n - 1)];
+        station.Row = new QWidget(this);
+        auto* line = new QHBoxLayout(station.Row);
+        line->setContentsMargins(0, 0, 0, 0);
+        station.File = new QLineEdit(QString::fromStdString(settings_.LoadTlsStationFile(n)), station.Row);
+        station.File->setObjectName(QStringLiteral("edStation%1").arg(n));
+        station.File->setPlaceholderText(QStringLiteral("the station's certificate or CA (optional; else trusted on first use)"));
+        auto* browse = new QPushButton(QStringLiteral("Browse..."), station.Row);
+        station.Forget = new QPushButton(QStringLiteral("Forget trusted station"), station.Row);
+        station.Forget->setObjectName(QStringLiteral("btnForget%1").arg(n));
+        line->addWidget(station.File);
+        line->addWidget(browse);
+        line->addWidget(station.Forget);
+        connect(browse, &QPushButton::clicked, this, [this, &station] {
+            const QString file = QFileDialog::getOpenFileName(this, QStringLiteral("The station's certificate"),
+                                                              station.File->text(),
+                                                              QStringLiteral("Certificates (*.crt *.pem);;All files (*)"));
+            if (!file.isEmpty()) station.File->setText(QDir::toNativeSeparators(file));
+        });
+        connect(station.Forget, &QPushButton::clicked, this, [&station] {
+            station.Forgotten = true;
+            station.Forget->setEnabled(false);
+        });
+        station.Warning = new QLabel(this);
+        station.Warning->setObjectName(QStringLiteral("lblWarning%1").arg(n));
+        station.Warning->setStyleSheet(QStringLiteral("color: #b00000"));
+        connect(box, &QComboBox::editTextChanged, this, [this, n] { DeviceEdited(n); });
         if (!env.empty()) {
             box->setEnabled(false);
             // --simulate sets COM1 itself: the user set no variable.
@@ -108,25 +150,72 @@ TDevicesDialog::TDevicesDialog(TSettings& settings, QWidget* parent, const QStri
         } else {
             form->addRow(label, box);
         }
+        form->addRow(QString(), station.Row);
+        form->addRow(QString(), station.Warning);
         devices_[static_cast<size_t>(n - 1)] = box;
+        DeviceEdited(n);
     }
+    identity_ = new TIdentityBox(settings_, this);
+    error_ = new QLabel(this);
+    error_->setObjectName(QStringLiteral("lblError"));
+    error_->setStyleSheet(QStringLiteral("color: #b00000"));
+    error_->setWordWrap(true);
+    error_->hide();
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
+    layout->addWidget(identity_);
+    layout->addWidget(error_);
     layout->addWidget(buttons);
 }
 
+void TDevicesDialog::DeviceEdited(int n) {
+    const QString device = devices_[static_cast<size_t>(n - 1)] ? Device(n)->currentText()
+                                                                 : QString::fromStdString(PortDeviceName(n));
+    StationRow& station = station_[static_cast<size_t>(n - 1)];
+    const std::string key = StationKey(device.trimmed().toStdString());
+    station.Row->setVisible(IsTlsDevice(device.trimmed().toStdString()));
+    station.Forget->setEnabled(!station.Forgotten && !key.empty() && !settings_.LoadTrustedStation(key).empty());
+    const QString warning = PlainTextWarning(device);
+    station.Warning->setText(warning);
+    station.Warning->setVisible(!warning.isEmpty());
+}
+
 void TDevicesDialog::accept() {
+    // Every file first: a wrong one stores nothing.
+    QString error;
+    bool ok = identity_->Check(error);
+    for (int n = 1; ok && n <= PortCount; ++n) {
+        const std::string file = StationFile(n)->text().trimmed().toStdString();
+        CertificateInfo info;
+        std::string why;
+        if (!file.empty() && file != settings_.LoadTlsStationFile(n) && !ReadCertificateFile(file, info, why)) {
+            error = QStringLiteral("COM%1: %2").arg(n).arg(QString::fromStdString(why));
+            ok = false;
+        }
+    }
+    error_->setText(error);
+    error_->setVisible(!ok);
+    if (!ok) return;
+    identity_->Store();
     changed_.clear();
     for (int n = 1; n <= PortCount; ++n) {
+        StationRow& station = station_[static_cast<size_t>(n - 1)];
+        const std::string file = station.File->text().trimmed().toStdString();
+        const std::string key = StationKey(Device(n)->currentText().trimmed().toStdString());
+        if (station.Forgotten && !key.empty()) settings_.SaveTrustedStation(key, {});
+        if (file != settings_.LoadTlsStationFile(n)) {
+            settings_.SaveTlsStationFile(n, file);
+            if (!changed_.contains(n)) changed_.append(n);
+        }
         const QComboBox* box = Device(n);
         if (!box->isEnabled()) continue; // the environment decides this one
         const std::string device = box->currentText().trimmed().toStdString();
         if (device == settings_.LoadComDevice(n)) continue;
         settings_.SaveComDevice(n, device);
-        changed_.append(n);
+        if (!changed_.contains(n)) changed_.append(n);
     }
     QDialog::accept();
 }

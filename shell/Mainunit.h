@@ -233,6 +233,14 @@ public:
     QTimer* tmrReconnect = nullptr;
     int ChosenPort = 0;         // the port of the last Serial Port action, 0 before any
     bool Reconnecting = false;  // the chosen port's device is away and being reopened
+    // The chosen port's station is unknown or its certificate refused: the reconnect waits for
+    // the user to choose the port again, never asking on its own.
+    bool AwaitingUser = false;
+    // An open of port n that ended at the station's certificate: an unknown station asks the
+    // user (not quiet) whether to trust it; true when the open is tried again with it stored.
+    bool StationNotTrusted(int n, bool quiet, const PortOpener::Result& result);
+    // What port n's TLS line takes from the settings.
+    TlsOptions TlsOptionsFor(int n, const std::string& station) const;
     std::unique_ptr<PortOpener> ComOpener; // ComPort's opens
     std::array<std::unique_ptr<PortOpener>, PortCount> ProbeOpeners{}; // each port's probes
     unsigned StartupProbes = 0;    // bit n: port n's start-up probe has not answered yet

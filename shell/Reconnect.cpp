@@ -2,6 +2,7 @@
 // "Devices..." dialog.
 #include <QAction>
 #include <QMenu>
+#include <QStatusBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -10,11 +11,49 @@
 #include "link/PortNames.h"
 #include "shell/DevicesDialog.h"
 #include "shell/Mainunit.h"
+#include "shell/MessageBox.h"
 #include "shell/Settings.h"
 
 namespace kaldor {
 
+TlsOptions TMainForm::TlsOptionsFor(int n, const std::string& station) const {
+    TlsOptions o;
+    o.CertificateFile = settings_.LoadTlsCertificateFile();
+    o.KeyFile = settings_.LoadTlsKeyFile();
+    o.StationFile = settings_.LoadTlsStationFile(n);
+    o.TrustedFingerprint = settings_.LoadTrustedStation(station);
+    return o;
+}
+
+bool TMainForm::StationNotTrusted(int n, bool quiet, const PortOpener::Result& result) {
+    if (quiet) {
+        // The reconnect never asks: it waits for the user, and says why once.
+        if (!std::exchange(AwaitingUser, true)) {
+            std::fprintf(stderr, "KALDOR Console: %s\n", result.Failure.c_str());
+            StatusBar->showMessage(QString::fromStdString(result.Failure));
+        }
+        return false;
+    }
+    if (!result.StationUnknown) return false;
+    const QString text =
+        QStringLiteral("COM%1 (%2): this station is not known yet.\n\nSHA-256 fingerprint:\n%3\n\n"
+                       "Subject: %4\n\nTrust this station and link to it? Compare the fingerprint with "
+                       "the one its owner gave you.")
+            .arg(n)
+            .arg(QString::fromStdString(result.Device), QString::fromStdString(result.Station.Fingerprint),
+                 QString::fromStdString(result.Station.Subject));
+    if (ShowMessageBox(this, text, QString::fromLatin1(kAppCaption), MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return false;
+    settings_.SaveTrustedStation(result.StationKey, result.Station.Fingerprint);
+    return true;
+}
+
 void TMainForm::BuildDevicesAndReconnect() {
+    // Each TLS port's identity and trust, read when it is opened.
+    auto provider = [this](int n, const std::string& station) { return TlsOptionsFor(n, station); };
+    ComOpener->SetTlsProvider(provider);
+    for (auto& opener : ProbeOpeners) opener->SetTlsProvider(provider);
+
     itmDevices = itmSerialPort->addAction(QStringLiteral("Devices..."));
     itmDevices->setObjectName(QStringLiteral("itmDevices"));
     connect(itmDevices, &QAction::triggered, this, [this] { itmDevicesClick(); });
@@ -28,6 +67,7 @@ void TMainForm::BuildDevicesAndReconnect() {
 
 void TMainForm::StopReconnecting() {
     Reconnecting = false;
+    AwaitingUser = false;
     ChosenPort = 0;
     ComOpener->Cancel();
 }
@@ -41,11 +81,22 @@ void TMainForm::OpenComPort(int n, bool quiet, std::function<void(bool)> then) {
             StopReceiver();
             ComPort.Close();
         },
-        [this, quiet, then = std::move(then)](PortOpener::Result& result) {
+        [this, n, quiet, then = std::move(then)](PortOpener::Result& result) {
             const bool opened = result.Opened();
             ComPort = std::move(result.Line);
-            if (!opened && !quiet)
+            if (opened) StatusBar->clearMessage();
+            // A certificate the station or the console refuses does not mend itself in a second.
+            const bool certificate = !opened && (result.StationUnknown || !result.Station.Fingerprint.empty() ||
+                                                 result.Failure.find("certificate") != std::string::npos);
+            if (certificate && StationNotTrusted(n, quiet, result)) {
+                // Stored: the Serial Port action again, from the top, with the station known.
+                QTimer::singleShot(0, this, [this, n] { actOpenComExecute(n); });
+                return;
+            }
+            if (!opened && !quiet) {
                 std::fprintf(stderr, "KALDOR Console: cannot open %s\n", result.Failure.c_str());
+                if (certificate) StatusBar->showMessage(QString::fromStdString(result.Failure));
+            }
             then(opened);
         });
 }
@@ -53,7 +104,8 @@ void TMainForm::OpenComPort(int n, bool quiet, std::function<void(bool)> then) {
 void TMainForm::ProbePort(int n) {
     // Quiet: a port the console does not go on to use is nobody's concern on standard error.
     ProbeOpeners[static_cast<size_t>(n - 1)]->Open(n, nullptr, [this](PortOpener::Result& result) {
-        const bool opens = result.Opened();
+        // A station not known yet is there: choosing its port asks about it.
+        const bool opens = result.Opened() || result.StationUnknown;
         result.Line.Close();
         PortProbed(result.Port, opens, result.Failure);
     });
@@ -73,7 +125,7 @@ void TMainForm::PortProbed(int n, bool opens, const std::string& failure) {
 
 void TMainForm::tmrReconnectTimer() {
     // No receiver or an open under way: an attempt is running.
-    if (ChosenPort == 0 || !ComThread || ComOpener->Pending()) return;
+    if (ChosenPort == 0 || !ComThread || ComOpener->Pending() || AwaitingUser) return;
     const bool wasOpen = ComPort.IsOpen();
     if (wasOpen && !ComThread->PortFailed) return;
     const int n = ChosenPort;

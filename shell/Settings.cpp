@@ -1,5 +1,6 @@
 #include "shell/Settings.h"
 
+
 #include <QDir>
 #include <QFile>
 #include <QApplication>
@@ -18,6 +19,7 @@
 #include <optional>
 
 #include "link/NumberText.h"
+#include "link/TlsCertificate.h"
 #include "shell/MessageBox.h"
 
 #ifdef _WIN32
@@ -215,26 +217,60 @@ int TSettings::LoadStartupDelay() const { return LoadInt(kStartupDelay, kDefault
 
 int TSettings::LoadResponseDelay() const { return LoadInt(kResponseDelay, kDefaultResponseDelay); }
 
-std::string TSettings::LoadComDevice(int n) const {
+std::string TSettings::LoadText(const QString& key) const {
     std::lock_guard<std::mutex> lock(store_->Mutex);
-    const QVariant value = store_->File().value(QStringLiteral("ComDevice%1").arg(n));
-    // An unquoted comma makes the text file hand back a list; a device path is one string.
+    const QVariant value = store_->File().value(key);
+    // An unquoted comma makes the text file hand back a list; a path is one string.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(QLatin1Char(',')).toStdString();
     if (value.typeId() == QMetaType::QString) return value.toString().toStdString();
     return std::string();
 }
 
-void TSettings::SaveComDevice(int n, const std::string& device) {
+void TSettings::SaveText(const QString& key, const std::string& value) {
     std::lock_guard<std::mutex> lock(store_->Mutex);
     if (!store_->Kept) return;
     QSettings& file = store_->File();
-    const QString key = QStringLiteral("ComDevice%1").arg(n);
-    if (device.empty())
+    if (value.empty())
         file.remove(key);
     else
-        file.setValue(key, QString::fromStdString(device));
+        file.setValue(key, QString::fromStdString(value));
     if (!Commit(file)) store_->NotKept(file.fileName());
+}
+
+std::string TSettings::LoadComDevice(int n) const { return LoadText(QStringLiteral("ComDevice%1").arg(n)); }
+
+void TSettings::SaveComDevice(int n, const std::string& device) {
+    SaveText(QStringLiteral("ComDevice%1").arg(n), device);
+}
+
+void TSettings::SaveTlsIdentity(const std::string& certificateFile, const std::string& keyFile) {
+    SaveText(QStringLiteral("TlsCertificateFile"), certificateFile);
+    SaveText(QStringLiteral("TlsKeyFile"), keyFile);
+}
+
+namespace {
+// "TrustedStations/<host:port>": a slash in a key would open a group of its own.
+QString TrustedKey(const std::string& station) {
+    return QStringLiteral("TrustedStations/") + QString::fromStdString(station).replace(QLatin1Char('/'), QLatin1Char('_'));
+}
+} // namespace
+
+std::string TSettings::LoadTrustedStation(const std::string& station) const {
+    const std::string stored = LoadText(TrustedKey(station));
+    std::string fingerprint;
+    if (!stored.empty() && !NormaliseFingerprint(stored, fingerprint)) {
+        static std::once_flag said;
+        std::call_once(said, [&] {
+            std::fprintf(stderr, "KALDOR Console: the trusted fingerprint stored for %s is not one; ignored\n",
+                         station.c_str());
+        });
+    }
+    return fingerprint;
+}
+
+void TSettings::SaveTrustedStation(const std::string& station, const std::string& fingerprint) {
+    SaveText(TrustedKey(station), fingerprint);
 }
 
 std::function<std::string(int)> TSettings::DeviceLookup() const {

@@ -59,6 +59,20 @@ public:
     // outlive this object.
     std::function<std::string(int)> DeviceLookup() const;
 
+    // The TLS line: "TlsCertificateFile" and "TlsKeyFile", the console's own identity (PEM
+    // paths); "TlsStationFile<n>", the station's certificate or CA for port n; empty when none.
+    // An empty value removes the setting.
+    std::string LoadTlsCertificateFile() const { return LoadText(QStringLiteral("TlsCertificateFile")); }
+    std::string LoadTlsKeyFile() const { return LoadText(QStringLiteral("TlsKeyFile")); }
+    void SaveTlsIdentity(const std::string& certificateFile, const std::string& keyFile);
+    std::string LoadTlsStationFile(int n) const { return LoadText(QStringLiteral("TlsStationFile%1").arg(n)); }
+    void SaveTlsStationFile(int n, const std::string& file) { SaveText(QStringLiteral("TlsStationFile%1").arg(n), file); }
+    // Group "TrustedStations": the SHA-256 fingerprint trusted for "host:port", colon-separated
+    // hex. Empty when none, or when what is stored is not a fingerprint (said once on standard
+    // error). Saving empty forgets it.
+    std::string LoadTrustedStation(const std::string& station) const;
+    void SaveTrustedStation(const std::string& station, const std::string& fingerprint);
+
     // The station log: "StationLog" (any non-zero value records; on when none reads), and its
     // bounds "StationLogMegabytes" (200) and "StationLogDays" (90), read only.
     bool LoadStationLog() const;
@@ -97,6 +111,9 @@ public:
 
 private:
     int LoadInt(const char* name, int fallback) const;
+    // A text value, "" when missing or not text; saving "" removes it.
+    std::string LoadText(const QString& key) const;
+    void SaveText(const QString& key, const std::string& value);
     void SaveInts(std::initializer_list<std::pair<const char*, int>> values);
 
     QString application_;

@@ -15,7 +15,7 @@ add_library(kaldor_shell_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/CommandLine.h
 )
 target_include_directories(kaldor_shell_core PUBLIC ${CMAKE_SOURCE_DIR})
-target_link_libraries(kaldor_shell_core PUBLIC kaldor_numbers Qt6::Widgets)
+target_link_libraries(kaldor_shell_core PUBLIC kaldor_numbers kaldor_link Qt6::Widgets)
 target_compile_definitions(kaldor_shell_core PRIVATE KALDOR_VERSION="${PROJECT_VERSION}")
 if(WIN32)
   target_link_libraries(kaldor_shell_core PRIVATE kaldor_shell_win32 user32)
