@@ -15,6 +15,7 @@
 #include "shell/DevicesDialog.h"
 #include "shell/IdentityBox.h"
 #include "shell/MessageBox.h"
+#include <QMessageBox>
 #include "sim/SimServer.h"
 #include "support/TlsFiles.h"
 
@@ -43,6 +44,11 @@ protected:
         if (server) server->Start();
         return server;
     }
+    static void Picture(QWidget& widget, const char* name) {
+        widget.show(); // laid out as the user sees it
+        QTest::qWait(50);
+        widget.grab().save(QStringLiteral(KALDOR_BUILD_DIR "/%1").arg(QString::fromLatin1(name)));
+    }
     bool Settled() {
         return QTest::qWaitFor([&] { return !form->ComOpener->Pending() && form->ComThread; }, 5000);
     }
@@ -59,6 +65,8 @@ TEST_F(TlsWindowTest, AStationIsTrustedOnFirstUseAskedOnceAndRefusedWhenItChange
     std::vector<MessageBoxCall> asked;
     int answer = IDNO;
     ScopedMessageBoxResponder responder([&](const MessageBoxCall& call) {
+        // The question as the user sees it, for the eye: build-test/tls-first-use.png.
+        if (asked.empty()) Picture(*BuildMessageBox(call.Parent, call.Text, call.Caption, call.Flags), "tls-first-use.png");
         asked.push_back(call);
         return answer;
     });
@@ -126,6 +134,7 @@ TEST_F(TlsWindowTest, DevicesStoresNoFileThatIsNotRight) {
         dialog.Identity()->CertificateFile()->setText(QString::fromStdString(c.cert));
         dialog.Identity()->KeyFile()->setText(QString::fromStdString(c.key));
         dialog.StationFile(1)->setText(QString::fromStdString(c.station));
+        if (c.error == cases[0].error) Picture(dialog, "tls-devices.png");
         dialog.accept();
         const bool stored = *c.error == '\0';
         EXPECT_EQ(dialog.result() == QDialog::Accepted, stored) << c.name;
