@@ -7,12 +7,7 @@
 
 #include "SerialPort.h"
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
+#include "link/WindowsApi.h"
 
 namespace kaldor {
 

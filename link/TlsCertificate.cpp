@@ -56,21 +56,31 @@ CertificateInfo DescribeCertificate(const X509* cert) {
     return info;
 }
 
-bool ReadCertificateFile(const std::string& path, CertificateInfo& info, std::string& error) {
-    info = {};
+bool ReadPemText(const std::string& path, std::string& text, std::string& error) {
+    text.clear();
     std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_file(path.c_str(), "rb"), BIO_free);
     if (!in) {
         error = "cannot read " + path;
         return false;
     }
     // A PEM reader on a huge file would read it whole first.
-    char probe;
-    if (BIO_seek(in.get(), MaxCertificateFileBytes) == 0 && BIO_read(in.get(), &probe, 1) == 1) {
-        error = path + " is too large for a certificate";
-        return false;
+    char chunk[4096];
+    for (int n; (n = BIO_read(in.get(), chunk, sizeof chunk)) > 0;) {
+        text.append(chunk, static_cast<size_t>(n));
+        if (text.size() > static_cast<size_t>(MaxCertificateFileBytes)) {
+            error = path + " is too large";
+            return false;
+        }
     }
-    BIO_seek(in.get(), 0);
-    X509* cert = PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr);
+    return true;
+}
+
+bool ReadCertificateFile(const std::string& path, CertificateInfo& info, std::string& error) {
+    info = {};
+    std::string text;
+    if (!ReadPemText(path, text, error)) return false;
+    std::unique_ptr<BIO, decltype(&BIO_free)> in(BIO_new_mem_buf(text.data(), static_cast<int>(text.size())), BIO_free);
+    X509* cert = in ? PEM_read_bio_X509(in.get(), nullptr, nullptr, nullptr) : nullptr;
     if (!cert) {
         error = path + " holds no certificate (PEM)";
         return false;

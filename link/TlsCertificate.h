@@ -21,6 +21,9 @@ CertificateInfo DescribeCertificate(const X509* cert);
 // certificate); never throws, never reads more than MaxCertificateFileBytes.
 bool ReadCertificateFile(const std::string& path, CertificateInfo& info, std::string& error);
 constexpr long MaxCertificateFileBytes = 1 << 20;
+// A PEM file's text, at most MaxCertificateFileBytes (a UTF-8 path on Windows too). False with the
+// reason in error: unreadable or too large.
+bool ReadPemText(const std::string& path, std::string& text, std::string& error);
 
 // A stored or typed fingerprint in its one form: 32 hex pairs, uppercase, colon-separated.
 // Takes upper or lower case, with colons, blanks or nothing between pairs, and an optional

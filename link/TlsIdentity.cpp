@@ -13,10 +13,7 @@
 #include <memory>
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "link/WindowsApi.h"
 #include <sddl.h>
 #else
 #include <fcntl.h>
@@ -34,22 +31,6 @@ std::string MemoryText(BIO* bio) {
     char* data = nullptr;
     const long n = BIO_get_mem_data(bio, &data);
     return n > 0 ? std::string(data, static_cast<size_t>(n)) : std::string();
-}
-
-// Opens a PEM file of at most MaxCertificateFileBytes (OpenSSL takes UTF-8 paths on Windows too).
-bool ReadPem(const std::string& path, Bio& in, std::string& error) {
-    in.reset(BIO_new_file(path.c_str(), "rb"));
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
-    char probe;
-    if (BIO_seek(in.get(), MaxCertificateFileBytes) == 0 && BIO_read(in.get(), &probe, 1) == 1) {
-        error = path + " is too large";
-        return false;
-    }
-    BIO_seek(in.get(), 0);
-    return true;
 }
 
 bool WriteFile(const std::string& path, const std::string& text, std::string& error) {
@@ -172,17 +153,21 @@ bool MakeIdentity(const std::string& commonName, const std::string& certFile, co
 bool CheckIdentity(const std::string& certFile, const std::string& keyFile, CertificateInfo& info,
                    std::string& error) {
     info = {};
-    Bio certIn(nullptr, BIO_free), keyIn(nullptr, BIO_free);
-    if (!ReadPem(certFile, certIn, error)) return false;
-    Cert cert(PEM_read_bio_X509(certIn.get(), nullptr, nullptr, nullptr), X509_free);
+    std::string certText, keyText;
+    if (!ReadPemText(certFile, certText, error)) return false;
+    Bio certIn(BIO_new_mem_buf(certText.data(), static_cast<int>(certText.size())), BIO_free);
+    Cert cert(certIn ? PEM_read_bio_X509(certIn.get(), nullptr, nullptr, nullptr) : nullptr, X509_free);
     if (!cert) {
         error = certFile + " holds no certificate (PEM)";
         return false;
     }
-    if (!ReadPem(keyFile, keyIn, error)) return false;
+    if (!ReadPemText(keyFile, keyText, error)) return false;
+    Bio keyIn(BIO_new_mem_buf(keyText.data(), static_cast<int>(keyText.size())), BIO_free);
     // No passphrase prompt: an encrypted key is refused, not asked for on a terminal.
-    Key key(PEM_read_bio_PrivateKey(keyIn.get(), nullptr, [](char*, int, int, void*) { return 0; }, nullptr),
+    Key key(keyIn ? PEM_read_bio_PrivateKey(keyIn.get(), nullptr, [](char*, int, int, void*) { return 0; }, nullptr)
+                  : nullptr,
             EVP_PKEY_free);
+    OPENSSL_cleanse(keyText.data(), keyText.size());
     if (!key) {
         error = "the key file holds no private key (unencrypted PEM)";
         return false;

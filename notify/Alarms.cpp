@@ -7,12 +7,7 @@
 #include <QPixmap>
 #include <QSystemTrayIcon>
 
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
+#include "link/WindowsApi.h"
 
 #include <algorithm>
 #include <cmath>

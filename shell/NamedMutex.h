@@ -2,10 +2,7 @@
 #ifdef _WIN32
 #include <string>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "link/WindowsApi.h"
 
 namespace kaldor {
 

@@ -4,10 +4,7 @@
 #include <optional>
 #include <string>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "link/WindowsApi.h"
 
 namespace kaldor {
 

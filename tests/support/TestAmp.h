@@ -11,10 +11,7 @@
 #include <string>
 #include <vector>
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#include "link/WindowsApi.h"
 #else
 #include <termios.h>
 #endif

@@ -8,12 +8,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <atomic>
-#ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
-#endif
+#include "link/WindowsApi.h"
 
 #include "shell/Settings.h"
 
