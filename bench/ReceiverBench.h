@@ -23,8 +23,9 @@ inline double CpuSeconds() {
 }
 
 // The far end: frames back to back at 9600 baud 8N1 (960 bytes a second), in a child process so
-// its work is not counted.
-inline pid_t StartSender(TestAmp& amp, int seconds) {
+// its work is not counted. With reportFd, the child writes the count of frames it sent there
+// (a long) when it ends.
+inline pid_t StartSender(TestAmp& amp, int seconds, int reportFd = -1) {
     const pid_t pid = fork();
     if (pid != 0) return pid;
     StatusPayload p;
@@ -46,10 +47,13 @@ inline pid_t StartSender(TestAmp& amp, int seconds) {
         }
         clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr);
     }
+    const long sent = n;
+    if (reportFd >= 0) [[maybe_unused]] ssize_t ignored = write(reportFd, &sent, sizeof sent);
     _exit(0);
 }
 
-inline void Run(const char* name, SerialPort& port, int seconds) {
+// The CPU seconds the run took; frames, if given, the frames decoded.
+inline double Run(const char* name, SerialPort& port, int seconds, long* decoded = nullptr) {
     QueueDispatcher window;
     long passes = 0, frames = 0;
     uint16_t lastPower = 0;
@@ -73,6 +77,8 @@ inline void Run(const char* name, SerialPort& port, int seconds) {
     const double cpu = CpuSeconds() - cpu0;
     std::printf("%-12s %6.1f s  passes %7ld  frames decoded %6ld (%5.1f/s)  CPU %.3f s = %.2f %% of one core\n",
                 name, wall, passes, frames, frames / wall, cpu, 100.0 * cpu / wall);
+    if (decoded) *decoded = frames;
+    return cpu;
 }
 
 

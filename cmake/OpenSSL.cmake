@@ -1,4 +1,4 @@
-# TLS for the remote line: OpenSSL 3, Debian's on Linux. For Windows, the static libraries of the
+# OpenSSL 3: Debian's on Linux. For Windows, the static libraries of the
 # layer that tools/openssl-windows.sh builds, passed as OPENSSL_ROOT_DIR; the cross toolchain
 # looks for libraries under its own root only, so the layer's folder becomes one of those roots.
 if(MINGW)

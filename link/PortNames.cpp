@@ -1,5 +1,7 @@
 #include "PortNames.h"
 
+#include "TlsOptions.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -40,11 +42,16 @@ std::string Win32DevicePath(const std::string& name) {
     return "\\\\.\\" + name;
 }
 
-bool IsRemoteDevice(const std::string& name) { return name.rfind(RemoteDevicePrefix, 0) == 0; }
+bool IsTlsDevice(const std::string& name) { return name.rfind(RemoteTlsDevicePrefix, 0) == 0; }
+
+bool IsRemoteDevice(const std::string& name) {
+    return name.rfind(RemoteDevicePrefix, 0) == 0 || IsTlsDevice(name);
+}
 
 bool ParseRemoteDevice(const std::string& name, std::string& host, std::string& port) {
     if (!IsRemoteDevice(name)) return false;
-    std::string rest = name.substr(std::strlen(RemoteDevicePrefix));
+    std::string rest =
+        name.substr(std::strlen(IsTlsDevice(name) ? RemoteTlsDevicePrefix : RemoteDevicePrefix));
     if (!rest.empty() && rest.back() == '/') rest.pop_back();
     size_t colon;
     if (!rest.empty() && rest.front() == '[') {
@@ -65,6 +72,12 @@ bool ParseRemoteDevice(const std::string& name, std::string& host, std::string& 
         return false;
     const long number = std::strtol(port.c_str(), nullptr, 10);
     return number >= 1 && number <= 65535;
+}
+
+std::string StationKey(const std::string& device) {
+    std::string host, port;
+    if (!ParseRemoteDevice(device, host, port)) return {};
+    return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + port;
 }
 
 std::string DefaultPortDevice(int n) {

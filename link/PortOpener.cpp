@@ -42,10 +42,13 @@ void PortOpener::Open(int n, std::function<void()> release, Then then) {
     }
     // The thread starts with the first remote open: a console on local ports never needs it.
     if (!std::exchange(started_, true)) Start();
+    TlsOptions tls;
+    if (IsTlsDevice(device) && tlsProvider_) tls = tlsProvider_(n, StationKey(device));
     std::lock_guard<std::mutex> lock(m_);
     pending_ = true;
     port_ = n;
     device_ = device;
+    tls_ = std::move(tls);
     release_ = std::move(release);
     then_ = std::move(then);
     shared_->Waiting = true;
@@ -63,6 +66,7 @@ void PortOpener::Execute() {
         auto remote = std::make_shared<Rfc2217Port>();
         int n;
         std::string device;
+        TlsOptions tls;
         std::function<void()> release;
         Then then;
         uint64_t ticket;
@@ -73,19 +77,23 @@ void PortOpener::Execute() {
             pending_ = false;
             n = port_;
             device.swap(device_);
+            tls = std::exchange(tls_, TlsOptions{});
             release = std::exchange(release_, nullptr);
             then = std::exchange(then_, nullptr);
             ticket = shared_->Latest;
             busy_ = remote.get();
         }
         std::string error;
-        const bool opened = remote->Open(device, AmplifierLine, error);
+        const bool opened = remote->Open(device, AmplifierLine, error, tls);
+        const CertificateInfo station = remote->Station();
+        const bool unknown = remote->StationUnknown();
         std::lock_guard<std::mutex> lock(m_);
         busy_ = nullptr;
         if (ticket != shared_->Latest || Terminated()) continue; // dropped: its port closes here
         if (!opened) remote.reset();
         // Made into a SerialPort on the window thread, where its DTR is reported.
-        if (dispatcher_) dispatcher_->Post([shared = shared_, ticket, n, device, remote, error, release, then] {
+        if (dispatcher_) dispatcher_->Post([shared = shared_, ticket, n, device, remote, error, release, then,
+                                             station, unknown] {
             if (ticket != shared->Latest) return;
             shared->Waiting = false;
             if (release) release();
@@ -94,6 +102,11 @@ void PortOpener::Execute() {
             result.Device = device;
             result.Line.Adopt(n, device, remote, error);
             result.Failure = result.Line.OpenFailure();
+            if (IsTlsDevice(device)) {
+                result.Station = station;
+                result.StationKey = StationKey(device);
+                result.StationUnknown = unknown;
+            }
             then(result);
         });
     }

@@ -11,6 +11,8 @@
 #include <string>
 
 #include "SerialPort.h"
+#include "TlsCertificate.h"
+#include "TlsOptions.h"
 #include "WorkerThread.h"
 
 namespace kaldor {
@@ -25,6 +27,17 @@ public:
         SerialPort Line;     // open at AmplifierLine, or closed when the device did not open
         std::string Failure; // then why: "COMn (device): reason"
         bool Opened() const { return Line.IsOpen(); }
+
+        // rfc2217s:// only. The station's certificate as it showed it (also on a failure after
+        // the handshake, a changed fingerprint for one), and the key its fingerprint is stored
+        // under ("host:port", StationKey).
+        CertificateInfo Station;
+        std::string StationKey;
+        // The station is neither the one in its station file nor the one stored for
+        // StationKey, and there is neither: the port is NOT open (nothing went beyond the
+        // handshake) and Failure says so. The window may ask the user about Station, store its
+        // Fingerprint, and Open again; the reconnect must not ask.
+        bool StationUnknown = false;
     };
     using Then = std::function<void(Result& result)>;
 
@@ -38,6 +51,9 @@ public:
     // opened again is free), before then for a remote one. An open still under way is dropped,
     // its connect or negotiation ended, neither of its steps run: the newest wins.
     void Open(int n, std::function<void()> release, Then then);
+    // Window thread, once: how rfc2217s:// ports are to be opened; called by Open on the window
+    // thread for each of them. Without it: no client certificate, every station unknown.
+    void SetTlsProvider(TlsProvider provider) { tlsProvider_ = std::move(provider); }
     // Window thread. Drops the open under way, as a newer one would.
     void Cancel();
     // Window thread: a remote open is under way.
@@ -56,6 +72,7 @@ private:
     uint64_t Drop(); // a new ticket; what was under way is ended
 
     Dispatcher* dispatcher_;
+    TlsProvider tlsProvider_;
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     bool started_ = false;
     std::mutex m_;
@@ -64,6 +81,7 @@ private:
     bool pending_ = false;
     int port_ = 0;
     std::string device_;
+    TlsOptions tls_;
     std::function<void()> release_;
     Then then_;
     Rfc2217Port* busy_ = nullptr; // the open under way, for Cancel and Terminate to wake

@@ -6,6 +6,7 @@
 
 #include "PortNames.h"
 #include "SerialPort.h"
+#include "TlsStream.h"
 
 namespace kaldor {
 
@@ -18,6 +19,37 @@ uint8_t RemoteParity(uint8_t parity) { return parity == ODDPARITY ? 2 : parity =
 uint8_t RemoteStopSize(uint8_t stopBits) { return stopBits == TWOSTOPBITS ? 2 : stopBits == 1 ? 3 : 1; }
 } // namespace
 
+Rfc2217Port::Rfc2217Port() = default;
+Rfc2217Port::~Rfc2217Port() { Close(); }
+
+namespace {
+// What a TLS server answers a plain client with: an alert or a handshake record, TLS 1.x.
+bool LooksLikeTls(const ByteVector& first) {
+    return first.size() >= 2 && (first[0] == 0x15 || first[0] == 0x16) && first[1] == 0x03;
+}
+} // namespace
+
+// A TLS server closes on a Telnet greeting without an alert; a ClientHello on a second
+// connection tells. Bounded as the open is, and woken by Cancel.
+bool Rfc2217Port::SpeaksTls(const std::string& host, const std::string& port) {
+    std::string error;
+    if (!probe_.Connect(host, port, ConnectTimeoutMs, error)) return false;
+    TlsStream tls(probe_);
+    CertificateInfo station;
+    tls.Connect(host, {}, NegotiationTimeoutMs, station, error);
+    const bool speaks = tls.SawTls();
+    probe_.Close();
+    return speaks;
+}
+
+int Rfc2217Port::Receive(uint8_t* buffer, int size) {
+    return tls_ ? tls_->Receive(buffer, size) : socket_.Receive(buffer, size);
+}
+
+int Rfc2217Port::SendSome(const uint8_t* data, int size) {
+    return tls_ ? tls_->SendSome(data, size) : socket_.SendSome(data, size);
+}
+
 template <typename Done>
 bool Rfc2217Port::WaitFor(Done done, int timeoutMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -29,20 +61,25 @@ bool Rfc2217Port::WaitFor(Done done, int timeoutMs) {
         bool queued;
         {
             std::lock_guard<std::mutex> lock(outMutex_);
-            queued = !out_.empty();
+            queued = !out_.empty() || (tls_ && tls_->Backlog());
         }
-        if (socket_.WaitReadable(static_cast<int>(left), queued) != TcpSocket::WaitResult::Readable)
+        // Decrypted bytes already waiting would never wake the socket.
+        if (!(tls_ && tls_->Readable()) &&
+            socket_.WaitReadable(static_cast<int>(left), queued) != TcpSocket::WaitResult::Readable)
             break;
         Pump();
     }
     return done();
 }
 
-bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std::string& error) {
+bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std::string& error,
+                       const TlsOptions& tlsOptions) {
     Close();
+    station_ = {};
+    stationUnknown_ = false;
     std::string host, port;
     if (!ParseRemoteDevice(device, host, port)) {
-        error = "not an address of the form rfc2217://host:port";
+        error = "not an address of the form rfc2217://host:port or rfc2217s://host:port";
         return false;
     }
     codec_ = TelnetCodec(TelnetCodec::Client());
@@ -61,6 +98,20 @@ bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std:
     dataPos_ = 0;
     lost_ = false;
     if (!socket_.Connect(host, port, ConnectTimeoutMs, error)) return false;
+    if (IsTlsDevice(device)) {
+        auto tls = std::make_unique<TlsStream>(socket_);
+        const TlsStream::Outcome outcome =
+            tls->Connect(host, tlsOptions, TlsStream::HandshakeTimeoutMs, station_, error);
+        if (outcome != TlsStream::Outcome::Linked) {
+            stationUnknown_ = outcome == TlsStream::Outcome::Unknown;
+            tls->Shutdown();
+            socket_.Close();
+            return false;
+        }
+        std::lock_guard<std::mutex> lock(outMutex_);
+        tls_ = std::move(tls);
+    }
+    first_.clear();
 
     // Whatever the far side queued before the purge is not ours.
     codec_.SetDropping(true);
@@ -91,7 +142,16 @@ bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std:
     data_.clear();
     dataPos_ = 0;
     if (lost_) {
-        error = "the server closed the connection";
+        if (tls_ && !tls_->Failure().empty()) error = tls_->Failure();
+        else if (tls_ && tls_->CertificateAsked()) error = TlsStream::RefusedText;
+        else if (!tls_ && (LooksLikeTls(first_) || (first_.empty() && SpeaksTls(host, port))))
+            error = "the server speaks TLS (is it rfc2217s://?)";
+        else error = "the server closed the connection";
+        Close();
+        return false;
+    }
+    if (!tls_ && LooksLikeTls(first_)) {
+        error = "the server speaks TLS (is it rfc2217s://?)";
         Close();
         return false;
     }
@@ -107,9 +167,10 @@ void Rfc2217Port::Pump() {
     ByteVector replies;
     // Bounded: a server that never stops sending still lets the reader return.
     for (int i = 0; i < 16; ++i) {
-        const int n = socket_.Receive(raw, sizeof raw);
+        const int n = Receive(raw, sizeof raw);
         if (n < 0) lost_ = true;
         if (n <= 0) break;
+        if (first_.size() < 2) first_.insert(first_.end(), raw, raw + std::min(n, 2));
         codec_.Feed(raw, static_cast<size_t>(n), data_, replies);
     }
     // Replies fill half the queue at most: a server that asks faster than it reads still leaves
@@ -156,8 +217,8 @@ bool Rfc2217Port::Send(const ByteVector& bytes, size_t limit) {
 }
 
 void Rfc2217Port::Flush() {
-    if (out_.empty()) return;
-    const int n = socket_.SendSome(out_.data(), static_cast<int>(out_.size()));
+    if (out_.empty() && !(tls_ && tls_->Backlog())) return;
+    const int n = SendSome(out_.data(), static_cast<int>(out_.size()));
     if (n < 0) {
         lost_ = true;
         out_.clear();
@@ -182,6 +243,8 @@ void Rfc2217Port::Close() {
     std::lock_guard<std::mutex> out(outMutex_);
     Flush(); // the last DTR change, where the server takes it
     out_.clear();
+    if (tls_) tls_->Shutdown();
+    tls_.reset();
     socket_.Close();
 }
 

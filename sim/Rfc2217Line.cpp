@@ -1,12 +1,14 @@
 // The simulated amplifier's line served over TCP, as a serial server serves a real one.
 #include <algorithm>
 #include <chrono>
+#include <iostream>
 #include <thread>
 
 #include "link/PortNames.h"
 #include "link/TcpSocket.h"
+#include "link/TlsStream.h"
 #include "sim/SimLine.h"
-#include "sim/TelnetServer.h"
+#include "sim/ComPortServer.h"
 
 namespace kaldor::sim {
 namespace {
@@ -18,13 +20,14 @@ constexpr int kIdleMs = 10;
 
 class Rfc2217Line : public SimLine {
 public:
-    bool Open(const std::string& host, int port, std::string& error) {
+    bool Open(const std::string& host, int port, const SimTlsFiles& tls, std::string& error) {
+        if (tls.On() && !identity_.Load(tls.CertFile, tls.KeyFile, tls.ClientCa, error)) return false;
         if (!listener_.Listen(host, std::to_string(port), error)) {
             error = "cannot listen on " + host + " port " + std::to_string(port) + ": " + error;
             return false;
         }
         const bool v6 = host.find(':') != std::string::npos;
-        path_ = std::string(RemoteDevicePrefix) + (v6 ? "[" + host + "]" : host) + ":" +
+        path_ = std::string(tls.On() ? RemoteTlsDevicePrefix : RemoteDevicePrefix) + (v6 ? "[" + host + "]" : host) + ":" +
                 std::to_string(listener_.Port());
         return true;
     }
@@ -35,16 +38,16 @@ public:
 
     int Read(uint8_t* buffer, int count, int timeoutMs) override {
         TakeNewClient();
-        const TcpSocket::WaitResult r = listener_.Wait(*client_, timeoutMs);
+        const TcpSocket::WaitResult r = stream_ && stream_->Readable() ? TcpSocket::WaitResult::Readable
+                                                                        : listener_.Wait(*client_, timeoutMs);
         if (r == TcpSocket::WaitResult::Failed)
             std::this_thread::sleep_for(std::chrono::milliseconds(timeoutMs)); // no busy loop
         if (r != TcpSocket::WaitResult::Readable) return 0;
         const bool taken = TakeNewClient();
         // Decoding never lengthens: what count raw bytes give fits the buffer.
         uint8_t raw[512];
-        const int n = client_->IsOpen()
-                          ? client_->Receive(raw, std::min(count, static_cast<int>(sizeof raw)))
-                          : 0;
+        const int size = std::min(count, static_cast<int>(sizeof raw));
+        const int n = !client_->IsOpen() ? 0 : stream_ ? stream_->Receive(raw, size) : client_->Receive(raw, size);
         if (n < 0) EndSession(*client_);
         // Readable, yet nothing came (an accept that keeps failing): no busy loop.
         if (n == 0 && !taken) std::this_thread::sleep_for(std::chrono::milliseconds(kIdleMs));
@@ -68,7 +71,26 @@ private:
     // The newest console takes the line over, as if the cable were moved to it.
     bool TakeNewClient() {
         if (!listener_.Accept(*spare_)) return false;
+        std::unique_ptr<TlsStream> stream;
+        if (identity_.Loaded()) {
+            // Bounded: a console that stalls its handshake holds the line up for seconds at most.
+            stream = std::make_unique<TlsStream>(*spare_);
+            CertificateInfo client;
+            std::string error;
+            if (!stream->Accept(identity_, TlsStream::HandshakeTimeoutMs, client, error)) {
+                std::cerr << "kaldor-sim: a console's TLS handshake failed: " << error << std::endl;
+                stream.reset();
+                spare_->Close();
+                return false;
+            }
+            if (!client.Fingerprint.empty())
+                std::cerr << "kaldor-sim: console " << client.Subject << " (SHA-256 " << client.Fingerprint
+                          << ")" << std::endl;
+        }
         std::swap(client_, spare_);
+        std::swap(stream_, stream);
+        if (stream) stream->Shutdown();
+        stream.reset();
         EndSession(*spare_);
         server_ = ComPortServer();
         server_.DtrChanged = [this](bool raised) { SetDtr(raised); };
@@ -84,7 +106,9 @@ private:
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSendTimeoutMs);
         size_t done = 0;
         while (done < bytes.size()) {
-            const int n = client_->SendSome(bytes.data() + done, static_cast<int>(bytes.size() - done));
+            const int size = static_cast<int>(bytes.size() - done);
+            const int n = stream_ ? stream_->SendSome(bytes.data() + done, size)
+                                  : client_->SendSome(bytes.data() + done, size);
             if (n > 0) {
                 done += static_cast<size_t>(n);
                 continue;
@@ -106,14 +130,17 @@ private:
 
     // A console gone drops DTR, as a closed serial port does.
     void EndSession(TcpSocket& socket) {
+        if (&socket == client_.get()) stream_.reset();
         socket.Close();
         if (dtr_) SetDtr(false);
     }
 
+    TlsServerIdentity identity_; // loaded: TLS
     TcpListener listener_;
     // A connection is accepted into the spare socket, which then takes the client's place.
     std::unique_ptr<TcpSocket> client_ = std::make_unique<TcpSocket>();
     std::unique_ptr<TcpSocket> spare_ = std::make_unique<TcpSocket>();
+    std::unique_ptr<TlsStream> stream_; // over client_, with TLS
     ComPortServer server_;
     TelnetCodec codec_{server_.MakeCodec()};
     std::function<void(bool)> dtrHandler_;
@@ -123,9 +150,10 @@ private:
 
 } // namespace
 
-std::unique_ptr<SimLine> OpenRfc2217Line(const std::string& host, int port, std::string& error) {
+std::unique_ptr<SimLine> OpenRfc2217Line(const std::string& host, int port, std::string& error,
+                                         const SimTlsFiles& tls) {
     auto line = std::make_unique<Rfc2217Line>();
-    if (!line->Open(host, port, error)) return nullptr;
+    if (!line->Open(host, port, tls, error)) return nullptr;
     return line;
 }
 

@@ -41,17 +41,27 @@ SimCommandLine ParseSimCommandLine(const std::vector<std::string>& arguments) {
             }
             result.TcpPort = static_cast<int>(number);
             ++i;
-        } else if (arg == "--bind") {
-            if (i + 1 >= n) {
-                result.Error = "--bind needs an address";
+        } else if (arg == "--bind" || arg == "--tls-cert" || arg == "--tls-key" || arg == "--client-ca") {
+            if (i + 1 >= n || arguments[i + 1].empty()) {
+                result.Error = arg + (arg == "--bind" ? " needs an address" : " needs a file");
                 return result;
             }
-            result.Bind = arguments[++i];
+            std::string& value = arg == "--bind" ? result.Bind
+                                 : arg == "--tls-cert" ? result.Tls.CertFile
+                                 : arg == "--tls-key" ? result.Tls.KeyFile
+                                                      : result.Tls.ClientCa;
+            value = arguments[++i];
         } else {
             result.Error = "unknown argument '" + arg + "'";
             return result;
         }
     }
+    if (result.Tls.CertFile.empty() != result.Tls.KeyFile.empty())
+        result.Error = "--tls-cert and --tls-key go together";
+    else if (!result.Tls.ClientCa.empty() && !result.Tls.On())
+        result.Error = "--client-ca needs --tls-cert and --tls-key";
+    else if (result.Tls.On() && result.TcpPort < 0)
+        result.Error = "--tls-cert needs --rfc2217";
     return result;
 }
 

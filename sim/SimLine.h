@@ -28,9 +28,19 @@ public:
 // sets error where there is none.
 std::unique_ptr<SimLine> OpenPseudoTerminal(std::string& error);
 
+// The server's side of TLS: its certificate and key (PEM), and optionally a CA file or a
+// directory of hashed certificates that a client's certificate must be in or signed by. All
+// empty: plain Telnet.
+struct SimTlsFiles {
+    std::string CertFile, KeyFile, ClientCa;
+    bool On() const { return !CertFile.empty(); }
+};
+
 // A Telnet COM-PORT-OPTION (RFC 2217) server listening on host (an address literal) and port, 0
-// for a free one; the device is rfc2217://host:port. One console at a time: a new one takes the
-// line over from the last. Null with error set when it cannot listen there.
-std::unique_ptr<SimLine> OpenRfc2217Line(const std::string& host, int port, std::string& error);
+// for a free one; the device is rfc2217://host:port, or rfc2217s://host:port with tls. One
+// console at a time: a new one takes the line over from the last once its handshake is done.
+// Null with error set when it cannot listen there or the TLS files do not load.
+std::unique_ptr<SimLine> OpenRfc2217Line(const std::string& host, int port, std::string& error,
+                                         const SimTlsFiles& tls = {});
 
 } // namespace kaldor::sim

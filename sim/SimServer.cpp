@@ -30,8 +30,9 @@ std::unique_ptr<SimServer> SimServer::OnPseudoTerminal(const SimOptions& options
 }
 
 std::unique_ptr<SimServer> SimServer::OnRfc2217(const std::string& host, int port,
-                                                const SimOptions& options, std::string& error) {
-    std::unique_ptr<SimLine> line = OpenRfc2217Line(host, port, error);
+                                                const SimOptions& options, std::string& error,
+                                                const SimTlsFiles& tls) {
+    std::unique_ptr<SimLine> line = OpenRfc2217Line(host, port, error, tls);
     if (!line) return nullptr;
     return std::make_unique<SimServer>(std::move(line), options);
 }

@@ -29,7 +29,8 @@ public:
     static std::unique_ptr<SimServer> OnPseudoTerminal(const SimOptions& options, std::string& error);
     // As an RFC 2217 server on host and port (0: a free one); DTR comes as SET-CONTROL.
     static std::unique_ptr<SimServer> OnRfc2217(const std::string& host, int port,
-                                                const SimOptions& options, std::string& error);
+                                                const SimOptions& options, std::string& error,
+                                                const SimTlsFiles& tls = {});
 
     const std::string& DevicePath() const { return line_->DevicePath(); }
     void Start();

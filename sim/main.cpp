@@ -40,11 +40,17 @@ constexpr char kHelp[] =
     "on another machine enters rfc2217://<this machine>:<port> as its port's device. DTR then\n"
     "travels with the line, so the console's ON key switches the amplifier on. One console at a\n"
     "time: a console that connects takes the line over, and the one before is disconnected.\n"
+    "With --tls-cert and --tls-key the line is served over TLS: rfc2217s://<address>:<port>;\n"
+    "with --client-ca too, only a console showing a certificate from there is let in.\n"
     "\n"
     "Options:\n"
     "  --rfc2217 PORT  Serve on this TCP port (0: any free one) instead of a pseudo-terminal.\n"
     "  --bind ADDRESS  Address --rfc2217 listens on (default 127.0.0.1, this machine only;\n"
     "                  0.0.0.0 or :: for every network of this machine).\n"
+    "  --tls-cert FILE The server's certificate (PEM), for TLS.\n"
+    "  --tls-key FILE  Its private key (PEM).\n"
+    "  --client-ca FILE|DIR  Require a client certificate: in or signed by this PEM file, or\n"
+    "                  in this directory of hashed certificates (openssl rehash).\n"
     "  --seed N        Seed of the simulated readings and events (default 1).\n"
     "  --off           Start switched off.\n"
     "  -h, --help      Show this help and exit.\n";
@@ -72,7 +78,7 @@ int main(int argc, char** argv) {
 
     std::string error;
     std::unique_ptr<SimServer> server = tcpPort < 0 ? SimServer::OnPseudoTerminal(options, error)
-                                                    : SimServer::OnRfc2217(bind, tcpPort, options, error);
+                                                    : SimServer::OnRfc2217(bind, tcpPort, options, error, line.Tls);
     if (!server) {
         std::cerr << "kaldor-sim: " << error << "\n";
         return 1;

@@ -1,6 +1,6 @@
 // The simulator's side of Telnet with COM-PORT-OPTION, fed what a console sends.
 #include "TelnetChecks.h"
-#include "sim/TelnetServer.h"
+#include "sim/ComPortServer.h"
 
 using namespace kaldor;
 

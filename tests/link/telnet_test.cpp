@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/PortNames.h"
+#include "link/TlsOptions.h"
 #include "link/TelnetCodec.h"
 #include "support/TestAmp.h"
 
@@ -34,6 +35,10 @@ TEST(RemoteAddress, Parses) {
         {"rfc2217://:4000", false, "", ""},
         {"rfc2217://[::1]4000", false, "", ""},
         {"rfc2217://[::1", false, "", ""},
+        {"rfc2217s://[::1]:4010", true, "::1", "4010"},
+        {"rfc2217s://station.example:4010/", true, "station.example", "4010"},
+        {"rfc2217s:/host:4010", false, "", ""},
+        {"rfc2217ss://host:4010", false, "", ""},
         {"/dev/ttyUSB0", false, "", ""},
     };
     for (const Case& c : cases) {
@@ -42,6 +47,10 @@ TEST(RemoteAddress, Parses) {
         if (c.ok) {
             EXPECT_EQ(host, c.host) << c.name;
             EXPECT_EQ(port, c.port) << c.name;
+            // The key a station's fingerprint is stored under.
+            const std::string h = c.host;
+            EXPECT_EQ(StationKey(c.name), (h.find(':') != std::string::npos ? "[" + h + "]" : h) + ":" + c.port)
+                << c.name;
         }
     }
 }

@@ -50,7 +50,9 @@ TEST(SimProgram, HelpSaysHowAConsoleReachesIt) {
 
 TEST(SimProgram, UsageErrors) {
     for (const char* args : {"--bogus", "--seed", "--seed x", "extra", "--rfc2217", "--rfc2217 65536",
-                             "--rfc2217 -1", "--bind"}) {
+                             "--rfc2217 -1", "--bind", "--rfc2217 0 --tls-cert a.crt",
+                             "--rfc2217 0 --tls-key a.key", "--tls-cert a.crt --tls-key a.key",
+                             "--rfc2217 0 --client-ca ca.crt", "--rfc2217 0 --tls-cert"}) {
         const Outcome r = Capture(args);
         ASSERT_TRUE(WIFEXITED(r.status)) << args;
         EXPECT_EQ(WEXITSTATUS(r.status), 2) << args;

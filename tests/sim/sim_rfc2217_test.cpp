@@ -11,7 +11,7 @@
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "sim/SimServer.h"
-#include "sim/TelnetServer.h"
+#include "sim/ComPortServer.h"
 
 using namespace kaldor;
 using namespace kaldor::telnet;

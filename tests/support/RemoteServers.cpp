@@ -92,17 +92,21 @@ SilentListener::~SilentListener() {
 
 // --- ser2net ----------------------------------------------------------------------------------
 
-Ser2net::Ser2net(std::string device) : device_(std::move(device)), port_(FreeLoopbackPort()) {
+Ser2net::Ser2net(std::string device, const Tls& tls)
+    : tls_(!tls.Cert.empty()), device_(std::move(device)), port_(FreeLoopbackPort()) {
     char path[] = "/tmp/kaldor-ser2net-XXXXXX.yaml";
     const int fd = ::mkstemps(path, 5);
     if (fd < 0) throw std::runtime_error("no configuration file");
     config_ = path;
     const std::string yaml = "%YAML 1.1\n---\n"
                              "connection: &amp\n"
-                             "  accepter: telnet(rfc2217),tcp,127.0.0.1," + std::to_string(port_) + "\n"
+                             "  accepter: telnet(rfc2217)," +
+                             (tls_ ? "ssl(key=" + tls.Key + ",cert=" + tls.Cert + ",clientauth)," : std::string()) +
+                             "tcp,127.0.0.1," + std::to_string(port_) + "\n"
                              "  connector: serialdev," + device_ + ",9600n81,local\n"
                              "  options:\n"
-                             "    kickolduser: true\n";
+                             "    kickolduser: true\n" +
+                             (tls_ ? "    authdir: " + tls.AuthDir + "\n" : std::string());
     [[maybe_unused]] ssize_t ignored = ::write(fd, yaml.data(), yaml.size());
     ::close(fd);
 }
@@ -139,6 +143,60 @@ void Ser2net::Stop() {
     ::kill(pid_, SIGTERM);
     ::waitpid(pid_, nullptr, 0);
     pid_ = -1;
+}
+
+// --- TLS station ------------------------------------------------------------------------------
+
+TlsStation::TlsStation(const std::string& cert, const std::string& key, int port) {
+    std::string error;
+    if (!identity_.Load(cert, key, "", error) || !listener_.Listen("127.0.0.1", std::to_string(port), error))
+        throw std::runtime_error(error);
+    port_ = listener_.Port();
+    thread_ = std::thread([this] { Serve(); });
+}
+
+TlsStation::~TlsStation() {
+    stop_ = true;
+    listener_.Wake();
+    thread_.join();
+}
+
+int TlsStation::Handshakes() {
+    std::lock_guard<std::mutex> lock(m_);
+    return handshakes_;
+}
+
+Bytes TlsStation::Received() {
+    std::lock_guard<std::mutex> lock(m_);
+    return received_;
+}
+
+void TlsStation::Serve() {
+    TcpSocket client;
+    std::unique_ptr<TlsStream> tls;
+    while (!stop_) {
+        if (listener_.Wait(client, 50) != TcpSocket::WaitResult::Readable) continue;
+        if (listener_.Accept(client)) {
+            tls = std::make_unique<TlsStream>(client);
+            CertificateInfo peer;
+            std::string error;
+            if (!tls->Accept(identity_, 2000, peer, error)) {
+                tls.reset();
+                client.Close();
+                continue;
+            }
+            std::lock_guard<std::mutex> lock(m_);
+            ++handshakes_;
+        }
+        uint8_t buf[512];
+        const int n = tls ? tls->Receive(buf, sizeof buf) : -1;
+        if (n < 0) {
+            tls.reset();
+            client.Close();
+        }
+        std::lock_guard<std::mutex> lock(m_);
+        if (n > 0) received_.insert(received_.end(), buf, buf + n);
+    }
 }
 
 // --- Recording server -------------------------------------------------------------------------
@@ -271,15 +329,24 @@ void HostileServer::Serve() {
         for (int i = 0; i < 3000; ++i) // a refused option, and one that changes every time
             chunk.insert(chunk.end(), {IAC, DO, 24, IAC, DO, OPT_BINARY, IAC, DONT, OPT_BINARY});
     if (kind_ == Kind::EndlessSubnegotiation) chunk.assign(30000, 0x55);
+    if (kind_ == Kind::EndlessTlsHandshake) { // full records; the first starts a 16 MB message
+        chunk.assign({0x16, 0x03, 0x03, 0x40, 0x00, 0x02, 0xFF, 0xFF, 0xFF});
+        chunk.resize(5 + 0x4000, 0x30);
+    }
     uint32_t seed = 12345;
     for (;;) {
-        const bool sending = kind_ != Kind::Silent && kind_ != Kind::AcceptsAndCloses && !conns_.empty();
+        const bool sending = kind_ != Kind::Silent && kind_ != Kind::AcceptsAndCloses &&
+                             kind_ != Kind::TlsCutShort && !conns_.empty();
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {listen_, POLLIN, 0}};
         if (::poll(fds, 2, sending ? 1 : -1) < 0) continue;
         if (fds[0].revents) return;
         if (fds[1].revents) {
             const int c = ::accept4(listen_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
-            if (c >= 0 && kind_ == Kind::AcceptsAndCloses) {
+            if (c >= 0 && kind_ == Kind::TlsCutShort) {
+                const Bytes start{0x16, 0x03, 0x03, 0x00, 0x50, 0x02, 0x00};
+                [[maybe_unused]] ssize_t ignored = ::send(c, start.data(), start.size(), MSG_NOSIGNAL);
+                ::close(c);
+            } else if (c >= 0 && kind_ == Kind::AcceptsAndCloses) {
                 ::close(c);
             } else if (c >= 0) {
                 conns_.push_back(c);

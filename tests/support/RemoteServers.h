@@ -3,6 +3,7 @@
 // RFC 2217 server that records what the console asks for.
 #include <sys/types.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -13,7 +14,9 @@
 #include <vector>
 
 #include "TestAmp.h"
+#include "link/TcpSocket.h"
 #include "link/TelnetCodec.h"
+#include "link/TlsStream.h"
 
 namespace kaldor::test {
 
@@ -39,23 +42,54 @@ private:
     int port_ = 0;
 };
 
-// ser2net serving device at rfc2217://127.0.0.1:<port>, with its own configuration.
+// ser2net serving device at rfc2217://127.0.0.1:<port>, with its own configuration; with tls,
+// at rfc2217s:// (its ssl gensio asking for a client certificate in authdir/<CN>/allowed_certs).
 class Ser2net {
 public:
-    explicit Ser2net(std::string device);
+    struct Tls {
+        std::string Key, Cert, AuthDir;
+    };
+    explicit Ser2net(std::string device, const Tls& tls = {});
     ~Ser2net();
     static bool Installed();
     // Starts it (again, on the same port) and waits until it listens; false if it does not.
     bool Start();
     void Stop();
     int Port() const { return port_; }
-    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+    std::string Address() const {
+        return (tls_ ? "rfc2217s://127.0.0.1:" : "rfc2217://127.0.0.1:") + std::to_string(port_);
+    }
 
 private:
+    bool tls_ = false;
     std::string device_;
     std::string config_;
     int port_;
     pid_t pid_ = -1;
+};
+
+// A TLS server on 127.0.0.1:port (0: a free one) with the certificate and key given, that
+// records what a client sends after the handshake and answers nothing: a station whose
+// certificate the console must check before it says a word.
+class TlsStation {
+public:
+    TlsStation(const std::string& cert, const std::string& key, int port = 0);
+    ~TlsStation();
+    std::string Address() const { return "rfc2217s://127.0.0.1:" + std::to_string(port_); }
+    int Port() const { return port_; }
+    int Handshakes();
+    Bytes Received();
+
+private:
+    void Serve();
+    TlsServerIdentity identity_;
+    TcpListener listener_;
+    int port_ = 0;
+    std::atomic<bool> stop_{false};
+    std::mutex m_;
+    int handshakes_ = 0;
+    Bytes received_;
+    std::thread thread_;
 };
 
 // Accepts one connection at a time, agrees to COM-PORT-OPTION, answers every command and
@@ -109,6 +143,8 @@ public:
         RandomBytes,
         AcceptsAndCloses,
         Silent, // accepts and never answers
+        EndlessTlsHandshake, // TLS records of one handshake message that never ends
+        TlsCutShort, // the start of a TLS record, then the close
     };
     explicit HostileServer(Kind kind);
     ~HostileServer();

@@ -1,4 +1,4 @@
-#include "sim/TelnetServer.h"
+#include "sim/ComPortServer.h"
 
 #include <cstring>
 
