@@ -269,6 +269,11 @@ else
     for file in kaldor-console.exe kaldor-sim.exe uninstall.exe NOTICE.txt source/openssl-LICENSE.txt; do
         [[ -f "$installed/$file" ]] || fail "the installer left out $file"
     done
+    # The console's source as installed has every folder and file of the tree (a folder left out
+    # of the list in packaging/windows/ makes a source that does not build).
+    left_out="$(comm -23 <(git -C "$top" ls-files | cut -d/ -f1 | grep -v '^\.' | sort -u) \
+        <(cmake -E tar tf "$installed/source/kaldor-console-"*"-source.zip" | cut -d/ -f1 | sort -u) | tr '\n' ' ')"
+    [[ -z "$left_out" ]] || fail "the installed source lacks $left_out"
     for link in "KALDOR Console.lnk" "KALDOR Console (simulated amplifier).lnk"; do
         [[ -f "$menu/$link" ]] || fail "no Start-menu entry $link"
     done
