@@ -75,6 +75,7 @@ bool Rfc2217Port::WaitFor(Done done, int timeoutMs) {
 bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std::string& error,
                        const TlsOptions& tlsOptions) {
     Close();
+    tls_.reset(); // nobody else holds this port while it opens
     station_ = {};
     stationUnknown_ = false;
     std::string host, port;
@@ -243,8 +244,8 @@ void Rfc2217Port::Close() {
     std::lock_guard<std::mutex> out(outMutex_);
     Flush(); // the last DTR change, where the server takes it
     out_.clear();
+    // The stream stays until the next Open: a reader on another thread may still be in it.
     if (tls_) tls_->Shutdown();
-    tls_.reset();
     socket_.Close();
 }
 

@@ -39,6 +39,8 @@ CertificateInfo DescribeCertificate(const X509* cert) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned n = 0;
     if (X509_digest(cert, EVP_sha256(), digest, &n) == 1) info.Fingerprint = HexPairs(digest, n);
+    info.Current = X509_cmp_current_time(X509_get0_notBefore(cert)) < 0 &&
+                   X509_cmp_current_time(X509_get0_notAfter(cert)) > 0;
     const X509_NAME* subject = X509_get_subject_name(cert);
     // One line, "CN=dl1abc, O=Station": control characters escaped, so a hostile name cannot
     // break the line it is shown on.

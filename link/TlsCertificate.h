@@ -12,6 +12,7 @@ struct CertificateInfo {
     std::string Fingerprint; // "AB:CD:...", 32 pairs
     std::string Subject;     // "CN=dl1abc, O=..." on one line
     std::string CommonName;  // the subject's CN, empty when it has none (ser2net's user name)
+    bool Current = false;    // within its validity dates now
 };
 
 // Of a certificate in memory. An empty Fingerprint when cert is null.

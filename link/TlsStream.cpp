@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <utility>
 #include <sys/stat.h>
@@ -126,6 +127,33 @@ bool TlsServerIdentity::Load(const std::string& certFile, const std::string& key
     return true;
 }
 
+namespace {
+int AcceptAny(int, X509_STORE_CTX*) { return 1; }
+} // namespace
+
+void TlsServerIdentity::AskForAnyClientCertificate() {
+    if (impl_->Ctx) SSL_CTX_set_verify(impl_->Ctx, SSL_VERIFY_PEER, AcceptAny);
+}
+
+bool CertificateAllowed(const std::string& authDir, const CertificateInfo& cert) {
+    const std::string& cn = cert.CommonName;
+    if (cn.empty() || cn == "." || cn == ".." || cn.find_first_of("/\\:") != std::string::npos ||
+        cert.Fingerprint.empty())
+        return false;
+    const std::string dir = authDir + "/" + cn + "/allowed_certs";
+    std::error_code error;
+    std::filesystem::directory_iterator it(dir, error), end;
+    // Bounded, whatever the directory holds.
+    for (int seen = 0; !error && it != end && seen < 1000; it.increment(error), ++seen) {
+        CertificateInfo allowed;
+        std::string ignored;
+        if (it->is_regular_file(error) && ReadCertificateFile(it->path().string(), allowed, ignored) &&
+            allowed.Fingerprint == cert.Fingerprint)
+            return cert.Current;
+    }
+    return false;
+}
+
 // --- The stream -----------------------------------------------------------------------------
 
 struct TlsStream::Impl {
@@ -193,7 +221,12 @@ struct TlsStream::Impl {
                 error = "the connection closed during the TLS handshake";
                 return false;
             }
-            if (r == 1) return true;
+            if (r == 1) {
+                // What came with the handshake's last records (a server's first data) waits in
+                // the input, where no wait on the socket would see it.
+                MoreMaybe = BIO_ctrl_pending(In) > 0 || SSL_has_pending(Ssl);
+                return true;
+            }
             if (e != SSL_ERROR_WANT_READ && e != SSL_ERROR_WANT_WRITE) {
                 error = Eof && ERR_peek_last_error() == 0 ? "the connection closed during the TLS handshake"
                                                           : Failure(client);
@@ -241,7 +274,7 @@ struct TlsStream::Impl {
     BIO* Out = nullptr; // owned by Ssl
     ByteVector Backlog;
     bool Eof = false;
-    bool MoreMaybe = false; // the last read filled its buffer: more may be decrypted already
+    bool MoreMaybe = false; // the last read gave data: more may be waiting in OpenSSL already
     bool CertificateAsked = false;
     bool GotData = false;
     long RawTotal = 0;
@@ -380,7 +413,7 @@ int TlsStream::Receive(uint8_t* buffer, int size) {
     const int r = SSL_read(d.Ssl, buffer, size);
     const int e = SSL_get_error(d.Ssl, r);
     if (!d.FlushOut()) return -1;
-    d.MoreMaybe = r == size;
+    d.MoreMaybe = r > 0; // one record at a time: more may wait until a read finds none
     if (r > 0) {
         d.GotData = true;
         return r;

@@ -15,6 +15,10 @@
 namespace kaldor {
 
 // A server's identity and what it asks of clients, loaded once and shared by its connections.
+// A server serves a connection so: TcpListener::Accept into a TcpSocket, TlsStream(socket)
+// .Accept(identity, ...) for the client's certificate (CommonName, Fingerprint), then the
+// stream's Receive and SendSome, waiting on the socket unless Readable() (and for writable
+// while Backlog()). Accept blocks for the handshake, HandshakeTimeoutMs at most.
 class TlsServerIdentity {
 public:
     TlsServerIdentity();
@@ -27,12 +31,20 @@ public:
     bool Load(const std::string& certFile, const std::string& keyFile, const std::string& clientCa,
               std::string& error);
     bool Loaded() const;
+    // Asks every client for a certificate and takes whichever it shows, for the server to judge
+    // itself (CertificateAllowed); without clientCa.
+    void AskForAnyClientCertificate();
 
 private:
     friend class TlsStream;
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// ser2net's authdir layout: cert is allowed when a certificate of the same fingerprint is in
+// <authDir>/<its common name>/allowed_certs/. A common name that is not a plain file name
+// ("..", a slash) is never allowed.
+bool CertificateAllowed(const std::string& authDir, const CertificateInfo& cert);
 
 class TlsStream {
 public:
