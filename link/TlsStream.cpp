@@ -189,6 +189,7 @@ struct TlsStream::Impl {
             if (RawTotal == 0) FirstByte = raw[0];
             RawTotal += n;
             BIO_write(In, raw, n);
+            if (n < static_cast<int>(sizeof raw)) break; // drained: spare the system call
         }
         return true;
     }
@@ -408,7 +409,7 @@ int TlsStream::Receive(uint8_t* buffer, int size) {
     Impl& d = *impl_;
     if (!d.Ssl) return -1;
     if (!d.FlushOut()) return Lost(SSL_ERROR_SYSCALL);
-    d.FillIn();
+    if (SSL_pending(d.Ssl) == 0) d.FillIn();
     ERR_clear_error();
     const int r = SSL_read(d.Ssl, buffer, size);
     const int e = SSL_get_error(d.Ssl, r);
