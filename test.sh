@@ -4,8 +4,8 @@
 # KALDOR_FUZZ_SECONDS (default 20) (tools/fuzz.sh).
 # Beside them, for Windows:
 #  - the Qt-free core built with mingw-w64 into build-win/, its tests under Wine (tools/wine-tests.sh);
-#  - Qt for Windows, built once per machine into a cache outside the tree (tools/qt-windows.sh),
-#    in the background while the Linux tests run;
+#  - Qt for Windows and OpenSSL for Windows, built once per machine into a cache outside the tree
+#    (tools/qt-windows.sh, tools/openssl-windows.sh), in the background while the Linux tests run;
 #  - the whole console built for Windows into build-win-qt/, with its installer, tried under Wine
 #    (tools/wine-console.sh).
 # KALDOR_TIME_BUDGET (minutes, default 85) bounds the run: when Qt for Windows is still building
@@ -25,14 +25,29 @@ if command -v x86_64-w64-mingw32-g++-posix >/dev/null; then
     qt_job=$!
     echo "== Qt for Windows: in the background (log: qt-windows.log)"
 fi
+# OpenSSL for Windows (about 2 min on two cores), beside it and niced the same; both Windows
+# steps link it.
+openssl_job=""
+if command -v x86_64-w64-mingw32-gcc >/dev/null; then
+    setsid nice -n 9 "$top/tools/openssl-windows.sh" >"$top/openssl-windows.log" 2>&1 &
+    openssl_job=$!
+    echo "== OpenSSL for Windows: in the background (log: openssl-windows.log)"
+fi
 stop_qt() {
     [[ -n "$qt_job" ]] && kill -- -"$qt_job" 2>/dev/null
+    [[ -n "$openssl_job" ]] && kill -- -"$openssl_job" 2>/dev/null
     qt_job=""
+    openssl_job=""
 }
 trap stop_qt EXIT
 
 build_tree build-test -DKALDOR_SANITIZE=ON -DKALDOR_TESTS=ON -DCMAKE_BUILD_TYPE=Debug
 failed=()
+if [[ -n "$openssl_job" ]]; then
+    wait "$openssl_job" || true # its failure is said by the Windows steps, which build it again
+    openssl_job=""
+    cat "$top/openssl-windows.log"
+fi
 "$top/tools/wine-tests.sh" || failed+=("the Windows core under Wine")
 echo "== ctest"
 (

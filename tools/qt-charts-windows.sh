@@ -13,11 +13,8 @@
 # archive is taken only where its .sha256 and the key file inside both match; an archive or a
 # source that does not is refused with a message. The layer is unpacked or installed beside its
 # final place and moved there whole, with the ready-stamp, so a half-built layer is never used.
-set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-top="$(cd "$here/.." && pwd)"
-cache_root="${KALDOR_CACHE:-$HOME/.cache/kaldor}"
-shared_cache="${KALDOR_SHARED_CACHE:-$top/../shared/cache}"
+source "$(dirname "$0")/setup.sh"
+here="$top/tools"
 source_tar="${KALDOR_CHARTS_SOURCE:-$top/../shared/src/qtcharts-6.4.2-source.tar.xz}"
 source_sha256=7a21da06f6378432722856eafd5efd24f84db9b25159eb7a99b66ba6d0cfdc81
 cxx=x86_64-w64-mingw32-g++-posix
@@ -34,69 +31,16 @@ key_text() {
     echo "compiler $("$cxx" --version 2>/dev/null | head -1)"
     echo "configure ${configure_args[*]}"
 }
-key="$(key_text | sha256sum | cut -c1-16)"
-name="qt6-charts-windows-$key"
-prefix="$cache_root/$name"
-stamp="$prefix/kaldor-charts-ready"
+layer_place qt6-charts-windows kaldor-charts-ready
 
-case "${1:-}" in
---prefix)
-    echo "$prefix"
-    exit 0
-    ;;
---archive)
-    [[ -f "$stamp" ]] || { echo "qt-charts-windows: no finished layer at $prefix" >&2; exit 1; }
-    mkdir -p "$2"
-    tar -C "$cache_root" -cJf "$2/$name.tar.xz" "$name"
-    (cd "$2" && sha256sum "$name.tar.xz" >"$name.tar.xz.sha256")
-    echo "$2/$name.tar.xz"
-    exit 0
-    ;;
-esac
-
-if [[ -f "$stamp" ]]; then
-    say "cached at $prefix"
-    echo "$prefix"
-    exit 0
-fi
+layer_start kaldor-charts-key "$@"
 [[ -f "$qt/kaldor-qt-ready" ]] || { echo "qt-charts-windows: Qt for Windows is not built at $qt" >&2; exit 1; }
-mkdir -p "$cache_root"
+source_checked "$source_tar" "$source_sha256" ||
+    { echo "qt-charts-windows: the Windows console is built without the trends" >&2; exit 1; }
+
 # Made beside the final place, moved there whole.
 staging="$cache_root/$name.new"
 rm -rf "$staging" "$prefix"
-
-archive="$shared_cache/$name.tar.xz"
-if [[ -f "$archive" ]]; then
-    expected="$(cut -c1-64 "$archive.sha256" 2>/dev/null || true)"
-    actual="$(sha256sum <"$archive" | cut -c1-64)"
-    if [[ "$expected" != "$actual" ]]; then
-        say "refusing $archive: its sha256 $actual is not the one in $archive.sha256 (${expected:-none}); building from the source"
-    else
-        say "unpacking $archive"
-        mkdir -p "$staging"
-        if tar -C "$staging" -xJf "$archive" && [[ -f "$staging/$name/kaldor-charts-ready" ]] &&
-            diff -q <(key_text) "$staging/$name/kaldor-charts-key" >/dev/null; then
-            mv "$staging/$name" "$prefix"
-            rm -rf "$staging"
-            echo "$prefix"
-            exit 0
-        fi
-        say "the archive's key does not match this machine's; building from the source"
-        rm -rf "$staging"
-    fi
-fi
-
-if [[ ! -f "$source_tar" ]]; then
-    echo "qt-charts-windows: no source at $source_tar: the Windows console is built without the trends" >&2
-    exit 1
-fi
-actual="$(sha256sum <"$source_tar" | cut -c1-64)"
-if [[ "$actual" != "$source_sha256" ]]; then
-    echo "qt-charts-windows: refusing $source_tar: its sha256 is $actual, not $source_sha256;" \
-        "the Windows console is built without the trends" >&2
-    exit 1
-fi
-
 work="$cache_root/$name.build"
 log="$work/build.log"
 rm -rf "$work"

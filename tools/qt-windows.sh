@@ -8,17 +8,15 @@
 #   tools/qt-windows.sh --archive DIR
 #                                  write DIR/qt6-windows-<key>.tar.xz of the install, which a
 #                                  later run finds in ../shared/cache/ and unpacks instead of building,
-#                                  and the Qt Charts layer's archive beside it (tools/qt-charts-windows.sh)
+#                                  and the archives of the Qt Charts and OpenSSL layers beside it
+#                                  (tools/qt-charts-windows.sh, tools/openssl-windows.sh)
 #
 # The cache is keyed by a hash of Qt's version, the configure line, the patch and the cross
 # compiler's version; the ready-stamp is written last, so an interrupted build is never taken
 # for a finished one. Where ../shared/cache/ holds an archive with the same key, it is unpacked
 # instead of building. The 2 GB build tree is deleted after the install.
-set -euo pipefail
-here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
-top="$(cd "$here/.." && pwd)"
-cache_root="${KALDOR_CACHE:-$HOME/.cache/kaldor}"
-shared_cache="${KALDOR_SHARED_CACHE:-$top/../shared/cache}"
+source "$(dirname "$0")/setup.sh"
+here="$top/tools"
 patch_file="$here/qt-windows/qwindowsintegration-directwrite.patch"
 toolchain="$top/cmake/mingw-w64-x86_64-posix.cmake"
 cxx=x86_64-w64-mingw32-g++-posix
@@ -39,9 +37,7 @@ key_text() {
     echo "compiler $("$cxx" --version 2>/dev/null | head -1)"
     echo "patch $(sha256sum <"$patch_file" | cut -c1-64)"
 }
-key="$(key_text | sha256sum | cut -c1-16)"
-prefix="$cache_root/qt6-windows-$key"
-stamp="$prefix/kaldor-qt-ready"
+layer_place qt6-windows kaldor-qt-ready
 
 if [[ "${1:-}" == "--prefix" ]]; then
     echo "$prefix"
@@ -50,9 +46,10 @@ fi
 if [[ "${1:-}" == "--archive" ]]; then
     [[ -f "$stamp" ]] || { echo "qt-windows: no finished install at $prefix" >&2; exit 1; }
     mkdir -p "$2"
-    tar -C "$cache_root" -cJf "$2/qt6-windows-$key.tar.xz" "qt6-windows-$key"
-    echo "$2/qt6-windows-$key.tar.xz"
+    tar -C "$cache_root" -cJf "$2/$name.tar.xz" "$name"
+    echo "$2/$name.tar.xz"
     "$here/qt-charts-windows.sh" --archive "$2"
+    "$here/openssl-windows.sh" --archive "$2"
     exit 0
 fi
 
@@ -69,7 +66,7 @@ if [[ -f "$stamp" ]]; then
 fi
 
 # An archive of exactly this install: its key file must match ours line for line.
-archive="$shared_cache/qt6-windows-$key.tar.xz"
+archive="$shared_cache/$name.tar.xz"
 if [[ -f "$archive" ]]; then
     echo "== Qt for Windows: unpacking $archive"
     rm -rf "$prefix"
@@ -84,7 +81,7 @@ if [[ -f "$archive" ]]; then
     rm -rf "$prefix"
 fi
 
-work="$cache_root/qt6-windows-$key.build"
+work="$cache_root/$name.build"
 log="$work/build.log"
 rm -rf "$prefix"
 # Debian's source of the installed version (which needs a deb-src entry), patched and configured.
@@ -93,12 +90,7 @@ fetch_and_configure() {
     mkdir -p "$work"
     echo "== Qt for Windows: building Qt $qt_version (about 25 min on two idle cores, over an hour on a busy machine; log: $log)"
     if ! apt-cache showsrc qt6-base 2>/dev/null | grep -qx "Version: $qt_version"; then
-        local sources=/etc/apt/sources.list.d/kaldor-src.sources sudo="" codename
-        [[ $(id -u) -ne 0 ]] && sudo="sudo"
-        codename="$(. /etc/os-release && echo "$VERSION_CODENAME")"
-        printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-            "$codename" "$codename" | $sudo tee "$sources" >/dev/null
-        $sudo apt-get update -qq
+        ensure_deb_src
     fi
     (cd "$work" && apt-get source -qq "qt6-base=$qt_version" >>"$log" 2>&1)
     local src

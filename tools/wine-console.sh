@@ -24,6 +24,8 @@ fail() {
 
 qt="$("$top/tools/qt-windows.sh" --prefix)"
 [[ -f "$qt/kaldor-qt-ready" ]] || skip "Qt for Windows is not built (tools/qt-windows.sh)"
+openssl="$("$top/tools/openssl-windows.sh" --prefix)"
+[[ -f "$openssl/kaldor-openssl-ready" ]] || skip "OpenSSL for Windows is not built (tools/openssl-windows.sh)"
 sim="${1:-}"
 for candidate in "$top/build-test/kaldor-sim" "$top/build/kaldor-sim"; do
     [[ -z "$sim" && -x "$candidate" ]] && sim="$candidate"
@@ -40,7 +42,9 @@ charts="$("$top/tools/qt-charts-windows.sh" --prefix)"
 [[ -f "$charts/kaldor-charts-ready" ]] || charts=""
 build_tree build-win-qt -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_ADDITIONAL_PACKAGES_PREFIX_PATH="$charts" \
+    -DOPENSSL_ROOT_DIR="$openssl" \
     -DKALDOR_CHARTS_SOURCE="${KALDOR_CHARTS_SOURCE:-$top/../shared/src/qtcharts-6.4.2-source.tar.xz}" \
+    -DKALDOR_OPENSSL_SOURCE="${KALDOR_OPENSSL_SOURCE:-$top/../shared/src/openssl_3.0.22.orig.tar.gz}" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
     -DCMAKE_BUILD_TYPE=Release -DKALDOR_TESTS=ON -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
 out="$top/build-win-qt"
@@ -262,9 +266,14 @@ if [[ -z "$setup" ]]; then
 else
     echo "== $label: $(basename "$setup") /S"
     "$loader" "$setup" /S || fail "the installer failed"
-    for file in kaldor-console.exe kaldor-sim.exe uninstall.exe NOTICE.txt; do
+    for file in kaldor-console.exe kaldor-sim.exe uninstall.exe NOTICE.txt source/openssl-LICENSE.txt; do
         [[ -f "$installed/$file" ]] || fail "the installer left out $file"
     done
+    # The console's source as installed has every folder and file of the tree (a folder left out
+    # of the list in packaging/windows/ makes a source that does not build).
+    left_out="$(comm -23 <(git -C "$top" ls-files | cut -d/ -f1 | grep -v '^\.' | sort -u) \
+        <(cmake -E tar tf "$installed/source/kaldor-console-"*"-source.zip" | cut -d/ -f1 | sort -u) | tr '\n' ' ')"
+    [[ -z "$left_out" ]] || fail "the installed source lacks $left_out"
     for link in "KALDOR Console.lnk" "KALDOR Console (simulated amplifier).lnk"; do
         [[ -f "$menu/$link" ]] || fail "no Start-menu entry $link"
     done

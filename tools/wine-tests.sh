@@ -15,16 +15,67 @@ skip() {
 if ! ensure_packages "$top/tools/packages-windows.txt"; then
     skip "the packages in tools/packages-windows.txt could not be installed"
 fi
+# OpenSSL for Windows, the layer in the cache (built once; ./test.sh builds it beforehand).
+"$top/tools/openssl-windows.sh" || {
+    (($? == 3)) && skip "no OpenSSL source for Windows (tools/openssl-windows.sh)"
+    echo "== Windows core under Wine: FAILED: OpenSSL for Windows did not build"
+    exit 1
+}
+openssl="$("$top/tools/openssl-windows.sh" --prefix)"
 source "$top/tools/wine-env.sh"
 start_prefix
 
 build_tree build-win -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-w64-x86_64-posix.cmake" \
+    -DOPENSSL_ROOT_DIR="$openssl" \
     -DKALDOR_CORE_ONLY=ON -DKALDOR_TESTS=ON -DCMAKE_BUILD_TYPE=Debug \
     -DCMAKE_CROSSCOMPILING_EMULATOR="$loader"
 
 wait_prefix
 wire_ports
 start_wine_server
+
+# The remote line over TLS across the loopback, for link_tls_wine_test: keys made here; the Linux
+# ser2net with ssl(clientauth) and an authdir that allows user.crt, in front of a line that echoes;
+# kaldor-sim.exe serving TLS to user.crt alone.
+start_tls_servers() {
+    local dir="$wine_dir/tls" name port sim_address
+    if ! command -v openssl >/dev/null || [[ ! -x /usr/sbin/ser2net ]]; then
+        echo "   no openssl or ser2net here: the TLS cases skip"
+        return
+    fi
+    rm -rf "$dir"
+    mkdir -p "$dir/auth/dl1abc/allowed_certs"
+    for name in station:station user:dl1abc stranger:dl1abc; do
+        openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 30 \
+            -subj "/CN=${name#*:}" -keyout "$dir/${name%:*}.key" -out "$dir/${name%:*}.crt" \
+            -config <(printf '[req]\ndistinguished_name = dn\nx509_extensions = ext\n[dn]\n[ext]\nbasicConstraints = CA:FALSE\n') \
+            2>/dev/null || { echo "   openssl made no keys: the TLS cases skip"; return; }
+    done
+    cp "$dir/user.crt" "$dir/auth/dl1abc/allowed_certs/"
+    openssl rehash "$dir/auth/dl1abc/allowed_certs"
+    socat pty,rawer,link="$dir/line" EXEC:cat 2>/dev/null &
+    step_pids+=($!)
+    for port in $(seq 47010 47090); do
+        ss -ltnH "sport = :$port" 2>/dev/null | grep -q . || break
+    done
+    printf '%%YAML 1.1\n---\nconnection: &tls\n  accepter: telnet(rfc2217),ssl(key=%s,cert=%s,clientauth),tcp,127.0.0.1,%s\n  connector: serialdev,%s,9600n81,local\n  options:\n    authdir: %s\n' \
+        "$dir/station.key" "$dir/station.crt" "$port" "$dir/line" "$dir/auth" >"$dir/ser2net.yaml"
+    /usr/sbin/ser2net -n -u -c "$dir/ser2net.yaml" >"$dir/ser2net.log" 2>&1 &
+    step_pids+=($!)
+    # The simulator under Wine, its files by their Windows paths; its first line is its address.
+    coproc TLS_SIM { exec "$loader" "$top/build-win/kaldor-sim.exe" --rfc2217 0 --tls-cert "Z:$dir/station.crt" \
+        --tls-key "Z:$dir/station.key" --client-ca "Z:$dir/user.crt" </dev/null 2>"$dir/sim.log"; }
+    step_pids+=("$TLS_SIM_PID")
+    read -r -t 30 sim_address <&"${TLS_SIM[0]}" || sim_address=""
+    sim_address="${sim_address%$'\r'}"
+    for _ in $(seq 50); do
+        ss -ltnH "sport = :$port" 2>/dev/null | grep -q . && break
+        sleep 0.1
+    done
+    export KALDOR_TLS_DIR="Z:$dir" KALDOR_TLS_SER2NET="rfc2217s://127.0.0.1:$port" KALDOR_TLS_SIM="$sim_address"
+    echo "   TLS: ser2net at $KALDOR_TLS_SER2NET, kaldor-sim.exe at ${sim_address:-(none: $dir/sim.log)}"
+}
+start_tls_servers
 echo "== ctest build-win (Windows core under Wine $("$loader" --version 2>/dev/null))"
 cd "$top/build-win"
 status=0

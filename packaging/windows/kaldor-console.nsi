@@ -1,5 +1,6 @@
 ; The Windows installer of the KALDOR Console, made by the build's "installer" target:
 ;   makensis -DVERSION=v -DCONSOLE=exe -DCOM=com -DSIM=exe -DNOTICE=txt -DSOURCE=zip -DCHARTS=tar.xz
+;   [-DOPENSSL_SOURCE=tar.gz -DOPENSSL_SOURCE_NAME=name -DOPENSSL_LICENSE=txt]
 ;            -DICON=ico -DOUTFILE=setup.exe kaldor-console.nsi
 ; (CHARTS and ICON may be left out.)
 ; It installs under Program Files for all users, with Start-menu entries and an uninstaller that
@@ -28,7 +29,7 @@ BrandingText "KALDOR Console ${VERSION}"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !endif
-!define MUI_LICENSEPAGE_TEXT_BOTTOM "The console is free software under the GNU GPL version 3 or later; it is built with Qt (LGPL version 3) and Qt Charts (GPL version 3)."
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "The console is free software under the GNU GPL version 3 or later; it is built with Qt (LGPL version 3), Qt Charts (GPL version 3) and OpenSSL 3 (Apache License 2.0)."
 !insertmacro MUI_PAGE_LICENSE "${NOTICE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -83,6 +84,13 @@ Section "KALDOR Console"
 !ifdef CHARTS
     File "/oname=qtcharts-6.4.2-source.tar.xz" "${CHARTS}"
 !endif
+    Delete "$INSTDIR\source\openssl_*.orig.tar.gz"
+!ifdef OPENSSL_SOURCE
+    File "/oname=${OPENSSL_SOURCE_NAME}" "${OPENSSL_SOURCE}"
+!endif
+!ifdef OPENSSL_LICENSE
+    File "/oname=openssl-LICENSE.txt" "${OPENSSL_LICENSE}"
+!endif
     SetOutPath "$INSTDIR"
     WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -118,6 +126,8 @@ Section "Uninstall"
     Delete "$INSTDIR\NOTICE.txt"
     Delete "$INSTDIR\source\kaldor-console-*-source.zip"
     Delete "$INSTDIR\source\qtcharts-6.4.2-source.tar.xz"
+    Delete "$INSTDIR\source\openssl_*.orig.tar.gz"
+    Delete "$INSTDIR\source\openssl-LICENSE.txt"
     RMDir "$INSTDIR\source"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
