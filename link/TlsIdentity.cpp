@@ -1,5 +1,11 @@
 #include "TlsIdentity.h"
 
+#ifdef _WIN32
+// Before OpenSSL: <wincrypt.h> defines X509_NAME, which OpenSSL's headers take back.
+#include "link/WindowsApi.h"
+#include <sddl.h>
+#endif
+
 #include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
@@ -12,10 +18,7 @@
 #include <filesystem>
 #include <memory>
 
-#ifdef _WIN32
-#include "link/WindowsApi.h"
-#include <sddl.h>
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -33,7 +36,7 @@ std::string MemoryText(BIO* bio) {
     return n > 0 ? std::string(data, static_cast<size_t>(n)) : std::string();
 }
 
-bool WriteFile(const std::string& path, const std::string& text, std::string& error) {
+bool WritePlainFile(const std::string& path, const std::string& text, std::string& error) {
     Bio out(BIO_new_file(path.c_str(), "wb"), BIO_free);
     if (!out || BIO_write(out.get(), text.data(), static_cast<int>(text.size())) != static_cast<int>(text.size()) ||
         BIO_flush(out.get()) != 1) {
@@ -145,7 +148,7 @@ bool MakeIdentity(const std::string& commonName, const std::string& certFile, co
     std::string secret = MemoryText(keyText.get());
     const bool written = WritePrivateFile(keyFile, secret, error);
     OPENSSL_cleanse(secret.data(), secret.size());
-    if (!written || !WriteFile(certFile, MemoryText(certText.get()), error)) return false;
+    if (!written || !WritePlainFile(certFile, MemoryText(certText.get()), error)) return false;
     info = DescribeCertificate(cert.get());
     return true;
 }
