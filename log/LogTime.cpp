@@ -19,13 +19,18 @@ bool ToLocal(int64_t ms, std::tm& out) {
 #endif
 }
 
-// The seconds since 1970 of tm read as UTC.
-int64_t UtcSeconds(std::tm& tm) {
-#ifdef _WIN32
-    return _mkgmtime(&tm);
-#else
-    return timegm(&tm);
-#endif
+// The seconds since 1970 of tm read as UTC, by the civil calendar for any year: Windows'
+// _mkgmtime stops at 3000 and timegm's range depends on the library.
+int64_t UtcSeconds(const std::tm& tm) {
+    int64_t y = int64_t{tm.tm_year} + 1900;
+    const int64_t m = tm.tm_mon + 1;
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yearOfEra = y - era * 400;
+    const int64_t dayOfYear = (153 * (m > 2 ? m - 3 : m + 9) + 2) / 5 + tm.tm_mday - 1;
+    const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const int64_t days = era * 146097 + dayOfEra - 719468;
+    return days * 86400 + int64_t{tm.tm_hour} * 3600 + int64_t{tm.tm_min} * 60 + tm.tm_sec;
 }
 
 // The fields of "2026-12-09T05:54:51"; false for anything else.
@@ -73,10 +78,10 @@ int64_t ParseLocalIsoTime(const std::string& text) {
 
 int64_t ParseLoggedTime(const std::string& time, const std::string& offset) {
     int seconds = 0;
-    const int64_t local = ParseLocalIsoTime(time);
     std::tm tm{};
-    if (local < 0 || !ParseUtcOffset(offset, seconds) || !IsoFields(time, tm)) return local;
-    return (UtcSeconds(tm) - seconds) * 1000;
+    // With its offset a row's time needs no time zone, and no library's range of years.
+    if (IsoFields(time, tm) && ParseUtcOffset(offset, seconds)) return (UtcSeconds(tm) - seconds) * 1000;
+    return ParseLocalIsoTime(time);
 }
 
 int64_t SystemTimeMs() {
