@@ -82,10 +82,12 @@ bool WritePrivateFile(const std::string& path, const std::string& text, std::str
     const bool ok = h != INVALID_HANDLE_VALUE &&
                     WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
                     written == text.size() && FlushFileBuffers(h);
+    DWORD failure = ok ? 0 : GetLastError(); // before CloseHandle and DeleteFileW overwrite it
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-    if (!ok || !MoveFileExW(fresh.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (ok && !MoveFileExW(fresh.c_str(), wide.c_str(), MOVEFILE_REPLACE_EXISTING)) failure = GetLastError();
+    if (failure != 0 || !ok) {
         DeleteFileW(fresh.c_str());
-        error = "cannot write " + path + " (error " + std::to_string(GetLastError()) + ")";
+        error = "cannot write " + path + " (error " + std::to_string(failure) + ")";
         return false;
     }
     return true;
@@ -102,10 +104,22 @@ bool WritePrivateFile(const std::string& path, const std::string& text, std::str
         ok = n > 0;
         if (ok) done += static_cast<size_t>(n);
     }
-    const int saved = errno;
-    if (fd >= 0) ok = ::fsync(fd) == 0 && ::close(fd) == 0 && ok;
-    if (!ok || ::rename(fresh.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(ok ? errno : saved);
+    int saved = ok ? 0 : errno;
+    if (ok && ::fsync(fd) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    // Closed whatever happened before: a failed write or sync must not leak the descriptor.
+    if (fd >= 0 && ::close(fd) != 0 && ok) {
+        ok = false;
+        saved = errno;
+    }
+    if (ok && ::rename(fresh.c_str(), path.c_str()) != 0) {
+        ok = false;
+        saved = errno;
+    }
+    if (!ok) {
+        error = "cannot write " + path + ": " + std::strerror(saved);
         ::unlink(fresh.c_str());
         return false;
     }
