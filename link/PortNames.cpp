@@ -40,7 +40,11 @@ std::string PortDeviceName(int n) {
 
 std::string Win32DevicePath(const std::string& name) {
     if (name.rfind("\\\\", 0) == 0) return name; // \\.\ and \\?\ paths, UNC paths
-    return "\\\\.\\" + name;
+    // "COM3:" as old programs write it is COM3.
+    std::string device = name;
+    if (device.size() > 4 && device.back() == ':' && (device.compare(0, 3, "COM") == 0 || device.compare(0, 3, "com") == 0))
+        device.pop_back();
+    return "\\\\.\\" + device;
 }
 
 bool IsTlsDevice(const std::string& name) { return name.rfind(RemoteTlsDevicePrefix, 0) == 0; }

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "PortNames.h"
 #include "Rfc2217Port.h"
 #include "SerialPortDevice.h"
 
@@ -41,6 +42,15 @@ bool SerialPort::BeginRead(int count) {
     lastReadFailed_ = !IsOpen() || count < 0; // a closed port fails at once
     return !lastReadFailed_ && count > 0 && !dev_->Cancelled;
 }
+
+bool SerialPort::BeginOpen(int n, std::string& local) {
+    Close();
+    local = PortDeviceName(n);
+    if (IsRemoteDevice(local)) return OpenFailed(n, local, "a remote serial server: PortOpener opens it");
+    return true;
+}
+
+int SerialPort::TimeoutMs() const { return dev_ ? dev_->TimeoutMs.load() : 0; }
 
 int SerialPort::PortNumber() const { return dev_ ? dev_->Port : 0; }
 

@@ -54,6 +54,8 @@ public:
     void Close();
     bool IsOpen() const;
     bool SetTimeouts(int ms);
+    // The read time-out SetTimeouts set, 0 when not open.
+    int TimeoutMs() const;
 
     // Returns at once with the bytes already waiting (never more than count); if none are
     // waiting, waits until count bytes have arrived or the time-out has passed.
@@ -91,6 +93,9 @@ private:
     bool BeginRead(int count);
 
     bool OpenFailed(int n, const std::string& name, const std::string& reason) const;
+    // The start of every Open: closes what was open; false (said as the failure) when port n is
+    // a remote server, which PortOpener opens; local: its device name.
+    bool BeginOpen(int n, std::string& local);
 
     // A device named rfc2217://host:port is a port on a remote serial server: these stand in for
     // the OS calls then (SerialPortRemote.cpp).

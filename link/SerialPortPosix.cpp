@@ -105,12 +105,11 @@ void SerialPort::Device::CloseOnce() {
 
 bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits,
                       int /*inQueue*/, int /*outQueue*/) {
-    Close();
-    if (const std::string name = PortDeviceName(n); IsRemoteDevice(name))
-        return OpenFailed(n, name, "a remote serial server: PortOpener opens it");
+    std::string name;
+    if (!BeginOpen(n, name)) return false;
     auto dev = std::make_shared<Device>();
     dev->Port = n;
-    dev->Name = PortDeviceName(n);
+    dev->Name = name;
     const int fd = ::open(dev->Name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return OpenFailed(n, dev->Name, std::strerror(errno));

@@ -6,6 +6,8 @@
 #include "PortNames.h"
 #include "Rfc2217Port.h"
 #include "SerialPort.h"
+#include "SerialFaults.h"
+#include "SystemText.h"
 #include "SerialPortDevice.h"
 
 namespace kaldor {
@@ -13,6 +15,10 @@ namespace {
 
 static_assert(NOPARITY == 0 && ODDPARITY == 1 && EVENPARITY == 2 && ONESTOPBIT == 0 &&
               TWOSTOPBITS == 2);
+static_assert(ErrAccessDenied == ERROR_ACCESS_DENIED && ErrInvalidHandle == ERROR_INVALID_HANDLE &&
+              ErrBadCommand == ERROR_BAD_COMMAND && ErrGenFailure == ERROR_GEN_FAILURE &&
+              ErrSemTimeout == ERROR_SEM_TIMEOUT && ErrOperationAborted == ERROR_OPERATION_ABORTED &&
+              ErrDeviceNotConnected == ERROR_DEVICE_NOT_CONNECTED && ErrTimeout == ERROR_TIMEOUT);
 
 // The driver ends each transfer at its own time-out; this only bounds a wait on a driver that
 // does not.
@@ -33,31 +39,17 @@ struct Transfer {
     bool Finish(HANDLE h, DWORD& bytes, int timeoutMs, HANDLE stop = nullptr) {
         const HANDLE waits[2] = {Ov.hEvent, stop};
         if (WaitForMultipleObjects(stop ? 2 : 1, waits, FALSE, WaitLimit(timeoutMs)) !=
-            WAIT_OBJECT_0)
+            WAIT_OBJECT_0) {
+            Cancelled = true;
             CancelIoEx(h, &Ov);
+        }
         // Waits for the cancel too: Ov and the buffer must outlive the transfer.
         return GetOverlappedResult(h, &Ov, &bytes, TRUE) != 0;
     }
+    bool Cancelled = false; // by Finish: an abort that follows is the console's own
 };
 
-// Ends of a read that are no fault of the device.
-bool QuietEnd(DWORD error) {
-    return error == ERROR_OPERATION_ABORTED || error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
-}
-
-// The system's text for an error code, on one line.
-std::string SystemReason(DWORD code) {
-    char* text = nullptr;
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = n && text ? std::string(text, n) : std::string();
-    if (text) LocalFree(text);
-    std::replace(reason.begin(), reason.end(), '\r', ' ');
-    std::replace(reason.begin(), reason.end(), '\n', ' ');
-    while (!reason.empty() && reason.back() == ' ') reason.pop_back();
-    return reason + (reason.empty() ? "" : " ") + "(error " + std::to_string(code) + ")";
-}
+std::string SystemReason(DWORD code) { return SystemErrorText(code); }
 
 } // namespace
 
@@ -71,12 +63,11 @@ void SerialPort::Device::CloseOnce() {
 
 bool SerialPort::Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits,
                       int inQueue, int outQueue) {
-    Close();
-    if (const std::string remote = PortDeviceName(n); IsRemoteDevice(remote))
-        return OpenFailed(n, remote, "a remote serial server: PortOpener opens it");
+    std::string name;
+    if (!BeginOpen(n, name)) return false;
     auto dev = std::make_shared<Device>();
     dev->Port = n;
-    dev->Name = PortDeviceName(n);
+    dev->Name = name;
     // Overlapped: on a synchronous handle the system would queue the window thread's writes and
     // DTR changes behind the receiver's waiting read.
     dev->Handle = CreateFileA(Win32DevicePath(dev->Name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -149,8 +140,12 @@ int SerialPort::Read(void* buffer, int count) {
     DWORD ask = static_cast<DWORD>(count);
     DWORD errors = 0;
     COMSTAT stat{};
-    if (ClearCommError(d.Handle, &errors, &stat) && stat.cbInQue > 0)
+    if (!ClearCommError(d.Handle, &errors, &stat)) {
+        // A driver after a surprise removal: the reconnect closes the handle and frees the name.
+        if (DeviceGone(GetLastError())) return (lastReadFailed_ = true), 0;
+    } else if (stat.cbInQue > 0) {
         ask = std::min<DWORD>(ask, stat.cbInQue);
+    }
 
     Transfer t;
     DWORD got = 0;
@@ -158,7 +153,7 @@ int SerialPort::Read(void* buffer, int count) {
     if ((ReadFile(d.Handle, buffer, ask, nullptr, &t.Ov) || GetLastError() == ERROR_IO_PENDING) &&
         t.Finish(d.Handle, got, d.TimeoutMs, d.Stop.H))
         return static_cast<int>(got);
-    lastReadFailed_ = got == 0 && !QuietEnd(GetLastError());
+    lastReadFailed_ = got == 0 && !ReadEndedQuietly(GetLastError(), t.Cancelled || d.Cancelled);
     return static_cast<int>(got);
 }
 

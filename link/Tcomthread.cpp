@@ -33,8 +33,12 @@ void TComThread::Execute() {
 
 int TComThread::Fill(int want, bool& failed) {
     head_ = tail_ = 0;
+    const Clock::time_point began = Clock::now();
     const int n = Port.Read(in_, want < 1 ? 1 : want > BufferSize ? BufferSize : want);
     if (n == 0) failed = failed || Port.LastReadFailed();
+    // A stop ends reads at once too: only reads nobody cut short count.
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - began).count();
+    if (!Terminated() && quickReads_.Lost(n, ms, Port.TimeoutMs())) failed = true;
     tail_ = n;
     credit_ -= n;
     if (n < want) backlog_ = false;

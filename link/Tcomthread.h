@@ -6,6 +6,7 @@
 
 #include "AmpStatus.h"
 #include "Clock.h"
+#include "SerialFaults.h"
 #include "FrameSearch.h"
 #include "SerialPort.h"
 #include "WorkerThread.h"
@@ -82,6 +83,7 @@ private:
     // Bytes read from the port and not yet looked at: in_[head_, tail_).
     uint8_t in_[BufferSize];
     int head_ = 0, tail_ = 0;
+    QuickReadGuard quickReads_; // a device that answers nothing at once, again and again, is lost
     bool backlog_ = false; // the last read got all it asked for: more may be waiting
     double credit_ = LineCredit;
     Clock::time_point creditTime_ = Clock::now();

@@ -1,5 +1,6 @@
 #ifdef _WIN32
 #include "TcpSocket.h"
+#include "SystemText.h"
 
 #include "NameLookup.h"
 
@@ -27,12 +28,7 @@ void StartWinsock() {
     });
 }
 
-std::string ErrorText(int code) {
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   static_cast<DWORD>(code), 0, text, sizeof text, nullptr);
-    return text[0] ? std::string(text) : "error " + std::to_string(code);
-}
+std::string ErrorText(int code) { return SystemErrorText(static_cast<uint32_t>(code)); }
 
 // Connects s to one address within the deadline, unless wake is signalled first.
 bool ConnectOne(SOCKET s, const addrinfo& a, std::chrono::steady_clock::time_point deadline,

@@ -57,7 +57,11 @@ CommandLine ParseCommandLine(const QStringList& arguments, std::ostream& out, st
     parser.addOptions({help, version, simulate});
 
     CommandLine result;
-    const bool parsed = parser.parse(arguments);
+    // "/?" as every Windows program takes it.
+    QStringList words = arguments;
+    for (int i = 1; i < words.size(); ++i)
+        if (words[i] == QLatin1String("/?")) words[i] = QStringLiteral("--help");
+    const bool parsed = parser.parse(words);
     QString error = parsed ? QString() : parser.errorText();
     if (parsed && !parser.positionalArguments().isEmpty())
         error = QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first());

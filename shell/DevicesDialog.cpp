@@ -1,8 +1,6 @@
 #include "shell/DevicesDialog.h"
 
-#ifdef _WIN32
 #include "link/PortList.h"
-#endif
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -69,7 +67,12 @@ QList<DeviceChoice> DeviceChoices(const QString& devRoot) {
     Q_UNUSED(devRoot);
     for (const PresentPort& p : PresentComPorts())
         out.append({QString::fromStdString(p.Label), QString::fromStdString(p.Name)});
-    for (int n = 1; n <= 16; ++n) out.append({QStringLiteral("COM%1").arg(n), QStringLiteral("COM%1").arg(n)});
+    // Each port once: the plain names the system did not list already.
+    for (int n = 1; n <= 16; ++n) {
+        const QString name = QStringLiteral("COM%1").arg(n);
+        if (std::none_of(out.begin(), out.end(), [&](const DeviceChoice& c) { return c.Path == name; }))
+            out.append({name, name});
+    }
 #else
     const QDir byId(devRoot + QStringLiteral("/serial/by-id"));
     for (const QString& name : byId.entryList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {

@@ -3,11 +3,14 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
+#include "link/PortList.h"
 #include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
 #include "shell/Settings.h"
@@ -58,8 +61,20 @@ bool TMainForm::FormCreate() {
 
     // A port that is missing or in use stays disabled for the whole run. Remote servers answer
     // off the window thread, all at once; the port is chosen when the last has.
-    for (int n = 1; n <= PortCount; ++n) StartupProbes |= 1u << n;
-    for (int n = 1; n <= PortCount; ++n) ProbePort(n);
+    // A Bluetooth port is not opened to see: that tries to reach the paired device, for
+    // seconds. It stays choosable.
+    const std::vector<PresentPort> present = PresentComPorts();
+    std::array<bool, PortCount> probed{};
+    for (int n = 1; n <= PortCount; ++n) {
+        const std::string device = PortDeviceName(n);
+        probed[static_cast<size_t>(n - 1)] = std::none_of(present.begin(), present.end(), [&](const PresentPort& p) {
+            return p.Bluetooth && p.Name == device;
+        });
+        if (probed[static_cast<size_t>(n - 1)]) StartupProbes |= 1u << n;
+        else SetPortUsable(n, true);
+    }
+    for (int n = 1; n <= PortCount; ++n)
+        if (probed[static_cast<size_t>(n - 1)]) ProbePort(n);
     StartupWaiting = StartupProbes != 0;
     if (!StartupWaiting) OpenStartupPort();
     return true;
@@ -144,6 +159,17 @@ void TMainForm::LoadWindowPlacement() {
     const QRect frame(left, top, width, height);
     const QList<QRect> screens = TSettings::AvailableScreens();
     if (TSettings::PlacementVisible(frame, screens)) move(TSettings::FitPlacement(frame, screens));
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (std::exchange(placementFitted_, true)) return;
+    // After the system has framed the window: its frame is known only then.
+    QTimer::singleShot(0, this, [this] {
+        const QRect frame = frameGeometry();
+        const QList<QRect> screens = TSettings::AvailableScreens();
+        if (!isMaximized() && TSettings::PlacementVisible(frame, screens)) move(TSettings::FitPlacement(frame, screens));
+    });
 }
 
 void TMainForm::SaveWindowPlacement() {

@@ -271,6 +271,11 @@ private:
     void PortProbed(int n, bool opens, const std::string& failure);
     // Closing the window: refused during a power sequence, else confirmed by the user.
     void closeEvent(QCloseEvent* event) override;
+    // The first show: the stored place is fitted again with the real frame, whose title bar,
+    // menu and status bar grow with the display's scale, so that the whole window stays above
+    // the taskbar.
+    void showEvent(QShowEvent* event) override;
+    bool placementFitted_ = false;
 
     // Starts a one-shot delay whose end runs handler on this window, unless it is gone by then.
     void StartTimingThread(int ms, void (TMainForm::*handler)(TTimingThread*));

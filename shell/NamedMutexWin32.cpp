@@ -10,12 +10,17 @@ bool NamedMutex::Acquire() {
         CloseHandle(running);
         return false;
     }
+    // A console started as administrator made it: only administrators may open it, but it is
+    // held all the same.
+    if (GetLastError() == ERROR_ACCESS_DENIED) return false;
     HANDLE mutex = CreateMutexA(nullptr, TRUE, name_.c_str());
-    if (mutex && GetLastError() == ERROR_ALREADY_EXISTS) {
+    const DWORD error = GetLastError();
+    if (mutex && error == ERROR_ALREADY_EXISTS) {
         // Another console created it since OpenMutexA; it is not ours to own.
         CloseHandle(mutex);
         return false;
     }
+    if (!mutex && error == ERROR_ACCESS_DENIED) return false;
     handle_ = mutex;
     return true;
 }

@@ -18,6 +18,11 @@
 namespace kaldor {
 namespace {
 
+// Set by the running console when the broadcast reaches it, for the later start to know.
+constexpr char kAnswerEvent[] = "Local\\OnlyOneAnswered";
+// How long the broadcast waits on any one window: a hung program holds nobody up.
+constexpr UINT kBroadcastBoundMs = 2000;
+
 // The broadcast reaches every top-level window of the console; only the hidden one made for it
 // acts, so each later start is handled once.
 class BroadcastFilter final : public QAbstractNativeEventFilter {
@@ -29,7 +34,12 @@ public:
         if (eventType != "windows_generic_MSG") return false;
         const MSG* msg = static_cast<const MSG*>(message);
         if (msg->message != message_ || msg->hwnd != target_) return false;
-        // The sender's SendMessageA returns when this does, after the user has answered.
+        // Answered first: the sender waits for this window at most its bound, and the user's
+        // answer to the box may take longer.
+        if (HANDLE answered = OpenEventA(EVENT_MODIFY_STATE, FALSE, kAnswerEvent)) {
+            SetEvent(answered);
+            CloseHandle(answered);
+        }
         onSignal_();
         if (result) *result = 0;
         return true;
@@ -83,13 +93,23 @@ struct TSingleInstance::Impl {
         MayRun = false;
     }
 
-    bool SignalRunning() const {
+    bool SignalRunning() {
+        NoAnswer = false;
         if (Lock.Holds()) return false; // the running console is this one
         const UINT message = RegisterWindowMessageA(kSignalName);
         if (message == 0) return false;
-        SendMessageA(HWND_BROADCAST, message, 0, 0);
+        HANDLE answered = CreateEventA(nullptr, TRUE, FALSE, kAnswerEvent);
+        if (answered) ResetEvent(answered);
+        // The running console may come to the front: a process that has the foreground may
+        // hand it on, and Windows refuses it to any other.
+        AllowSetForegroundWindow(ASFW_ANY);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutA(HWND_BROADCAST, message, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, kBroadcastBoundMs, &result);
+        NoAnswer = !answered || WaitForSingleObject(answered, 0) != WAIT_OBJECT_0;
+        if (answered) CloseHandle(answered);
         return true;
     }
+    bool NoAnswer = false;
 };
 
 TSingleInstance::TSingleInstance(const QString& directory, QObject* parent)
@@ -104,7 +124,7 @@ bool TSingleInstance::IsOwner() const { return d_->MayRun; }
 bool TSingleInstance::SignalRunning(int /*connectRetryMs*/) const { return d_->SignalRunning(); }
 void TSingleInstance::SetSilentClientTimeout(int /*ms*/) {}
 void TSingleInstance::SetAnswerTimeout(int /*ms*/) {}
-bool TSingleInstance::NoAnswer() const { return false; }
+bool TSingleInstance::NoAnswer() const { return d_->NoAnswer; }
 QString TSingleInstance::Directory() const { return d_->Directory; }
 
 } // namespace kaldor

@@ -3,6 +3,11 @@
 
 #include <cstdio>
 
+#ifdef _WIN32
+#include "link/WindowsApi.h"
+#include <shellapi.h>
+#endif
+
 #include "link/PortNames.h"
 #include "link/SerialPort.h"
 #include "panel/InfoDialogs.h"
@@ -66,7 +71,16 @@ int main(int argc, char** argv) {
     // Help, version and usage errors need no display, so they are answered before the
     // application object exists (it cannot be made without one).
     QStringList raw;
+#ifdef _WIN32
+    // The wide command line: argv is in the ANSI code page, which cannot hold every name.
+    int wideCount = 0;
+    if (LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount)) {
+        for (int i = 0; i < wideCount; ++i) raw << QString::fromWCharArray(wide[i]);
+        LocalFree(wide);
+    }
+#else
     for (int i = 0; i < argc; ++i) raw << QString::fromLocal8Bit(argv[i]);
+#endif
     if (!HasToolkitOption(raw)) {
         const CommandLine early = ParseCommandLine(raw);
         if (early.Exit) return early.ExitCode;

@@ -10,7 +10,9 @@
 #include <vector>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "link/WindowsApi.h"
+#else
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -76,6 +78,11 @@ int main(int argc, char** argv) {
     const int tcpPort = line.TcpPort;
     const std::string& bind = line.Bind;
 
+#ifdef _WIN32
+    // Held while it runs, for the installer to see (the console's is "OneInstanceAllowed").
+    const HANDLE running = CreateMutexA(nullptr, FALSE, "KaldorSimRunning");
+    (void)running;
+#endif
     std::string error;
     std::unique_ptr<SimServer> server = tcpPort < 0 ? SimServer::OnPseudoTerminal(options, error)
                                                     : SimServer::OnRfc2217(bind, tcpPort, options, error, line.Tls);

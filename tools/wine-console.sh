@@ -308,7 +308,20 @@ check_resources() {
             "GPL-3.0-or-later"; do
             [[ "$info" == *"$want"* ]] || fail "$exe: no '$want' in its version information"
         done
+        # The manifest, read back: never elevated on its own, Windows 10 and 11, long paths.
+        local manifest
+        manifest="$(wrestool -x -R -t 24 "$out/$exe" 2>/dev/null | tr -d '\0')"
+        for want in 'level="asInvoker"' '8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a' '<longPathAware' ; do
+            [[ "$manifest" == *"$want"* ]] || fail "$exe: no '$want' in its manifest"
+        done
+        [[ "$manifest" != *dpiAware* ]] || fail "$exe: its manifest takes the DPI awareness from Qt"
     done
+    # The finish page starts the console through the shell, as the user, not elevated.
+    local finish
+    finish="$(makensis -PPO -DVERSION=0 "$top/packaging/windows/kaldor-console.nsi" 2>/dev/null | grep '^Exec .*kaldor-console.exe')"
+    [[ "$finish" == *'$WINDIR\explorer.exe'* ]] ||
+        fail "the finish page does not start the console through explorer.exe: $finish"
+    echo "   manifest: asInvoker, Windows 10 and 11, long paths; finish page: $(echo "$finish" | tr -s ' \n' ' ')"
     local text code=0
     text="$("$loader" "$out/kaldor-console.com" --version 2>&1)" || code=$?
     [[ $code -eq 0 && "$text" == *"KALDOR Console $version"*"License GPL-3.0-or-later"* ]] ||

@@ -10,6 +10,25 @@
 
 namespace {
 
+DWORD childId = 0; // the started console, for the Ctrl+C handler's thread
+
+// Ctrl+C or Ctrl+Break in the prompt: the console is asked to close as its window's close button
+// asks it (WM_CLOSE to its windows), so the question, DTR and the settings are as always. This
+// program waits on for it to end.
+BOOL WINAPI CloseChild(DWORD event) {
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
+    EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == childId && IsWindowVisible(window) && !GetWindow(window, GW_OWNER))
+                PostMessageW(window, WM_CLOSE, 0, 0);
+            return TRUE;
+        },
+        0);
+    return TRUE;
+}
+
 // The command line after the program's own name, as the prompt passed it.
 const wchar_t* Arguments(const wchar_t* line) {
     bool quoted = false;
@@ -47,13 +66,15 @@ int wmain() {
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     for (HANDLE h : {si.hStdInput, si.hStdOutput, si.hStdError})
         if (h && h != INVALID_HANDLE_VALUE) SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    // Ctrl+C reaches the program through its own console handling; this one only waits.
-    SetConsoleCtrlHandler(nullptr, TRUE);
+    // The console is a GUI program: Ctrl+C in the prompt reaches only this one, which passes it
+    // on as a close.
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exe.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         std::fwprintf(stderr, L"kaldor-console: cannot start %ls (error %lu)\n", exe.c_str(), GetLastError());
         return 1;
     }
+    childId = pi.dwProcessId;
+    SetConsoleCtrlHandler(CloseChild, TRUE);
     CloseHandle(pi.hThread);
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 1;

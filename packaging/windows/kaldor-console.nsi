@@ -33,22 +33,40 @@ BrandingText "KALDOR Console ${VERSION}"
 !insertmacro MUI_PAGE_LICENSE "${NOTICE}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\kaldor-console.exe"
+; Started through the shell, the console runs as the user who started the installer, not with
+; the installer's elevation (nor as the account whose administrator password was given).
+!define MUI_FINISHPAGE_RUN "$WINDIR\explorer.exe"
+!define MUI_FINISHPAGE_RUN_PARAMETERS "$\"$INSTDIR\kaldor-console.exe$\""
 !define MUI_FINISHPAGE_RUN_TEXT "Start the KALDOR Console"
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
 
 ; A running console holds its files open and would lose its settings' last write: ask the user
-; to end it first. The console holds the named mutex "OneInstanceAllowed" while it runs.
+; to end it first. The console holds the named mutex "OneInstanceAllowed" while it runs, the
+; simulator "KaldorSimRunning". Access denied is a mutex an elevated program holds: running too.
 !macro WaitForNoConsole UN
 Function ${UN}WaitForNoConsole
     retry:
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "OneInstanceAllowed") p .r0'
+    StrCpy $2 0
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "OneInstanceAllowed") p .r0 ?e'
+    Pop $1
     ${If} $0 <> 0
-        System::Call 'kernel32::CloseHandle(p r0)'
-        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "The KALDOR Console is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY retry
+    ${OrIf} $1 = 5
+        StrCpy $2 1
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r0)'
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "KaldorSimRunning") p .r0 ?e'
+    Pop $1
+    ${If} $0 <> 0
+    ${OrIf} $1 = 5
+        StrCpy $2 1
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r0)'
+    ${If} $2 = 1
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "The KALDOR Console or its simulated amplifier is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY retry
         Abort
     ${EndIf}
 FunctionEnd
@@ -114,7 +132,8 @@ Section "KALDOR Console"
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" "$0"
 SectionEnd
 
-Section "Uninstall"
+Section "un.KALDOR Console"
+    SectionIn RO
     SetShellVarContext all
     Delete "${MENU}\KALDOR Console.lnk"
     Delete "${MENU}\KALDOR Console (simulated amplifier).lnk"
@@ -132,6 +151,20 @@ Section "Uninstall"
     Delete "$INSTDIR\uninstall.exe"
     RMDir "$INSTDIR"
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
-    ; The settings under HKEY_CURRENT_USER\Software\OLV and the station log in
-    ; %LOCALAPPDATA%\OLV stay for a later install.
+    ; Unless the box below is ticked, the settings under HKEY_CURRENT_USER\Software\OLV and the
+    ; station log in %LOCALAPPDATA%\OLV stay for a later install.
+SectionEnd
+
+; Unticked: a silent uninstall and an update keep them. The console's own certificate and key
+; (the tls folder) stay either way: stations know the console by them.
+Section /o "un.Also remove my settings and station log"
+    SetShellVarContext current
+    DeleteRegKey HKCU "Software\OLV\Kaldor_Console"
+    DeleteRegKey HKCU "Software\OLV\Kaldor_Console_Simulated"
+    DeleteRegKey /ifempty HKCU "Software\OLV"
+    RMDir /r "$LOCALAPPDATA\OLV\Kaldor_Console\log"
+    RMDir /r "$LOCALAPPDATA\OLV\Kaldor_Console_Simulated\log"
+    RMDir "$LOCALAPPDATA\OLV\Kaldor_Console"
+    RMDir "$LOCALAPPDATA\OLV\Kaldor_Console_Simulated"
+    RMDir "$LOCALAPPDATA\OLV"
 SectionEnd

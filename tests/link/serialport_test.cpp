@@ -243,6 +243,7 @@ TEST(PortNames, WindowsOpensEveryComNameAsADevicePath) {
         {"COM256", "\\\\.\\COM256"},
         {"\\\\.\\COM12", "\\\\.\\COM12"},
         {"\\\\?\\usb#vid", "\\\\?\\usb#vid"},
+        {"COM3:", "\\\\.\\COM3"},
     };
     for (const auto& [name, path] : rows) EXPECT_EQ(Win32DevicePath(name), path) << name;
 }

@@ -53,7 +53,7 @@ TEST(CommandLine, HelpAndVersionPrintAndExitWithZero) {
     EXPECT_NE(ConsoleVersion(), "unknown") << "the build names the version";
     EXPECT_TRUE(version.err.empty());
 
-    for (const char* spelling : {"--help", "-h"}) {
+    for (const char* spelling : {"--help", "-h", "/?"}) {
         const Outcome help = Parse({spelling, "--simulate"});
         EXPECT_TRUE(help.line.Exit) << spelling;
         EXPECT_EQ(help.line.ExitCode, 0);

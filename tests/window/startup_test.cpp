@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "WindowFixture.h"
+#include "link/PortList.h"
 #include "link/Frames.h"
 #include "link/SerialPort.h"
 #include "link/PortNames.h"
@@ -317,6 +318,21 @@ TEST_F(StartupTest, StoredPortOutOfRangeCountsAsNone) {
     EXPECT_EQ(Get("DefaultComPort").toInt(), 1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Text, kNoDefaultCom1);
+}
+
+// Opening a Bluetooth port tries to reach its paired device, for seconds: the probe leaves it be.
+TEST_F(StartupTest, ABluetoothPortIsNotOpenedToSeeAndStaysChoosable) {
+    for (const bool bluetooth : {true, false}) {
+        SetEnv(Var(3), "/nonexistent/bluetooth3");
+        SetPresentPortSource([bluetooth] {
+            return std::vector<PresentPort>{{"/nonexistent/bluetooth3", "Standard Serial over Bluetooth link (COM3)", bluetooth}};
+        });
+        ASSERT_TRUE(Create());
+        EXPECT_EQ(form->actOpenCom[2]->isEnabled(), bluetooth) << "probed only when not Bluetooth";
+        EXPECT_EQ(form->ProbeFailures[2].empty(), bluetooth);
+        SetPresentPortSource({});
+        UnsetEnv(Var(3));
+    }
 }
 
 TEST_F(StartupTest, OnlyFreePortIsCom2) {
