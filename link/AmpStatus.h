@@ -2,6 +2,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "InputCodes.h"
 #include "ScreenCodes.h"
 
 namespace kaldor {
@@ -11,7 +12,6 @@ namespace kaldor {
 // power sequence); every other member is read only while the receiver waits in its hand-off.
 struct AmpStatus {
     static constexpr int ScreenDataCount = 11;
-    static constexpr uint16_t LostLink = ScrNoLink;
 
     uint16_t Header = 0;
     uint16_t Antenna = 0;

@@ -108,7 +108,7 @@ bool TComThread::Pass() {
         backlog_ = true;
     }
     const TDateTime now = Now();
-    if (now > LinkDeadline) Screen = LostLink;
+    if (now > LinkDeadline) Screen = ScrNoLink;
 
     const Attempt attempt = Search(failed);
     if (credit_ < 1 && head_ == tail_) DropFlood();

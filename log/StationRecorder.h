@@ -72,7 +72,7 @@ private:
     bool up_ = false;         // the link, as the last status had it
     bool seen_ = false;       // some status with the link up came since the start
     StatusSample shown_;      // the last status with the link up
-    uint16_t lastScreen_ = AmpStatus::LostLink;
+    uint16_t lastScreen_ = ScrNoLink;
     std::string port_;
     Second second_;
     std::vector<Held> held_;

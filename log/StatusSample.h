@@ -9,7 +9,7 @@ namespace kaldor {
 // One handled status as the window showed it: a plain copy, cheap enough for every status.
 struct StatusSample {
     int64_t TimeMs = 0; // wall clock, ms since 1970 (UTC)
-    uint16_t Screen = AmpStatus::LostLink;
+    uint16_t Screen = ScrNoLink;
     uint16_t Flags = 0;
     uint16_t Input = 0;
     uint16_t Band = 0;
@@ -32,7 +32,7 @@ struct StatusSample {
     const char* CatText = "";
     const char* AlertText = nullptr; // the alert screen's line, on an alert screen only
 
-    bool LinkUp() const { return Screen != AmpStatus::LostLink; }
+    bool LinkUp() const { return Screen != ScrNoLink; }
 };
 
 // Copies the members of a status; the caller adds time, texts and what the window shows.

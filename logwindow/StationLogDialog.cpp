@@ -100,7 +100,10 @@ TdlgStationLog::TdlgStationLog(TStationLogger& logger, QWidget* parent)
     tr->addWidget(stNoCharts, 1);
 #endif
     pgcLog->addTab(trends, QStringLiteral("Trends"));
-    connect(cbSpan, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { Reload(false); });
+    connect(cbSpan, qOverload<int>(&QComboBox::currentIndexChanged), this, [this](int i) {
+        spanMs_ = int64_t{SpanSeconds[std::clamp(i, 0, 3)]} * 1000;
+        Reload(false);
+    });
     connect(pgcLog, &QTabWidget::currentChanged, this, [this] { DrawTrend(); });
     connect(cbSecond, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { DrawTrend(); });
 
@@ -168,7 +171,7 @@ void TdlgStationLog::Refresh() {
     const std::string today = LocalDay(now);
     AddEvents(events_->ReadNew("0000-00-00", "9999-99-99")); // days after today too: a clock put back wrote them
 
-    const int64_t span = int64_t{SpanSeconds[std::clamp(cbSpan->currentIndex(), 0, 3)]} * 1000;
+    const int64_t span = spanMs_;
     for (const CsvRow& row : telemetry_->ReadNew(LocalDay(now - span), today)) {
         const std::string& offset = Field(row, TelemetryColumn::UtcOffset);
         const std::string& time = Field(row, TelemetryColumn::Time);
@@ -203,7 +206,7 @@ void TdlgStationLog::DrawTrend() {
 #ifdef KALDOR_HAVE_CHARTS
     if (pgcLog->currentIndex() != 1) return; // drawn when its tab is shown
     const int64_t now = logger_.Log().TimeMs();
-    const int64_t span = int64_t{SpanSeconds[std::clamp(cbSpan->currentIndex(), 0, 3)]} * 1000;
+    const int64_t span = spanMs_;
     chart_->Draw(trend_, now - span, now, cbSecond->currentIndex() == 1);
 #endif
 }

@@ -66,6 +66,7 @@ private:
     std::unique_ptr<LogTail> events_, telemetry_;
     LogTimeParser times_;
     std::deque<TrendPoint> trend_;
+    int64_t spanMs_ = int64_t{SpanSeconds[1]} * 1000; // the telemetry kept: cbSpan's choice
     TLogEventModel* eventModel_ = nullptr;      // every event read, in file order
     QSortFilterProxyModel* shownEvents_ = nullptr; // those of the kind chosen, by true time
 #ifdef KALDOR_HAVE_CHARTS

@@ -83,7 +83,7 @@ StatusSample ShownSample(const TMainForm& form, uint16_t screen) {
     sample.BandText = BandName(s.Band).c_str();
     sample.AntennaText = AntennaName(s.Antenna).c_str();
     sample.CatText = CatName(s.CatInterface).c_str();
-    if (form.AlertShown) sample.AlertText = AlertLine(screen);
+    if (form.AlertShown) sample.AlertText = AlertLineOf(screen);
     return sample;
 }
 

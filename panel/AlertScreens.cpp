@@ -8,41 +8,6 @@
 namespace kaldor {
 namespace {
 
-constexpr uint16_t kFirstAlertCode = ScrPaVoltageBelow20;
-
-// By warning code from the first (the degree sign is byte 0xB0).
-const char* const AlertTexts[12] = {
-    "     POWER MANAGEMENT: V PA < 20 V      ", "     POWER MANAGEMENT: V PA < 26 V      ",
-    "     POWER MANAGEMENT: V PA > 50 V      ", "     POWER MANAGEMENT: V PA > 50 V      ",
-    "     POWER MANAGEMENT: I PA > 40 A      ", "     POWER MANAGEMENT: I PA > 50 A      ",
-    "     OVER TEMPERATURE: TEMP > 90\xB0" "C      ", "     P.A. MANAGEMENT : OVER DRIVING     ",
-    "     WARNING CODE NOT IDENTIFIED!       ", "     WARNING CODE NOT IDENTIFIED!       ",
-    "    P.A. MANAGEMENT : PW REV > 300 W    ", "    P.A. MANAGEMENT : PA PROTECTION     ",
-};
-const char* const UnknownAlert = "      WARNING CODE NOT IDENTIFIED!      ";
-
-struct HistoryText {
-    uint8_t Code;
-    const char* Text;
-};
-const HistoryText HistoryTexts[10] = {
-    {ScrPaVoltageBelow20, "POWER MANAGEMENT: V PA < 20 V      "},
-    {ScrPaVoltageBelow26, "POWER MANAGEMENT: V PA < 26 V      "},
-    {ScrPaVoltageAbove50, "POWER MANAGEMENT: V PA > 50 V      "},
-    {ScrPaVoltageAbove50Again, "POWER MANAGEMENT: V PA > 50 V      "},
-    {ScrPaCurrentAbove40, "POWER MANAGEMENT: I PA > 40 A      "},
-    {ScrPaCurrentAbove50, "POWER MANAGEMENT: I PA > 50 A      "},
-    {ScrOverTemperature, "OVER TEMPERATURE: TEMP > 90\xB0" "C      "},
-    {ScrOverdrive, "P.A. MANAGEMENT : OVER DRIVING     "},
-    {ScrReflectedAbove300, "P.A. MANAGEMENT : PW REV > 300 W   "},
-    {ScrPaProtection, "P.A. MANAGEMENT : PA PROTECTION    "},
-};
-
-const char* AlertText(uint16_t screen) {
-    const unsigned index = screen - kFirstAlertCode; // codes below the first wrap past the table
-    return index < std::size(AlertTexts) ? AlertTexts[index] : UnknownAlert;
-}
-
 // Entries the history frame carries: ScreenData[1] to [10].
 constexpr unsigned kHistorySlots = 10;
 
@@ -51,15 +16,16 @@ unsigned HistoryTop(uint16_t header) { return (header >> 4) & 0x0F; }
 
 std::string HistoryLine(unsigned entry, uint8_t alarm) {
     const unsigned input = alarm & 0x80 ? 2 : 1;
-    const unsigned code = alarm & 0x7F;
-    for (const HistoryText& h : HistoryTexts)
-        if (h.Code == code) return StrFormat("%2u)IN %u %s", entry, input, h.Text);
-    return StrFormat("%2u)IN %u WARNING CODE NOT IDENTIFIED", entry, input);
+    const char* line = ScreenFor(alarm & 0x7F).Alert;
+    if (!line) return StrFormat("%2u)IN %u WARNING CODE NOT IDENTIFIED", entry, input);
+    // The history lists the alert's words left-aligned in the columns the centred line leaves.
+    std::string words(line);
+    words.erase(0, words.find_first_not_of(' '));
+    words.erase(words.find_last_not_of(' ') + 1);
+    return StrFormat("%2u)IN %u %-35s", entry, input, words.c_str());
 }
 
 } // namespace
-
-const char* AlertLine(uint16_t screen) { return AlertText(screen); }
 
 void ShowAlert(TMainForm& f) {
     const uint16_t screen = f.ComThread->Screen;
@@ -69,7 +35,7 @@ void ShowAlert(TMainForm& f) {
     f.stMode->SetCaption("ALERT MODE");
     f.ClearLcd();
     f.LcdTextOut(0, 0, false, "--------------- WARNING ----------------");
-    f.LcdTextOut(0, 2, false, AlertText(screen));
+    f.LcdTextOut(0, 2, false, AlertLineOf(screen));
     f.LcdTextOut(0, 5, false, " -------------------------------------- ");
     f.LcdTextOut(0, 6, false, "         [DISPLAY]:RESET ALARM          ");
     SetVisible(f.pnl_LCD, true);
@@ -101,7 +67,7 @@ void ShowAlarmHistory(TMainForm& f) {
     }
     // A changed count, also one that arrives after an empty buffer was shown, takes a new
     // snapshot with the next status; this one still draws from the old.
-    if (count != f.ShownCount) f.LastScreen = TMainForm::NoScreen;
+    if (count != f.ShownCount) f.LastScreen = ScrUnowned;
 
     const unsigned top = HistoryTop(header);
     if (count == 0 || top == f.ShownTop) return;

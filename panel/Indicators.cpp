@@ -37,7 +37,7 @@ void TMainForm::UpdateIndicators() {
     stInput->SetFontColor(clLime);
     stInput->SetCaption(InputName(s.Input));
 
-    if (s.Antenna == 4) { // "NO": the band has no antenna
+    if (s.Antenna == NoAntenna) {
         stAntenna->SetFontColor(clYellow);
         if (ShowsMetersOrTune(screen)) {
             // A band number past the names warns without a band.
@@ -61,7 +61,7 @@ void TMainForm::UpdateIndicators() {
         stBand->SetFontColor(clLime);
     }
 
-    if (s.CatInterface == 5 && PcDisplayUntil > Now() && IsOperateScreen(screen)) {
+    if (s.CatInterface == CatFlexRadio && PcDisplayUntil > Now() && IsOperateScreen(screen)) {
         stFlex->SetCaption(StrFormat("PC=%03u", unsigned{s.GetScreenData(10)}));
         SetVisible(stFlex, true);
     } else {
@@ -83,7 +83,7 @@ void TMainForm::UpdateIndicators() {
         ShowWarning(stPWRev, Warnings.Reflected, false);
     }
 
-    stCAT->SetFontColor(s.CatInterface == 7 ? clYellow : clLime);
+    stCAT->SetFontColor(s.CatInterface == CatNone ? clYellow : clLime);
     stCAT->SetCaption(CatName(s.CatInterface));
 
     const bool full = s.Flags & FlagFullPower;

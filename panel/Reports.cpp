@@ -37,8 +37,6 @@ std::string Entry(const char* const (&list)[N], unsigned index) {
 
 const std::string BlankColumn(20, ' ');
 
-enum CatInterface : unsigned { Icom = 1, Kenwood = 2, Yaesu = 3, TenTec = 4, FlexRadio = 5 };
-
 struct CatColumns {
     std::string Name, Type, Baud;
 };
@@ -47,11 +45,11 @@ CatColumns CatColumnsFor(unsigned cat, unsigned type, unsigned baud) {
     std::string typeText = BlankColumn;
     bool baudShown = false;
     switch (cat) {
-    case Icom: typeText = Entry(ReportIcomTypes, type); baudShown = type != 1; break;
-    case Kenwood:
-    case FlexRadio: typeText = AllTypes; baudShown = true; break;
-    case Yaesu: typeText = Entry(ReportYaesuTypes, type); baudShown = type != 14; break;
-    case TenTec: typeText = Entry(ReportTenTecTypes, type); break;
+    case CatIcom: typeText = Entry(ReportIcomTypes, type); baudShown = type != 1; break;
+    case CatKenwood:
+    case CatFlexRadio: typeText = AllTypes; baudShown = true; break;
+    case CatYaesu: typeText = Entry(ReportYaesuTypes, type); baudShown = type != 14; break;
+    case CatTenTec: typeText = Entry(ReportTenTecTypes, type); break;
     default: break;
     }
     return {Entry(ReportCatNames, cat), typeText,

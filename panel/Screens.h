@@ -34,7 +34,5 @@ void ShowManualTune(TMainForm& form);
 void ShowBacklight(TMainForm& form);
 void ShowAlert(TMainForm& form);
 void ShowAlarmHistory(TMainForm& form);
-// The line the alert screen shows for a warning code (Windows-1252, 40 columns).
-const char* AlertLine(uint16_t screen);
 
 } // namespace kaldor

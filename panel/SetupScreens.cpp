@@ -91,9 +91,8 @@ void DrawCatAndType(TMainForm& f, const TComThread& st) {
     f.LcdTextOut(0, 1, false, "   CAT :              BAUD RATE:");
     f.LcdTextOut(0, 2, false, "   TYPE:");
     f.LcdTextOut(9, 1, false, CatName(st.CatInterface));
-    constexpr uint16_t kYaesu = 3;
     f.LcdTextOut(8, 2, false,
-                 st.CatInterface == kYaesu ? MenuEntry(YaesuMenu, st.GetScreenData(2)).Text
+                 st.CatInterface == CatYaesu ? MenuEntry(YaesuMenu, st.GetScreenData(2)).Text
                                            : std::string(" ALL"));
 }
 

@@ -41,7 +41,7 @@ void TMainForm::HandleStatus(TComThread* /*Sender*/) {
     LinkUp = screen != ScrNoLink;
     AlertShown = IsAlertScreen(screen);
 
-    if (screen == AmpStatus::LostLink) {
+    if (screen == ScrNoLink) {
         stMode->SetCaption("");
         SetText(StatusPanels[1], QStringLiteral("Remote connection: OFF"));
         itmKaldor->menuAction()->setEnabled(true);

@@ -213,9 +213,8 @@ void TDevicesDialog::accept() {
             settings_.SaveTlsStationFile(n, file);
             if (!changed_.contains(n)) changed_.append(n);
         }
-        const QComboBox* box = Device(n);
-        if (!box->isEnabled()) continue; // the environment decides this one
-        const std::string device = box->currentText().trimmed().toStdString();
+        if (!PortEnvironmentDevice(n).empty()) continue; // the environment decides this one
+        const std::string device = Device(n)->currentText().trimmed().toStdString();
         if (device == settings_.LoadComDevice(n)) continue;
         settings_.SaveComDevice(n, device);
         if (!changed_.contains(n)) changed_.append(n);

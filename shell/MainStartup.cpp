@@ -54,7 +54,7 @@ bool TMainForm::FormCreate() {
     }
 
     InitLcd();
-    LastScreen = NoScreen;
+    LastScreen = ScrUnowned;
     itmShutdown->setChecked(LoadAndShowAutoShutdown());
     StartupDelay = TSettings::RoundDownTo100(settings_.LoadStartupDelay());
     ResponseDelay = TSettings::RoundDownTo100(settings_.LoadResponseDelay());

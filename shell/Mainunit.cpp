@@ -16,6 +16,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <optional>
+
 #include "shell/Glyphs.h"
 #include "shell/KeyButton.h"
 #include "shell/QtDispatcher.h"
@@ -32,6 +34,14 @@ const char* const kCaption = "KALDOR Console Rel.07_07_07_C - CE/FCC Compliant S
 
 QKeySequence Alt(int key) { return QKeySequence(Qt::ALT | key); }
 QKeySequence Ctrl(int key) { return QKeySequence(Qt::CTRL | key); }
+
+// A key's hint names its shortcut where that is the caption's Alt letter; the Ctrl keys have
+// none to name (C minus's hint ends in a blank, as it always has).
+QString KeyHint(bool trailingBlank, const QKeySequence& shortcut) {
+    if (shortcut[0].keyboardModifiers() != Qt::AltModifier)
+        return trailingBlank ? QStringLiteral("ShortCut: ") : QStringLiteral("ShortCut:");
+    return QStringLiteral("ShortCut: (%1)").arg(shortcut.toString(QKeySequence::PortableText));
+}
 
 TStaticText* MakeText(QWidget* parent, const char* name, QRect bounds, const char* caption,
                       const char* face, int px, bool bold, TColor text, TColor back,
@@ -134,30 +144,29 @@ void TMainForm::BuildPanels() {
 }
 
 QAction* TMainForm::MakeAction(const char* name, const char* category, const QString& caption,
-                               const QString& hint, const QKeySequence& shortcut) {
+                               const QString& hint, const QList<QKeySequence>& shortcuts) {
     auto* a = new QAction(caption, this);
     a->setObjectName(QString::fromLatin1(name));
     a->setProperty("category", QString::fromLatin1(category));
     a->setToolTip(hint);
     a->setStatusTip(hint);
-    if (!shortcut.isEmpty()) a->setShortcut(shortcut);
+    a->setShortcuts(shortcuts);
     addAction(a); // shortcuts work wherever the focus is in the window
     return a;
 }
 
 void TMainForm::BuildKeys() {
     enum Glyph { None, LeftGlyph, RightGlyph };
-    // One row per front-panel key, in the panel's order: its action, what pressing it does
-    // (the key's command, or a handler of its own), and its button.
+    // One row per front-panel key, in the panel's order: its action and shortcuts, what pressing
+    // it does (the key's command, or a handler of its own), and its button.
     struct KeyRow {
         QAction** action;
         const char* actionName;
         const char* category;
         const char* caption;
-        const char* hint;
-        QKeySequence shortcut;
-        Key key;
-        void (TMainForm::*handler)(); // instead of the key's command
+        QList<QKeySequence> shortcuts; // an Alt first is the caption's letter: the hint names it
+        std::optional<Key> key;        // the command sent, for the keys without a handler
+        void (TMainForm::*handler)();
         QToolButton** button;
         const char* buttonName;
         int left, top;
@@ -169,53 +178,39 @@ void TMainForm::BuildKeys() {
     };
     using F = TMainForm;
     const char* const sans = "MS Sans Serif";
+    // The keypad's minus and plus press the same keys as the main ones.
+    const auto keypad = [](Qt::Key key) {
+        return QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, key));
+    };
     const KeyRow keys[] = {
-        {&actLMinus, "actLMinus", "LeftActions", "L", "ShortCut:", Ctrl(Qt::Key_L), Key::LMinus, nullptr,
-         &sbLMinus, "sbLMinus", 6, 41, clTeal, true, sans, 11, LeftGlyph},
-        {&actLPlus, "actLPlus", "LeftActions", "&L", "ShortCut: (Alt+L)", Alt(Qt::Key_L), Key::LPlus, nullptr,
-         &sbLPlus, "sbLPlus", 6, 73, clTeal, false, sans, 11, RightGlyph},
-        {&actCMinus, "actCMinus", "LeftActions", "C", "ShortCut: ", Ctrl(Qt::Key_C), Key::CMinus, nullptr,
-         &sbCMinus, "sbCMinus", 6, 112, clTeal, true, sans, 11, LeftGlyph},
-        {&actCPlus, "actCPlus", "LeftActions", "&C", "ShortCut: (Alt+C)", Alt(Qt::Key_C), Key::CPlus, nullptr,
-         &sbCPlus, "sbCPlus", 6, 144, clTeal, true, sans, 11, RightGlyph},
-        {&actTune, "actTune", "LeftActions", "T&UNE", "ShortCut: (Alt+U)", Alt(Qt::Key_U), Key::Tune, nullptr,
-         &sbTune, "sbTune", 6, 184, clTeal, false, sans, 11, None},
-        {&actOff, "actOff", "RightActions", "O&FF", "ShortCut: (Alt+F)", Alt(Qt::Key_F), Key::Off,
-         &F::actOffExecute, &sbOFF, "sbOFF", 716, 41, clMaroon, false, sans, 11, None},
-        {&actOn, "actOn", "RightActions", "O&N", "ShortCut: (Alt+N)", Alt(Qt::Key_N), Key::Off /* unused: ON has no frame */,
-         &F::actOnExecute, &sbON, "sbON", 716, 73, clGreen, false, sans, 11, None},
-        {&actPower, "actPower", "RightActions", "&POWER", "ShortCut: (Alt+P)", Alt(Qt::Key_P), Key::Power,
-         nullptr, &sbPower, "sbPower", 716, 112, clTeal, false, sans, 11, None},
-        {&actDisplay, "actDisplay", "RightActions", "&DISPLAY", "ShortCut: (Alt+D)", Alt(Qt::Key_D),
-         Key::Display, nullptr, &sbDisplay, "sbDisplay", 716, 144, clTeal, false, sans, 11, None},
-        {&actOperate, "actOperate", "RightActions", "&OPERATE", "ShortCut: (Alt+O)", Alt(Qt::Key_O),
-         Key::Operate, nullptr, &sbOperate, "sbOperate", 716, 184, clTeal, false, sans, 11, None},
-        {&actIN, "actIN", "CenterActions", "&IN", "ShortCut: (Alt+I)", Alt(Qt::Key_I), Key::In, nullptr,
-         &sbIN, "sbIN", 98, 300, clTeal, false, sans, 11, None},
-        {&actBandMinus, "actBandMinus", "CenterActions", "&BAND", "ShortCut:", Ctrl(Qt::Key_B), Key::BandMinus,
-         nullptr, &sbBandMinus, "sbBandMinus", 168, 300, clTeal, false, sans, 11, LeftGlyph},
-        {&actBandPlus, "actBandPlus", "CenterActions", "&BAND", "ShortCut: (Alt+B)", Alt(Qt::Key_B),
-         Key::BandPlus, nullptr, &sbBandPlus, "sbBandPlus", 238, 300, clTeal, false, sans, 11, RightGlyph},
-        {&actAnt, "actAnt", "CenterActions", "&ANT", "ShortCut: (Alt+A)", Alt(Qt::Key_A), Key::Ant, nullptr,
-         &sbANT, "sbANT", 308, 300, clTeal, false, sans, 11, None},
-        {&actCAT, "actCAT", "CenterActions", "CA&T", "ShortCut: (Alt+T)", Alt(Qt::Key_T), Key::Cat, nullptr,
-         &sbCAT, "sbCAT", 378, 300, clTeal, false, sans, 11, None},
-        {&actLeft, "actLeft", "CenterActions", "&-", "ShortCut: (Alt+-)", Alt(Qt::Key_Minus), Key::Left,
-         &F::actLeftExecute, &sbLeft, "sbLeft", 481, 300, clTeal, false, "Courier", 16, LeftGlyph},
-        {&actRight, "actRight", "CenterActions", "&+", "ShortCut: (Alt++)", Alt(Qt::Key_Plus), Key::Right,
-         &F::actRightExecute, &sbRight, "sbRight", 551, 300, clTeal, false, "Courier", 16, RightGlyph},
-        {&actSet, "actSet", "CenterActions", "&SET", "ShortCut: (Alt+S)", Alt(Qt::Key_S), Key::Set, nullptr,
-         &sbSET, "sbSET", 621, 300, clTeal, false, sans, 11, None},
+        {&actLMinus, "actLMinus", "LeftActions", "L", {Ctrl(Qt::Key_L)}, Key::LMinus, nullptr, &sbLMinus, "sbLMinus", 6, 41, clTeal, true, sans, 11, LeftGlyph},
+        {&actLPlus, "actLPlus", "LeftActions", "&L", {Alt(Qt::Key_L)}, Key::LPlus, nullptr, &sbLPlus, "sbLPlus", 6, 73, clTeal, false, sans, 11, RightGlyph},
+        {&actCMinus, "actCMinus", "LeftActions", "C", {Ctrl(Qt::Key_C)}, Key::CMinus, nullptr, &sbCMinus, "sbCMinus", 6, 112, clTeal, true, sans, 11, LeftGlyph},
+        {&actCPlus, "actCPlus", "LeftActions", "&C", {Alt(Qt::Key_C)}, Key::CPlus, nullptr, &sbCPlus, "sbCPlus", 6, 144, clTeal, true, sans, 11, RightGlyph},
+        {&actTune, "actTune", "LeftActions", "T&UNE", {Alt(Qt::Key_U)}, Key::Tune, nullptr, &sbTune, "sbTune", 6, 184, clTeal, false, sans, 11, None},
+        {&actOff, "actOff", "RightActions", "O&FF", {Alt(Qt::Key_F)}, {}, &F::actOffExecute, &sbOFF, "sbOFF", 716, 41, clMaroon, false, sans, 11, None},
+        {&actOn, "actOn", "RightActions", "O&N", {Alt(Qt::Key_N)}, {}, &F::actOnExecute, &sbON, "sbON", 716, 73, clGreen, false, sans, 11, None},
+        {&actPower, "actPower", "RightActions", "&POWER", {Alt(Qt::Key_P)}, Key::Power, nullptr, &sbPower, "sbPower", 716, 112, clTeal, false, sans, 11, None},
+        {&actDisplay, "actDisplay", "RightActions", "&DISPLAY", {Alt(Qt::Key_D)}, Key::Display, nullptr, &sbDisplay, "sbDisplay", 716, 144, clTeal, false, sans, 11, None},
+        {&actOperate, "actOperate", "RightActions", "&OPERATE", {Alt(Qt::Key_O)}, Key::Operate, nullptr, &sbOperate, "sbOperate", 716, 184, clTeal, false, sans, 11, None},
+        {&actIN, "actIN", "CenterActions", "&IN", {Alt(Qt::Key_I)}, Key::In, nullptr, &sbIN, "sbIN", 98, 300, clTeal, false, sans, 11, None},
+        {&actBandMinus, "actBandMinus", "CenterActions", "&BAND", {Ctrl(Qt::Key_B)}, Key::BandMinus, nullptr, &sbBandMinus, "sbBandMinus", 168, 300, clTeal, false, sans, 11, LeftGlyph},
+        {&actBandPlus, "actBandPlus", "CenterActions", "&BAND", {Alt(Qt::Key_B)}, Key::BandPlus, nullptr, &sbBandPlus, "sbBandPlus", 238, 300, clTeal, false, sans, 11, RightGlyph},
+        {&actAnt, "actAnt", "CenterActions", "&ANT", {Alt(Qt::Key_A)}, Key::Ant, nullptr, &sbANT, "sbANT", 308, 300, clTeal, false, sans, 11, None},
+        {&actCAT, "actCAT", "CenterActions", "CA&T", {Alt(Qt::Key_T)}, Key::Cat, nullptr, &sbCAT, "sbCAT", 378, 300, clTeal, false, sans, 11, None},
+        {&actLeft, "actLeft", "CenterActions", "&-", {Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)}, {}, &F::actLeftExecute, &sbLeft, "sbLeft", 481, 300, clTeal, false, "Courier", 16, LeftGlyph},
+        {&actRight, "actRight", "CenterActions", "&+", {Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus), keypad(Qt::Key_Plus)}, {}, &F::actRightExecute, &sbRight, "sbRight", 551, 300, clTeal, false, "Courier", 16, RightGlyph},
+        {&actSet, "actSet", "CenterActions", "&SET", {Alt(Qt::Key_S)}, Key::Set, nullptr, &sbSET, "sbSET", 621, 300, clTeal, false, sans, 11, None},
     };
     const QIcon left = LeftArrowIcon(), right = RightArrowIcon();
     for (const KeyRow& r : keys) {
         QAction* a = MakeAction(r.actionName, r.category, QString::fromLatin1(r.caption),
-                                QString::fromLatin1(r.hint), r.shortcut);
+                                KeyHint(r.action == &actCMinus, r.shortcuts.front()), r.shortcuts);
         *r.action = a;
         if (r.handler)
             connect(a, &QAction::triggered, this, [this, h = r.handler] { (this->*h)(); });
-        else
-            connect(a, &QAction::triggered, this, [this, key = r.key] { SendKey(key); });
+        else if (r.key)
+            connect(a, &QAction::triggered, this, [this, key = *r.key] { SendKey(key); });
 
         auto* b = new TKeyButton(Panel1);
         b->setObjectName(QString::fromLatin1(r.buttonName));
@@ -229,13 +224,6 @@ void TMainForm::BuildKeys() {
         SetFontColor(b, r.colour);
         *r.button = b;
     }
-    // The keypad's minus and plus press the same keys.
-    const auto keypad = [](Qt::Key key) {
-        return QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, key));
-    };
-    actLeft->setShortcuts({Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)});
-    actRight->setShortcuts({Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus),
-                            keypad(Qt::Key_Plus)});
 }
 
 void TMainForm::BuildIndicators() {
@@ -400,7 +388,7 @@ void TMainForm::BuildMenu() {
     SerialGroup->setExclusive(true);
     for (int n = 1; n <= PortCount; ++n) {
         QAction* a = MakeAction(qPrintable(QStringLiteral("actOpenCom%1").arg(n)), "Serial",
-                                QStringLiteral("COM &%1").arg(n), QString(), QKeySequence());
+                                QStringLiteral("COM &%1").arg(n), QString(), {});
         a->setCheckable(true);
         SerialGroup->addAction(a);
         itmSerialPort->addAction(a);
@@ -414,7 +402,9 @@ void TMainForm::BuildMenu() {
     itmShutdown->setObjectName(QStringLiteral("itmShutdown"));
     itmShutdown->setCheckable(true);
     // A click inverts the mark (the action's own toggle), then the new mark is stored.
-    connect(itmShutdown, &QAction::triggered, this, [this](bool checked) { SaveAutoShutdown(checked); });
+    // The mode follows the check mark however it moves; a click also stores it.
+    connect(itmShutdown, &QAction::toggled, this, [this](bool on) { AutoShutdown = on; });
+    connect(itmShutdown, &QAction::triggered, this, [this] { SaveAutoShutdown(AutoShutdown); });
 }
 
 void TMainForm::LayoutClient() {
@@ -426,13 +416,13 @@ void TMainForm::LayoutClient() {
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Client && event->type() == QEvent::Resize) LayoutClient();
-    // Alt+F is both the File menu's letter and OFF's shortcut: OFF has it, as its hint says.
+    // OFF's shortcut, Alt+F, is also the File menu's letter: OFF has it, as its hint says.
     // Claiming the key in the override step keeps the menu bar from seeing it.
     const QEvent::Type type = event->type();
     if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && watched->isWidgetType() &&
         static_cast<QWidget*>(watched)->window() == this) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_F && key->modifiers() == Qt::AltModifier) {
+        if (actOff && QKeySequence(key->keyCombination()) == actOff->shortcut()) {
             if (type == QEvent::KeyPress) {
                 if (!key->isAutoRepeat()) actOff->trigger();
             } else {

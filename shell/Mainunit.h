@@ -41,7 +41,6 @@ class TdlgANTInfo;
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr uint16_t NoScreen = ScrUnowned;
     // After the title and the tray's tooltip when the amplifier is the simulated one.
     static constexpr const char* kSimulatedSuffix = " (simulated amplifier)";
 
@@ -97,6 +96,7 @@ public:
 
     QMenu *itmFile = nullptr, *itmSetup = nullptr, *itmSerialPort = nullptr, *itmKaldor = nullptr;
     QAction *itmExit = nullptr, *itmShutdown = nullptr;
+    bool AutoShutdown = false; // DTR held while connected, as itmShutdown's check mark shows
     QActionGroup* SerialGroup = nullptr;
     QTimer* tmrWarning = nullptr;
 
@@ -116,7 +116,7 @@ public:
     // --- Members shared across the console ----------------------------------------------------
     SerialPort ComPort;
     std::unique_ptr<TComThread> ComThread;
-    uint16_t LastScreen = NoScreen;
+    uint16_t LastScreen = ScrUnowned;
     TDateTime ReflectedHoldUntil = 0.0;
     TDateTime PcDisplayUntil = 0.0;
     int StartupDelay = 6000;
@@ -265,7 +265,7 @@ private:
     void BuildMenu();
     void BuildDevicesAndReconnect();
     QAction* MakeAction(const char* name, const char* category, const QString& caption,
-                        const QString& hint, const QKeySequence& shortcut);
+                        const QString& hint, const QList<QKeySequence>& shortcuts);
     void LayoutClient();
     bool eventFilter(QObject* watched, QEvent* event) override;
     void PortProbed(int n, bool opens, const std::string& failure);

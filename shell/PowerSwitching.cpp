@@ -24,7 +24,7 @@ void TMainForm::SetPowerKeysEnabled(bool enabled) {
 // after the amplifier fell silent; the deadline that every checksum-valid frame renews tells at
 // once.
 bool TMainForm::AmplifierAnswers() const {
-    return ComThread && ComThread->Screen != AmpStatus::LostLink && Now() <= ComThread->LinkDeadline;
+    return ComThread && ComThread->Screen != ScrNoLink && Now() <= ComThread->LinkDeadline;
 }
 
 void TMainForm::actOffExecute() {
@@ -65,13 +65,13 @@ void TMainForm::OnResponseTimerDone(TTimingThread*) {
         SetVisible(pnlInit, true);
         return;
     }
-    if (itmShutdown->isChecked()) ComPort.SetDtr(); // held from now on
+    if (AutoShutdown) ComPort.SetDtr(); // held from now on
     SetPowerKeysEnabled(true);
     emit PowerKeyDone(true, true);
 }
 
 void TMainForm::StartupTimerDone(TTimingThread*) {
-    if (!itmShutdown->isChecked()) ComPort.ClearDtr(); // DTR was a pulse
+    if (!AutoShutdown) ComPort.ClearDtr(); // DTR was a pulse
     SetVisible(pnlInit, false);
     SendLinkRequest();
     StartTimingThread(ResponseDelay, &TMainForm::FinalResponseTimerDone);

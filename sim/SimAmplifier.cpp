@@ -24,7 +24,6 @@ constexpr std::array<uint16_t, BandCount> kFactoryC = {0x3A0, 0x1D0, 0x0E8, 0x0A
 // Firmware release in the CAT report: two BCD digits each, then a suffix letter.
 constexpr uint8_t kRelease[4] = {0x01, 0x07, 0x03, 'S'};
 
-enum CatCode : uint8_t { CatIcom = 1, CatYaesu = 3, CatTenTec = 4 };
 
 uint8_t ChosenAntenna(const InputSettings& in, int band) {
     const uint8_t pair = in.AntennaPairs[static_cast<size_t>(band)];
@@ -101,9 +100,7 @@ void SimAmplifier::PressKey(kaldor::Key key, double now) {
     case ScrAntennaReport: ReportKey(key); break;
     case ScrAlarmHistory: HistoryKey(key); break;
     default:
-        if (screen_ >= ScrSetupOptions && screen_ <= ScrBacklight) {
-            SetupKey(key, now);
-        } else if (key == kaldor::Key::Display) { // an alert: DISPLAY resets it
+        if (!SetupKey(key, now) && key == kaldor::Key::Display) { // an alert: DISPLAY resets it
             alarm_ = false;
             screen_ = ScrStandby;
         }
@@ -131,7 +128,7 @@ void SimAmplifier::BaseKey(kaldor::Key key, double now) {
         if (((In().AntennaPairs[band_] >> shift) & 7) < NoAntenna) choice ^= 1;
         break;
     }
-    case Key::Cat: In().Cat = static_cast<uint8_t>((In().Cat + 1) % 8); break;
+    case Key::Cat: In().Cat = static_cast<uint8_t>((In().Cat + 1) % CatCodeCount); break;
     case Key::Set: EnterSetup(now); break;
     case Key::Display:
         screen_ = ScrCatReport;
@@ -331,7 +328,7 @@ uint8_t SimAmplifier::ScreenDataAt(int i) const {
     }
 }
 
-std::array<uint8_t, SimAmplifier::PayloadLength> SimAmplifier::Payload() const {
+std::array<uint8_t, StatusPayloadLength> SimAmplifier::Payload() const {
     const TxReadings& r = tx_.Readings();
     const uint16_t screen = Screen();
     kaldor::AmpStatus s;
@@ -355,7 +352,7 @@ std::array<uint8_t, SimAmplifier::PayloadLength> SimAmplifier::Payload() const {
     s.ReflectedPower = r.ReflectedPower;
     s.PaVoltage = r.PaVoltage;
     s.PaCurrent = r.PaCurrent;
-    std::array<uint8_t, PayloadLength> p{};
+    std::array<uint8_t, StatusPayloadLength> p{};
     kaldor::EncodeStatusPayload(s, p.data());
     return p;
 }

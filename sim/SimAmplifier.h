@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/Frames.h"
+#include "link/InputCodes.h"
 #include "link/ScreenCodes.h"
 #include "sim/CommandDecoder.h"
 #include "sim/SimTransmitter.h"
@@ -12,11 +13,10 @@
 namespace kaldor::sim {
 
 constexpr int BandCount = 10;    // 160 m up to 6 m
-constexpr uint8_t NoAntenna = 4; // antenna value "NO"
 
 // The amplifier's stored settings for one input.
 struct InputSettings {
-    uint8_t Cat = 7; // CAT interface, 0..7 (7 = NONE)
+    uint8_t Cat = CatNone;
     uint8_t Yaesu = 4;
     uint8_t Icom = 0;
     uint8_t TenTec = 0;
@@ -42,7 +42,6 @@ public:
     static constexpr double MessageTime = 1.5;     // SYSTEM MESSAGE shows this long
     static constexpr double AutoTuneTime = 1.0;    // TUNE lamp after a band change in operate
     static constexpr size_t HistorySize = 10;
-    static constexpr int PayloadLength = 30;
 
     explicit SimAmplifier(const SimOptions& options = {}, double now = 0.0);
 
@@ -63,7 +62,7 @@ public:
     double NextDue(double now) const;
 
     bool Powered() const { return powered_; }
-    std::array<uint8_t, PayloadLength> Payload() const;
+    std::array<uint8_t, StatusPayloadLength> Payload() const;
     uint8_t Screen() const;
     bool Operate() const { return operate_; }
 
@@ -78,7 +77,16 @@ private:
     void BaseKey(kaldor::Key key, double now);
     void ReportKey(kaldor::Key key);
     void HistoryKey(kaldor::Key key);
-    void SetupKey(kaldor::Key key, double now);
+    // False where the screen is not one of the setup menus.
+    bool SetupKey(kaldor::Key key, double now);
+    void OptionsKey(kaldor::Key key, double now);
+    void AntennaKey(kaldor::Key key, double now);
+    void CatKey(kaldor::Key key, double now);
+    void ChoiceKey(kaldor::Key key, double now);
+    void TuneKey(kaldor::Key key, double now);
+    void BacklightKey(kaldor::Key key, double now);
+    void AskBaud();
+    void StoredMessage(double now);
     void ShowMessage(uint8_t then, double now);
     void StepBand(int delta, double now);
     void EnterSetup(double now);

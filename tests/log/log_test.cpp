@@ -145,7 +145,7 @@ TEST(StationRecorder, EachChangeBecomesOneEventInOrderWithTheValuesShownThen) {
     for (const LogItem& i : {NoteItem(LogNote::ConsoleStarted, t), NoteItem(LogNote::Port, t, "COM1 /dev/pts/9"),
                              Item(Status(t + 1000, 0)), Item(operate), Item(tx), Item(txAgain), Item(band),
                              Item(alert), Item(alertAgain), NoteItem(LogNote::OffSent, t + 5000),
-                             Item(Status(t + 6000, AmpStatus::LostLink)),
+                             Item(Status(t + 6000, ScrNoLink)),
                              NoteItem(LogNote::OffDone, t + 7000, {}, false)})
         r.Add(i, out);
 
@@ -190,8 +190,8 @@ TEST(StationRecorder, TelemetryIsOneRowPerSecondOfLinkWithTheHighestReadings) {
         r.Add(Item(s), out);
     }
     r.CloseSeconds(kNoon + 3999, out); // second 3 is not over
-    r.Add(Item(Status(kNoon + 5000, AmpStatus::LostLink)), out);
-    r.Add(Item(Status(kNoon + 6000, AmpStatus::LostLink)), out);
+    r.Add(Item(Status(kNoon + 5000, ScrNoLink)), out);
+    r.Add(Item(Status(kNoon + 6000, ScrNoLink)), out);
     const std::vector<CsvRow> rows = Parse(out.Telemetry);
     ASSERT_EQ(rows.size(), 3u);
     // time, mode, tx, ..., output_w, ..., pa_current_a

@@ -253,14 +253,14 @@ void RecordingServer::Serve() {
             ::close(conn_);
             conn_ = -1;
         } else {
-            Parse(buf, static_cast<size_t>(n));
+            FeedAndReply(buf, static_cast<size_t>(n));
         }
         cv_.notify_all();
     }
 }
 
 // Called with m_ held.
-void RecordingServer::Parse(const uint8_t* in, size_t n) {
+void RecordingServer::FeedAndReply(const uint8_t* in, size_t n) {
     Bytes reply;
     codec_.Feed(in, n, data_, reply);
     if (!reply.empty() && conn_ >= 0)

@@ -118,7 +118,8 @@ public:
 
 private:
     void Serve();
-    void Parse(const uint8_t* in, size_t n);
+    // Hands what came to the codec and sends back what it answers.
+    void FeedAndReply(const uint8_t* in, size_t n);
     void NewCodec();
 
     int listen_ = -1;

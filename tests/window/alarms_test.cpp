@@ -87,7 +87,7 @@ protected:
             for (int i = 0; s.lose && i < s.count; ++i) {
                 clock.AdvanceSeconds(std::max(2.0, s.after));
                 QSignalSpy handled(form.get(), &TMainForm::StatusHandled);
-                ASSERT_TRUE(PokeUntil([&] { return !handled.isEmpty() && form->LastScreen == AmpStatus::LostLink; }));
+                ASSERT_TRUE(PokeUntil([&] { return !handled.isEmpty() && form->LastScreen == ScrNoLink; }));
             }
             if (s.lose) continue;
             for (int i = 0; i < s.count; ++i) {

@@ -109,7 +109,7 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
               Hex(FrameBytes(KeyFrame(Key::Tune))));
 
     ser2net.Stop();
-    EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 2500));
+    EXPECT_TRUE(WaitScreen(ScrNoLink, 2500));
     ASSERT_TRUE(ser2net.Start());
     const Bytes request = FrameBytes(LinkRequestFrame());
     EXPECT_EQ(Hex(ReceivedWhileRunning(amp, request.size(), 4000)), Hex(request));
@@ -134,7 +134,7 @@ TEST_F(ReconnectTest, WindowStaysResponsiveWhileTheServerIsAway) {
 
         ser2net.Stop();
         auto away = silent ? std::make_unique<SilentListener>(ser2net.Port()) : nullptr;
-        EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 2500));
+        EXPECT_TRUE(WaitScreen(ScrNoLink, 2500));
         EXPECT_LT(LongestStallMs(3000), 200);
         EXPECT_TRUE(form->Reconnecting);
 
@@ -163,7 +163,7 @@ TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
     // number may be handed to another program meanwhile, which the console must not open.
     std::filesystem::remove(link);
     amp.reset();
-    EXPECT_TRUE(WaitScreen(AmpStatus::LostLink, 1500));
+    EXPECT_TRUE(WaitScreen(ScrNoLink, 1500));
     const double cpu0 = CpuSeconds();
     QTest::qWait(1200);
     EXPECT_LT(CpuSeconds() - cpu0, 0.4) << "the console spins while the device is away";

@@ -266,7 +266,7 @@ TEST_F(ScreensTest, AlarmHistoryDrawsFromItsSnapshot) {
     EXPECT_EQ(Row(1) + Row(3), kBlank + kBlank);
     // Stored alarms after an empty buffer: a new snapshot on the next status.
     ASSERT_TRUE(Feed(history(0x21, {0x19, 0x97})));
-    EXPECT_EQ(form->LastScreen, TMainForm::NoScreen);
+    EXPECT_EQ(form->LastScreen, ScrUnowned);
     ASSERT_TRUE(Feed(history(0x21, {0x19, 0x97})));
     EXPECT_EQ(Row(1), " 1)IN 1 WARNING CODE NOT IDENTIFIED     ");
 
@@ -282,7 +282,7 @@ TEST_F(ScreensTest, AlarmHistoryDrawsFromItsSnapshot) {
     EXPECT_TRUE(Marked(0, 1));
     // A count that drops: drawn from the old snapshot once more, then anew.
     ASSERT_TRUE(Feed(history(0x55, {1, 2, 3, 4, 5})));
-    EXPECT_EQ(form->LastScreen, TMainForm::NoScreen);
+    EXPECT_EQ(form->LastScreen, ScrUnowned);
     ASSERT_TRUE(Feed(history(0x55, {1, 2, 3, 4, 5})));
     EXPECT_EQ(form->ShownCount, 5);
     EXPECT_EQ(Row(1), " 5)IN 1 WARNING CODE NOT IDENTIFIED     ");
