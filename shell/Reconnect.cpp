@@ -52,14 +52,7 @@ void TMainForm::BuildDevicesAndReconnect() {
     // Each TLS port's identity and trust, read when it is opened.
     auto provider = [this](int n, const std::string& station) { return TlsOptionsFor(n, station); };
     ComOpener->SetTlsProvider(provider);
-    for (auto& opener : ProbeOpeners) {
-        opener->SetTlsProvider(provider);
-#ifdef _WIN32
-        // Opening a COM port can take seconds (a Bluetooth one, a driver that hangs): the
-        // start-up's probes never hold the window thread.
-        opener->SetLocalInBackground(true);
-#endif
-    }
+    for (auto& opener : ProbeOpeners) opener->SetTlsProvider(provider);
 
     itmDevices = itmSerialPort->addAction(QStringLiteral("Devices..."));
     itmDevices->setObjectName(QStringLiteral("itmDevices"));
