@@ -14,7 +14,7 @@ namespace telnet {
 constexpr uint8_t IAC = 255, DONT = 254, DO = 253, WONT = 252, WILL = 251, SB = 250, SE = 240;
 constexpr uint8_t OPT_BINARY = 0, OPT_ECHO = 1, OPT_SGA = 3, OPT_COM_PORT = 44;
 // COM-PORT-OPTION commands from the client; the server answers each with the code plus 100.
-constexpr uint8_t SET_BAUDRATE = 1, SET_DATASIZE = 2, SET_PARITY = 3, SET_STOPSIZE = 4,
+constexpr uint8_t SIGNATURE = 0, SET_BAUDRATE = 1, SET_DATASIZE = 2, SET_PARITY = 3, SET_STOPSIZE = 4,
                   SET_CONTROL = 5, SET_LINESTATE_MASK = 10, SET_MODEMSTATE_MASK = 11,
                   PURGE_DATA = 12, SERVER_OFFSET = 100;
 // SET-CONTROL values.
@@ -59,7 +59,7 @@ public:
     // IAC SB COM-PORT-OPTION command value... IAC SE, the value escaped.
     static ByteVector ComPortCommand(uint8_t command, const ByteVector& value);
 
-    static constexpr size_t MaxSubnegotiation = 64;
+    static constexpr size_t MaxSubnegotiation = 128;
 
 private:
     void Negotiate(uint8_t verb, uint8_t option, ByteVector& replies);

@@ -7,7 +7,6 @@ namespace kaldor::sim {
 using namespace telnet;
 
 namespace {
-constexpr uint8_t SIGNATURE = 0;
 // SET-CONTROL requests for a setting, and the values of the settings asked for.
 constexpr uint8_t ASK_FLOW = 0, ASK_BREAK = 4, BREAK_ON = 5, BREAK_OFF = 6, ASK_DTR = 7,
                   ASK_RTS = 10, ASK_INBOUND_FLOW = 13, INBOUND_FIRST = 14, INBOUND_LAST = 19;
