@@ -298,3 +298,29 @@ TEST(PortOpener, CancelAndStopEndAConnectAtOnce) {
 
 } // namespace
 } // namespace kaldor::test
+
+namespace kaldor::test {
+
+// A local device opened off the window thread (the start-up's probes on Windows): the same
+// completion, posted, the port open in it.
+TEST(PortOpener, ALocalDeviceOpensInTheBackgroundWhenAsked) {
+    TestAmp amp;
+    setenv("KALDOR_COM4", amp.DevicePath().c_str(), 1);
+    QueueDispatcher window;
+    PortOpener opener(&window);
+    opener.SetLocalInBackground(true);
+    SerialPort port;
+    int completions = 0;
+    opener.Open(4, nullptr, [&](PortOpener::Result& r) {
+        port = std::move(r.Line);
+        ++completions;
+    });
+    EXPECT_TRUE(opener.Pending()) << "not opened on the caller's thread";
+    ASSERT_TRUE(window.RunUntil([&] { return completions == 1; }, 3000));
+    EXPECT_TRUE(port.IsOpen());
+    port.Write("\x55", 1);
+    EXPECT_EQ(Hex(amp.Received(1)), "55");
+    unsetenv("KALDOR_COM4");
+}
+
+} // namespace kaldor::test

@@ -264,7 +264,8 @@ TEST_F(ReconnectTest, DevicesDialogStoresWhatTheNextChoiceOpens) {
     EXPECT_EQ(settings->LoadComDevice(2), amp.DevicePath());
     EXPECT_EQ(settings->LoadComDevice(5), "rfc2217://[::1]:3000");
     EXPECT_EQ(settings->LoadComDevice(3), "");
-    EXPECT_TRUE(form->actOpenCom[1]->isEnabled()) << "the new device opens: COM2 can be chosen";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->actOpenCom[1]->isEnabled(); }, 3000))
+        << "the new device opens: COM2 can be chosen";
 
     form->actOpenComExecute(2);
     form->SendLinkRequest();
