@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "StationRole.h"
+
 namespace kaldor {
 
 class Rfc2217Port;
@@ -77,6 +79,12 @@ public:
 
     int PortNumber() const;
     std::string DeviceName() const;
+
+    // A remote line that a station shares among consoles: who holds control, as the station
+    // last said. False on any other line.
+    bool SharedRole(StationRole& role) const;
+    // Asks the station for control from seenHolder, the holder the user saw.
+    bool TakeControl(const std::string& seenHolder);
 
     // Why the last Open (or Adopt) that failed did: "COM3 (/dev/ttyS2): <reason>".
     const std::string& OpenFailure() const { return openFailure_; }

@@ -46,4 +46,12 @@ bool SerialPort::SetDtrRemote(bool raised) {
     return ok;
 }
 
+bool SerialPort::SharedRole(StationRole& role) const {
+    return IsOpen() && IsRemote() && dev_->Remote->SharedRole(role);
+}
+
+bool SerialPort::TakeControl(const std::string& seenHolder) {
+    return IsOpen() && IsRemote() && dev_->Remote->TakeControl(seenHolder);
+}
+
 } // namespace kaldor

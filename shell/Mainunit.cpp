@@ -76,6 +76,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     Client->installEventFilter(this);
     qApp->installEventFilter(this);
 
+    KeyGroup = new QActionGroup(this);
     BuildPanels();
     BuildKeys();
     BuildIndicators();
@@ -83,6 +84,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildOverlays();
     BuildMenu();
     BuildDevicesAndReconnect();
+    BuildSharedLine();
     dlgCATInfo = new TdlgCATInfo(this);
     dlgANTInfo = new TdlgANTInfo(this);
 
@@ -118,7 +120,7 @@ void TMainForm::BuildPanels() {
     StatusBar = new QStatusBar(Client);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
-    const int widths[4] = {120, 150, 130, 50};
+    const int widths[4] = {120, 150, 130, kRolePanelWidth};
     for (int i = 0; i < 4; ++i) {
         auto* panel = new TStaticText(StatusBar); // its text fits the fixed width
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -207,6 +209,7 @@ void TMainForm::BuildKeys() {
         QAction* a = MakeAction(r.actionName, r.category, QString::fromLatin1(r.caption),
                                 KeyHint(r.action == &actCMinus, r.shortcuts.front()), r.shortcuts);
         *r.action = a;
+        KeyGroup->addAction(a);
         if (r.handler)
             connect(a, &QAction::triggered, this, [this, h = r.handler] { (this->*h)(); });
         else if (r.key)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/PortNames.h"
+#include "link/StationRole.h"
 #include "link/TlsOptions.h"
 #include "link/TelnetCodec.h"
 #include "support/TestAmp.h"
@@ -133,6 +134,44 @@ TEST(TelnetCodec, TakesCommandsOutOfTheStreamOnBothSides) {
             EXPECT_EQ(subs, c.subs) << what;
         }
     }
+}
+
+// A station's words on control both ways; anything else is not one, and changes nothing.
+TEST(StationRole, SignatureTextsBothWays) {
+    struct Case {
+        const char* text;
+        bool parses;
+        StationRole role;
+    };
+    const std::string longName(40, 'x');
+    const Case cases[] = {
+        {"kaldor-station operating", true, {true, "", false}},
+        {"kaldor-station operating operator", true, {true, "", true}},
+        {"kaldor-station watching dl1abc", true, {false, "dl1abc", false}},
+        {"kaldor-station watching - operator", true, {false, "", true}},
+        {"kaldor-station watching", false, {}},
+        {"kaldor-station watching dl1abc operator extra", false, {}},
+        {"kaldor-station watching dl1abc admin", false, {}},
+        {"kaldor-station idle", false, {}},
+        {"ser2net v4.6", false, {}},
+        {"", false, {}},
+    };
+    for (const Case& c : cases) {
+        StationRole got{true, "before", true};
+        EXPECT_EQ(ParseStationSignature(c.text, got), c.parses) << c.text;
+        if (!c.parses) continue;
+        EXPECT_EQ(got, c.role) << c.text;
+        EXPECT_EQ(StationSignature(got), c.text);
+    }
+    // Names travel printable, without blanks, and short enough for one sub-negotiation.
+    const std::string said = StationSignature({false, "dl1 abc\n" + longName, true});
+    EXPECT_EQ(said, "kaldor-station watching dl1abc" + longName.substr(0, MaxUserName - 6) + " operator");
+    EXPECT_LE(said.size() + 2, TelnetCodec::MaxSubnegotiation);
+    std::string seen;
+    EXPECT_EQ(TakeControlRequest(""), "take-control -");
+    ASSERT_TRUE(ParseTakeControl("take-control dl1abc", seen));
+    EXPECT_EQ(seen, "dl1abc");
+    EXPECT_FALSE(ParseTakeControl("take-control", seen));
 }
 
 } // namespace

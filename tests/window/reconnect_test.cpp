@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QStatusBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -247,6 +249,71 @@ TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
         controls.push_back(server.Commands()[i].Value.at(0));
     EXPECT_EQ(controls, (std::vector<int>{DTR_ON, DTR_OFF, DTR_OFF}));
     EXPECT_EQ(controls.size() + opened, server.Commands().size());
+}
+
+// A station's word on control, as the window shows it; a take-over names the holder the user
+// confirmed.
+TEST_F(ReconnectTest, AStationsWordOnControlSetsTheKeysAndTheTakeOver) {
+    RecordingServer station;
+    Point(station.Address());
+    form->actOpenComExecute(1);
+    ASSERT_TRUE(Opened());
+    using namespace telnet;
+    auto say = [&](const std::string& text) {
+        Bytes out = SignatureCommand(SIGNATURE + SERVER_OFFSET, text);
+        const Bytes frame = StatusFrame(StatusPayload().Screen(0)); // ends the receiver's pass
+        TelnetCodec::AppendEscaped(frame.data(), frame.size(), out);
+        station.SendRaw(out);
+    };
+    auto shows = [&](const char* text, bool keys, bool offered) {
+        return QTest::qWaitFor([&] {
+            return form->StatusPanels[3]->text() == text && form->sbTune->isEnabled() == keys &&
+                   form->actOn->isEnabled() == keys && form->itmTakeControl->isVisible() == offered;
+        }, 3000);
+    };
+    struct Case {
+        const char* said;
+        const char* shown;
+        bool keys, offered;
+    };
+    const Case cases[] = {
+        {"kaldor-station watching - operator", "Watching: nobody operates", false, true},
+        {"kaldor-station operating operator", "Operating", true, false},
+        {"kaldor-station watching dl1abc", "Watching: dl1abc operates", false, false},
+        {"ser2net v4", "Watching: dl1abc operates", false, false}, // not a station's word
+        {"kaldor-station watching dl1abc operator", "Watching: dl1abc operates", false, true},
+    };
+    for (const Case& c : cases) {
+        say(c.said);
+        ASSERT_TRUE(shows(c.shown, c.keys, c.offered)) << c.said << ": " << form->StatusPanels[3]->text().toStdString();
+    }
+    QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier); // TUNE while watching: disabled
+    form->SendKey(Key::Tune); // a marker: what the shortcut sent would come before it
+    std::vector<MessageBoxCall> boxes;
+    int answer = IDNO;
+    ScopedMessageBoxResponder responder([&](const MessageBoxCall& c) {
+        boxes.push_back(c);
+        return answer;
+    });
+    form->itmTakeControl->trigger();
+    answer = IDYES;
+    form->itmTakeControl->trigger();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].Text, QStringLiteral("dl1abc operates the amplifier.\nTake control from dl1abc?"));
+    const auto takeOvers = [](const std::vector<RecordingServer::Command>& commands) {
+        return std::count_if(commands.begin(), commands.end(), [](auto& c) { return c.Code == SIGNATURE; });
+    };
+    ASSERT_TRUE(station.WaitUntil([&](auto& c, auto&) { return takeOvers(c) == 1; }));
+    const auto last = station.Commands().back();
+    EXPECT_EQ(std::string(last.Value.begin(), last.Value.end()), "take-control dl1abc");
+    EXPECT_EQ(Hex(station.Data()), Hex(FrameBytes(KeyFrame(Key::Tune)))) << "the shortcut sent nothing";
+
+    say("kaldor-station operating operator");
+    ASSERT_TRUE(shows("Operating", true, false));
+    say("kaldor-station watching dk2xy operator");
+    ASSERT_TRUE(shows("Watching: dk2xy operates", false, true));
+    EXPECT_EQ(form->StatusBar->currentMessage(), QStringLiteral("dk2xy took control"));
+    EXPECT_EQ(takeOvers(station.Commands()), 1);
 }
 
 TEST_F(ReconnectTest, DevicesDialogStoresWhatTheNextChoiceOpens) {
