@@ -25,11 +25,9 @@ static_assert(ErrAccessDenied == ERROR_ACCESS_DENIED && ErrInvalidHandle == ERRO
 DWORD WaitLimit(int timeoutMs) { return static_cast<DWORD>(std::max(timeoutMs, 0)) + 1000; }
 
 // One overlapped transfer with its own event.
-struct Transfer {
+struct Transfer : NonCopyable {
     OVERLAPPED Ov{};
     Transfer() { Ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-    Transfer(const Transfer&) = delete;
-    Transfer& operator=(const Transfer&) = delete;
     ~Transfer() {
         if (Ov.hEvent) CloseHandle(Ov.hEvent);
     }

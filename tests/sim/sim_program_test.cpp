@@ -97,17 +97,10 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
         ::close(out[0]);
         ASSERT_EQ(path.rfind(k.path, 0), 0u) << path;
 
-        setenv("KALDOR_COM1", path.c_str(), 1);
         // Opened as the console opens its ports, whatever the device.
-        QueueDispatcher window;
-        PortOpener opener(&window);
-        SerialPort port;
-        bool done = false;
-        opener.Open(1, nullptr, [&](PortOpener::Result& r) {
-            port = std::move(r.Line);
-            done = true;
-        });
-        ASSERT_TRUE(window.RunUntil([&] { return done; }, 5000)) << path;
+        std::optional<PortOpener::Result> opened = OpenAsWindow(1, path, std::nullopt, 5000);
+        ASSERT_TRUE(opened) << path;
+        SerialPort& port = opened->Line;
         ASSERT_TRUE(port.IsOpen()) << path;
         port.SetTimeouts(1000);
         std::vector<uint8_t> got;
@@ -123,7 +116,6 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
                     DecodeFrame(std::vector<uint8_t>(got.begin() + static_cast<long>(i), got.begin() + static_cast<long>(i) + 34), status);
         EXPECT_TRUE(found) << path << ": " << Hex(got);
         port.Close();
-        unsetenv("KALDOR_COM1");
 
         ::kill(pid, SIGTERM);
         int status_ = 0;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TestAmp.h"
+#include "link/NonCopyable.h"
 #include "link/TcpSocket.h"
 #include "link/TelnetCodec.h"
 #include "link/TlsStream.h"
@@ -28,12 +29,10 @@ bool Listening(int port);
 // An address that does not answer, made without privileges: a listener on 127.0.0.1:port
 // (0 for any free one) whose one-place backlog is already taken, so a connect to it waits for
 // its time-out as one to a station that is switched off.
-class SilentListener {
+class SilentListener : NonCopyable {
 public:
     explicit SilentListener(int port = 0);
     ~SilentListener();
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
     std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
 
 private:
