@@ -41,6 +41,8 @@ struct SerialPort::Device {
 #endif
     bool Open() const;
     void CloseOnce();
+    bool SetDtrLine(bool raised); // the OS call alone: the port checks and reports
+    void WakeRead();              // ends a waiting read at once
     ~Device() { CloseOnce(); }
 };
 

@@ -39,11 +39,4 @@ int SerialPort::WriteRemote(const void* buffer, int count) {
     return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count);
 }
 
-bool SerialPort::SetDtrRemote(bool raised) {
-    if (!IsOpen()) return false;
-    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF);
-    NotifyDtr(dev_->Name, raised);
-    return ok;
-}
-
 } // namespace kaldor

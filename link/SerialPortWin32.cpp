@@ -166,19 +166,12 @@ int SerialPort::Write(const void* buffer, int count) {
     return static_cast<int>(put);
 }
 
-bool SerialPort::SetDtrLevel(bool raised) {
-    if (IsRemote()) return SetDtrRemote(raised);
-    if (!IsOpen()) return false;
-    const bool ok = EscapeCommFunction(dev_->Handle, raised ? SETDTR : CLRDTR) != 0;
-    NotifyDtr(dev_->Name, raised);
-    return ok;
+bool SerialPort::Device::SetDtrLine(bool raised) {
+    return EscapeCommFunction(Handle, raised ? SETDTR : CLRDTR) != 0;
 }
 
-void SerialPort::CancelRead() {
-    if (!dev_) return;
-    dev_->Cancelled = true;
-    if (dev_->Remote) dev_->Remote->Cancel();
-    if (dev_->Stop.H) SetEvent(dev_->Stop.H);
+void SerialPort::Device::WakeRead() {
+    if (Stop.H) SetEvent(Stop.H);
 }
 
 } // namespace kaldor
