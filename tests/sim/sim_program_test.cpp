@@ -10,10 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "SimBench.h"
+#include "ServedSim.h"
 #include "link/PortOpener.h"
-#include "link/SerialPort.h"
-#include "support/TestAmp.h"
 
 using namespace kaldor;
 using namespace kaldor::test;
@@ -103,18 +101,8 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
         SerialPort& port = opened->Line;
         ASSERT_TRUE(port.IsOpen()) << path;
         port.SetTimeouts(1000);
-        std::vector<uint8_t> got;
-        uint8_t buf[64];
-        for (int i = 0; i < 20 && got.size() < 80; ++i) {
-            const int n = port.Read(buf, sizeof buf);
-            got.insert(got.end(), buf, buf + n);
-        }
-        bool found = false;
         AmpStatus status;
-        for (size_t i = 0; !found && i + 34 <= got.size(); ++i)
-            found = got[i] == 0xAA && got[i + 1] == 0xAA &&
-                    DecodeFrame(std::vector<uint8_t>(got.begin() + static_cast<long>(i), got.begin() + static_cast<long>(i) + 34), status);
-        EXPECT_TRUE(found) << path << ": " << Hex(got);
+        EXPECT_TRUE(ReadStatus(Reader(port), status, 5000)) << path;
         port.Close();
 
         ::kill(pid, SIGTERM);
