@@ -110,7 +110,6 @@ private:
     bool IsRemote() const;
     int ReadRemote(void* buffer, int count);
     int WriteRemote(const void* buffer, int count);
-    bool SetDtrRemote(bool raised);
 
     std::shared_ptr<Device> dev_;
     bool lastReadFailed_ = false;

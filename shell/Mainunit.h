@@ -182,7 +182,6 @@ public:
     void InstanceHook();
     bool Created = false;         // FormCreate has finished with its choice of port
     bool InstancePending = false; // a signal came before that
-    void itmShutdownClick();
     // Closes the window as its title bar would: the close question applies.
     void itmExitClick() { close(); }
 

@@ -25,18 +25,10 @@ using namespace telnet;
 
 // Port 4 on that device, opened as the window opens it.
 SerialPort OpenOn(const std::string& address, bool expectOpen = true) {
-    setenv("KALDOR_COM4", address.c_str(), 1);
-    QueueDispatcher window;
-    PortOpener opener(&window);
-    SerialPort port;
-    bool done = false;
-    opener.Open(4, nullptr, [&](PortOpener::Result& r) {
-        port = std::move(r.Line);
-        done = true;
-    });
-    EXPECT_TRUE(window.RunUntil([&] { return done; }, 5000)) << address;
+    std::optional<PortOpener::Result> r = OpenAsWindow(4, address, std::nullopt, 5000);
+    EXPECT_TRUE(r) << address;
+    SerialPort port = r ? std::move(r->Line) : SerialPort();
     EXPECT_EQ(port.IsOpen(), expectOpen) << address;
-    unsetenv("KALDOR_COM4");
     return port;
 }
 

@@ -84,11 +84,19 @@ protected:
             return false;
         }, ms);
     }
-    void Point(const std::string& device) { setenv("KALDOR_COM1", device.c_str(), 1); }
+    // Port 1 on device, chosen as from the menu.
+    void Choose(const std::string& device) {
+        setenv("KALDOR_COM1", device.c_str(), 1);
+        form->actOpenComExecute(1);
+    }
     // A remote server opens off the window thread: waits until it has, the receiver running.
     bool Opened() {
         return QTest::qWaitFor([&] { return !form->ComOpener->Pending() && form->ComThread; }, 3000) &&
                form->ComPort.IsOpen();
+    }
+    bool Opens(const std::string& device) {
+        Choose(device);
+        return Opened();
     }
 
     QTemporaryDir config; // the test's own device links
@@ -99,9 +107,7 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
     TestAmp amp;
     Ser2net ser2net(amp.DevicePath());
     ASSERT_TRUE(ser2net.Start());
-    Point(ser2net.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(ser2net.Address()));
 
     StatusPayload status;
     status.Screen(1).Word(22, 0xFFFF); // 0xFF on the line
@@ -129,9 +135,7 @@ TEST_F(ReconnectTest, WindowStaysResponsiveWhileTheServerIsAway) {
         TestAmp amp;
         Ser2net ser2net(amp.DevicePath());
         ASSERT_TRUE(ser2net.Start());
-        Point(ser2net.Address());
-        form->actOpenComExecute(1);
-        ASSERT_TRUE(Opened());
+        ASSERT_TRUE(Opens(ser2net.Address()));
         ASSERT_TRUE(FeedStatus(*form, amp, StatusPayload().Screen(1)));
 
         ser2net.Stop();
@@ -156,8 +160,7 @@ TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
     const std::string link = (config.path() + "/by-id-amp").toStdString();
     auto amp = std::make_unique<TestAmp>();
     std::filesystem::create_symlink(amp->DevicePath(), link);
-    Point(link);
-    form->actOpenComExecute(1);
+    Choose(link);
     ASSERT_TRUE(form->ComPort.IsOpen());
     ASSERT_TRUE(FeedStatus(*form, *amp, StatusPayload().Screen(1)));
 
@@ -179,8 +182,7 @@ TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
 
 TEST_F(ReconnectTest, ChoosingAPortEndsReconnecting) {
     const int unused = FreeLoopbackPort();
-    Point("rfc2217://127.0.0.1:" + std::to_string(unused));
-    form->actOpenComExecute(1);
+    Choose("rfc2217://127.0.0.1:" + std::to_string(unused));
     EXPECT_FALSE(form->ComPort.IsOpen());
     QTest::qWait(1100);
     EXPECT_TRUE(form->Reconnecting);
@@ -215,9 +217,7 @@ TEST_F(ReconnectTest, ServersThatNeverAnswerHoldNeitherStartUpNorDevices) {
 
 TEST_F(ReconnectTest, AFloodingServerHoldsNeitherAKeyNorTheExit) {
     HostileServer server(HostileServer::Kind::FloodsOptionRequests);
-    Point(server.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(server.Address()));
     QTest::qWait(300); // the server's window and ours fill up
     QElapsedTimer took;
     took.start();
@@ -231,9 +231,7 @@ TEST_F(ReconnectTest, AFloodingServerHoldsNeitherAKeyNorTheExit) {
 
 TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
     RecordingServer server;
-    Point(server.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(server.Address()));
     const size_t opened = server.Commands().size();
     form->itmShutdown->setChecked(false); // ON gives a DTR pulse
     form->ResponseDelay = 0;

@@ -181,7 +181,7 @@ TEST_F(StartupTest, AutoShutdownStoredOffThenToggledOn) {
     EXPECT_EQ(form->StatusPanels[2]->text(), QStringLiteral("Auto shutdown: OFF"));
 
     QSignalSpy toggled(form->itmShutdown, &QAction::toggled);
-    form->itmShutdownClick(); // as a click on the item
+    form->itmShutdown->trigger(); // as a click on the item
     EXPECT_EQ(toggled.count(), 1) << "one click, one change of the mark";
     EXPECT_TRUE(form->itmShutdown->isChecked());
     EXPECT_EQ(Get("DefaultShutdown").toInt(), 1);
@@ -260,8 +260,8 @@ TEST_F(StartupTest, SettingsThatCannotBeWrittenAreSaidOnceAndTheConsoleRuns) {
     ASSERT_TRUE(QDir().mkpath(ConfFile())); // a folder where the file belongs
     testing::internal::CaptureStderr();
     ASSERT_TRUE(Create());
-    form->itmShutdownClick();
-    form->itmShutdownClick();
+    form->itmShutdown->trigger();
+    form->itmShutdown->trigger();
     QCoreApplication::processEvents();
     const std::string err = ConsoleLines(testing::internal::GetCapturedStderr());
     EXPECT_EQ(Hex(amp.Received(6)), Hex(kLinkRequest));
