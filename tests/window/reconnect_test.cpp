@@ -253,9 +253,7 @@ TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
 // confirmed.
 TEST_F(ReconnectTest, AStationsWordOnControlSetsTheKeysAndTheTakeOver) {
     RecordingServer station;
-    Point(station.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(station.Address()));
     using namespace telnet;
     auto say = [&](const std::string& text) {
         Bytes out = SignatureCommand(SIGNATURE + SERVER_OFFSET, text);
