@@ -11,7 +11,7 @@
 #include "link/Rfc2217Port.h"
 #include "link/SerialPort.h"
 #include "sim/SimServer.h"
-#include "sim/ComPortServer.h"
+#include "link/ComPortServer.h"
 
 using namespace kaldor;
 using namespace kaldor::telnet;
@@ -52,7 +52,7 @@ TEST(ComPortServer, AnswersAsASerialServer) {
         {"another option's sub-negotiation not answered", ByteVector{IAC, SB, 24, 1, IAC, SE}, {}, {}},
     };
     for (const Case& c : cases) {
-        sim::ComPortServer server;
+        ComPortServer server("kaldor-sim");
         std::vector<bool> dtr;
         server.DtrChanged = [&dtr](bool raised) { dtr.push_back(raised); };
         TelnetCodec codec = server.MakeCodec();
