@@ -81,6 +81,10 @@ TcpSocket::~TcpSocket() {
 
 bool TcpSocket::IsOpen() const { return impl_->Fd >= 0; }
 
+void TcpSocket::LimitSendBuffer(int bytes) {
+    if (impl_->Fd >= 0) ::setsockopt(impl_->Fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+}
+
 std::string TcpSocket::PeerAddress() const {
     sockaddr_storage peer{};
     socklen_t size = sizeof peer;

@@ -78,6 +78,11 @@ TcpSocket::~TcpSocket() {
 
 bool TcpSocket::IsOpen() const { return impl_->Socket != INVALID_SOCKET; }
 
+void TcpSocket::LimitSendBuffer(int bytes) {
+    if (impl_->Socket != INVALID_SOCKET)
+        ::setsockopt(impl_->Socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
 std::string TcpSocket::PeerAddress() const {
     sockaddr_storage peer{};
     int size = sizeof peer;

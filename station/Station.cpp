@@ -170,6 +170,7 @@ void Station::AcceptLoop(Listener& listener) {
                   " consoles");
             continue; // closed as it goes
         }
+        console->Socket.LimitSendBuffer(static_cast<int>(MaxQueued / 2));
         console->Id = nextId_++;
         console->Tls = listener.Tls;
         consoles_.push_back(console);

@@ -1,0 +1,427 @@
+// The station on a test amplifier's pseudo-terminal, with consoles over loopback: every frame to
+// every console, one operating, DTR, the take-over, consoles that misbehave, the device unplugged.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <filesystem>
+#include <thread>
+
+#include "StationHarness.h"
+
+namespace kaldor::test {
+namespace {
+
+using namespace telnet;
+
+const std::string kOperating = "kaldor-station operating operator";
+// A frame with 0xFF in it, doubled on the Telnet line and single again at each end.
+const Bytes kFrame = {0xAA, 0xAA, 0x03, 0xFF, 0x10, 0x20, 0x33};
+const Bytes kKeys = {0x55, 0xFF, 0x01, 0x02};
+
+std::string PyHex(const Bytes& bytes) {
+    std::string s;
+    char buf[3];
+    for (uint8_t b : bytes) std::snprintf(buf, sizeof buf, "%02x", b), s += buf;
+    return s;
+}
+
+int OpenDescriptors() {
+    int n = 0;
+    if (DIR* d = ::opendir("/proc/self/fd")) {
+        while (::readdir(d)) ++n;
+        ::closedir(d);
+    }
+    return n;
+}
+
+TEST_F(StationTest, EveryConsoleSeesEveryFrameAndOnlyTheHolderOperates) {
+    StartStation();
+    auto holder = Tls("dl1abc");
+    ASSERT_TRUE(holder->WaitRole(kOperating));
+    auto watcher = Tls("swl");
+    ASSERT_TRUE(watcher->WaitRole("kaldor-station watching dl1abc"));
+    auto local = Plain();
+    ASSERT_TRUE(local->WaitRole("kaldor-station watching dl1abc operator"));
+    EXPECT_TRUE(WaitLog("swl connects from 127.0.0.1 (TLS) as watcher, watching dl1abc")) << Log();
+
+    amp.Send(kFrame);
+    for (LineClient* c : {holder.get(), watcher.get(), local.get()}) {
+        ASSERT_TRUE(c->WaitData(kFrame));
+        EXPECT_EQ(c->Data, ByteVector(kFrame.begin(), kFrame.end()));
+    }
+    // The watchers' keys go nowhere; the holder's reach the amplifier, 0xFF single again.
+    watcher->SendData({0x11, 0x12});
+    local->SendData({0x13});
+    watcher->WaitFor([] { return false; }, 50);
+    holder->SendData(kKeys);
+    EXPECT_EQ(amp.Received(kKeys.size()), kKeys);
+
+    // An empty or unknown signature is answered with the role.
+    watcher->Roles.clear();
+    watcher->Command(SIGNATURE, "");
+    watcher->Command(SIGNATURE, "some-client 1.0");
+    ASSERT_TRUE(watcher->WaitFor([&] { return watcher->Roles.size() == 2; }));
+    EXPECT_EQ(watcher->Roles[1], "kaldor-station watching dl1abc");
+}
+
+TEST_F(StationTest, OfTwoTakingControlAtOnceOneWinsAndBothAreTold) {
+    StartStation();
+    auto holder = Tls("dl1abc");
+    ASSERT_TRUE(holder->WaitRole(kOperating));
+    auto a = Tls("dk2xy");
+    auto b = Tls("oe3abc");
+    ASSERT_TRUE(a->WaitRole("kaldor-station watching dl1abc operator"));
+    ASSERT_TRUE(b->WaitRole("kaldor-station watching dl1abc operator"));
+    auto watcher = Tls("swl");
+    ASSERT_TRUE(watcher->WaitRole("kaldor-station watching dl1abc"));
+    watcher->Command(SIGNATURE, "take-control dl1abc");
+    ASSERT_TRUE(watcher->WaitFor([&] { return watcher->Roles.size() == 2; }));
+    EXPECT_EQ(watcher->Role(), "kaldor-station watching dl1abc") << "a watcher never takes control";
+
+    a->Command(SIGNATURE, "take-control dl1abc");
+    b->Command(SIGNATURE, "take-control dl1abc");
+    auto settled = [](LineClient& c) {
+        return c.Role() == kOperating || c.Role() == "kaldor-station watching dk2xy operator" ||
+               c.Role() == "kaldor-station watching oe3abc operator";
+    };
+    ASSERT_TRUE(a->WaitFor([&] { return settled(*a); }));
+    ASSERT_TRUE(b->WaitFor([&] { return settled(*b); }));
+    const bool aWon = a->Role() == kOperating;
+    LineClient& loser = aWon ? *b : *a;
+    const std::string winner = aWon ? "dk2xy" : "oe3abc";
+    EXPECT_EQ(loser.Role(), "kaldor-station watching " + winner + " operator");
+    EXPECT_TRUE(holder->WaitRole("kaldor-station watching " + winner + " operator"));
+    EXPECT_TRUE(watcher->WaitRole("kaldor-station watching " + winner));
+    EXPECT_TRUE(WaitLog("control passes from dl1abc to " + winner)) << Log();
+    EXPECT_TRUE(WaitLog("refused: " + winner + " holds it")) << Log();
+
+    // Keys now go from the winner alone.
+    holder->SendData({0x21});
+    (aWon ? a : b)->SendData(kKeys);
+    EXPECT_EQ(amp.Received(kKeys.size()), kKeys);
+}
+
+// DTR as the amplifier's line sees it: the holder's changes against its own last setting,
+// never a watcher's, kept when control passes, dropped 2 s after the holder went.
+TEST_F(StationTest, DtrFollowsTheHolderAndDropsTwoSecondsAfterItWent) {
+    ManualClock clock;
+    StartStation();
+    auto holder = Tls("dl1abc");
+    ASSERT_TRUE(holder->WaitRole(kOperating));
+    auto watcher = Tls("swl");
+    ASSERT_TRUE(watcher->WaitRole("kaldor-station watching dl1abc"));
+    auto set = [](LineClient& c, uint8_t value) {
+        const size_t before = c.Controls.size();
+        c.Command(SET_CONTROL, ByteVector{value});
+        EXPECT_TRUE(c.WaitFor([&] { return c.Controls.size() > before; }));
+        return c.Controls.empty() ? 0 : c.Controls.back();
+    };
+    EXPECT_EQ(set(*holder, DTR_OFF), DTR_OFF); // a console's opening low
+    EXPECT_EQ(set(*holder, DTR_ON), DTR_ON);
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{true});
+    // A console opening beside it: its low answered as its own, the amplifier stays on.
+    EXPECT_EQ(set(*watcher, DTR_OFF), DTR_OFF);
+    EXPECT_EQ(set(*watcher, DTR_ON), DTR_ON);
+    EXPECT_EQ(set(*watcher, DTR_OFF), DTR_OFF);
+    EXPECT_EQ(set(*watcher, 7), DTR_OFF);
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{});
+
+    // Control passes: DTR as it is; the new holder's own low moves nothing.
+    auto other = Tls("dk2xy");
+    ASSERT_TRUE(other->WaitRole("kaldor-station watching dl1abc operator"));
+    EXPECT_EQ(set(*other, DTR_OFF), DTR_OFF);
+    other->Command(SIGNATURE, "take-control dl1abc");
+    ASSERT_TRUE(other->WaitRole(kOperating));
+    EXPECT_EQ(set(*other, DTR_OFF), DTR_OFF);
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{});
+
+    // The holder gone at once; another takes control within 2 s: DTR stays.
+    other->Close();
+    ASSERT_TRUE(WaitLog("dk2xy left control")) << Log();
+    clock.AdvanceSeconds(1.5);
+    ASSERT_TRUE(holder->WaitRole("kaldor-station watching - operator"));
+    holder->Command(SIGNATURE, "take-control -");
+    ASSERT_TRUE(holder->WaitRole(kOperating));
+    clock.AdvanceSeconds(3);
+    holder->WaitFor([] { return false; }, 200);
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{});
+
+    // Gone, and nobody takes control: DTR drops 2 s later, not before.
+    holder->Close();
+    ASSERT_TRUE(WaitLog("dl1abc left control")) << Log();
+    clock.AdvanceSeconds(1.9);
+    watcher->WaitFor([] { return false; }, 200);
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{});
+    clock.AdvanceSeconds(0.2);
+    EXPECT_TRUE(WaitLog("nobody took control within 2 s: DTR drops")) << Log();
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{false});
+}
+
+// A third-party RFC 2217 client that knows nothing of roles: it gets the frames, and operates
+// when it holds control. Killed with DTR up, the line drops DTR 2 s later.
+TEST_F(StationTest, PyserialGetsTheFramesAndItsKillDropsDtr) {
+    if (::access("/usr/bin/python3", X_OK) != 0 ||
+        std::system("/usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null") != 0)
+        GTEST_SKIP() << "no python3-serial";
+    ManualClock clock;
+    StartStation();
+    const std::string script =
+        "import serial, sys, time\n"
+        "s = serial.serial_for_url('rfc2217://127.0.0.1:" + std::to_string(station->PlainPort()) +
+        "', baudrate=9600, timeout=5)\n"
+        "s.dtr = True\n"
+        "got = b''\n"
+        "while bytes.fromhex('" + PyHex(kFrame) + "') not in got and len(got) < 10000:\n"
+        "    got += s.read(1)\n"
+        "print('frames', got.hex(), flush=True)\n"
+        "time.sleep(60)\n";
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::execl("/usr/bin/python3", "python3", "-c", script.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    ASSERT_TRUE(WaitLog("local connects from 127.0.0.1 (plain) as operator, operating", 10000)) << Log();
+    ASSERT_TRUE(WaitLog("local raises DTR", 10000)) << Log();
+    FILE* in = ::fdopen(out[0], "r");
+    std::atomic<bool> read{false};
+    std::thread feeder([&] {
+        for (int i = 0; i < 200 && !read; ++i) {
+            amp.Send(kFrame);
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    char line[4096] = {};
+    const bool got = std::fgets(line, sizeof line, in) != nullptr;
+    read = true;
+    feeder.join();
+    EXPECT_TRUE(got);
+    EXPECT_NE(std::string(line).find(PyHex(kFrame)), std::string::npos) << line;
+
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    std::fclose(in);
+    ASSERT_TRUE(WaitLog("local left control")) << Log();
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{true});
+    clock.AdvanceSeconds(2.1);
+    EXPECT_TRUE(WaitLog("DTR drops")) << Log();
+    EXPECT_EQ(DtrChanges(), std::vector<bool>{false});
+}
+
+// Each alone beside a console that keeps getting every frame.
+TEST_F(StationTest, MisbehavingConsolesAreDroppedAlone) {
+    StartStation();
+    auto good = Tls("swl");
+    ASSERT_TRUE(good->WaitRole("kaldor-station watching -"));
+    ByteVector endlessSub = {IAC, SB, OPT_COM_PORT, SIGNATURE};
+    endlessSub.resize(64 * 1024, 'x');
+    ByteVector baudFlood;
+    for (int i = 0; i < 4000; ++i) {
+        const ByteVector c = TelnetCodec::ComPortCommand(SET_BAUDRATE, {0, 0, 0x25, 0x80});
+        baudFlood.insert(baudFlood.end(), c.begin(), c.end());
+    }
+    struct Case {
+        const char* what;
+        ByteVector sends;
+        bool closes;
+        const char* log; // empty: still connected
+    } cases[] = {
+        {"floods data", ByteVector(64 * 1024, 0x42), false, "it sent more than 16 KiB within a second"},
+        {"negotiates without end", baudFlood, false, "it sent more than 16 KiB within a second"},
+        {"a sub-negotiation that never ends", endlessSub, false, "it sent more than 16 KiB within a second"},
+        {"closes mid-command", {IAC, SB, OPT_COM_PORT, SET_BAUDRATE, 0}, true, "local leaves (127.0.0.1)"},
+        {"connects and says nothing", {}, false, ""},
+    };
+    int round = 0;
+    for (const Case& c : cases) {
+        auto bad = Plain();
+        bad->Send(c.sends);
+        if (c.closes) bad->Close();
+        if (*c.log) {
+            EXPECT_TRUE(WaitLog(c.log)) << c.what << "\n" << Log();
+        }
+        const Bytes frame = {0xAA, 0xAA, 0x01, static_cast<uint8_t>(++round)};
+        amp.Send(frame);
+        EXPECT_TRUE(good->WaitData(frame)) << c.what;
+        if (!*c.log) {
+            EXPECT_TRUE(bad->WaitData(frame)) << c.what;
+        }
+    }
+    EXPECT_EQ(good->Role(), "kaldor-station watching local") << "the last plain console took control";
+}
+
+// A console that takes nothing: its queue fills and it is dropped; the other gets every byte.
+TEST_F(StationTest, AStalledConsoleIsDroppedWithoutDelayingTheOthers) {
+    StartStation();
+    auto good = Plain();
+    ASSERT_TRUE(good->WaitRole(kOperating));
+    // Connected, reading nothing, with a small window.
+    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 2048;
+    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(station->PlainPort()));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+    ASSERT_TRUE(WaitLog("local connects from 127.0.0.1 (plain) as operator, watching local")) << Log();
+
+    Bytes chunk(1024);
+    for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<uint8_t>(i * 7);
+    std::atomic<int> sent{0};
+    std::atomic<bool> dropped{false};
+    std::thread amplifier([&] {
+        for (int i = 0; i < 2048 && !dropped; ++i) {
+            amp.Send(chunk);
+            sent += static_cast<int>(chunk.size());
+        }
+    });
+    // The good console reads along all the while.
+    good->WaitFor([&] { return dropped = WaitLog("its queue passed 64 KiB", 0); }, 20000);
+    amplifier.join();
+    EXPECT_TRUE(dropped) << Log();
+    EXPECT_TRUE(good->WaitFor([&] { return good->Data.size() >= static_cast<size_t>(sent); }))
+        << good->Data.size() << " of " << sent;
+    EXPECT_EQ(good->Data.size(), static_cast<size_t>(sent));
+    ::close(stalled);
+}
+
+TEST_F(StationTest, ARefusedCertificateGetsNoFrame) {
+    StartStation();
+    std::atomic<bool> done{false};
+    std::thread amplifier([&] {
+        while (!done) {
+            amp.Send(kFrame);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    struct Case {
+        const char* user;
+        const char* log;
+    } cases[] = {
+        {"mallory", "/dl1abc/allowed_certs"},
+        {"", "it showed no certificate"},
+    };
+    for (const Case& c : cases) {
+        LineClient client(station->TlsPort(), files, c.user);
+        EXPECT_TRUE(client.WaitFor([&] { return client.Closed; })) << c.user;
+        EXPECT_TRUE(client.Data.empty()) << c.user;
+        EXPECT_TRUE(client.Roles.empty()) << c.user;
+        EXPECT_TRUE(WaitLog(std::string("refused 127.0.0.1: ") + (*c.user ? "certificate CN" : "")))
+            << c.user << "\n" << Log();
+        EXPECT_TRUE(WaitLog(c.log)) << c.user << "\n" << Log();
+    }
+    done = true;
+    amplifier.join();
+}
+
+// The device goes and comes back by the same name: the consoles stay, control stays, DTR as
+// the holder left it, and the frames flow again.
+TEST_F(StationTest, TheDeviceUnpluggedAndBack) {
+    ManualClock clock;
+    const std::string link = amp.DevicePath() + ".by-id";
+    std::filesystem::path dir = std::filesystem::temp_directory_path() / ("station-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string byId = (dir / "amp").string();
+    std::filesystem::create_symlink(amp.DevicePath(), byId);
+    StartStation(byId);
+    auto holder = Tls("dl1abc");
+    ASSERT_TRUE(holder->WaitRole(kOperating));
+    auto watcher = Plain();
+    ASSERT_TRUE(watcher->WaitRole("kaldor-station watching dl1abc operator"));
+    holder->Command(SET_CONTROL, ByteVector{DTR_ON});
+    ASSERT_TRUE(WaitLog("dl1abc raises DTR"));
+
+    amp.HangUp();
+    ASSERT_TRUE(WaitLog("device " + byId + " lost")) << Log();
+    std::filesystem::remove(byId);
+    TestAmp back;
+    std::filesystem::create_symlink(back.DevicePath(), byId);
+    DtrChanges();
+    clock.AdvanceSeconds(1.1);
+    ASSERT_TRUE(WaitLog("device " + byId + " is back")) << Log();
+    EXPECT_EQ(DtrChanges(), (std::vector<bool>{false, true})) << "opened low, then as the holder left it";
+    back.Send(kFrame);
+    EXPECT_TRUE(holder->WaitData(kFrame));
+    EXPECT_TRUE(watcher->WaitData(kFrame));
+    EXPECT_EQ(holder->Role(), kOperating);
+    holder->SendData(kKeys);
+    EXPECT_EQ(back.Received(kKeys.size()), kKeys);
+    station->Stop();
+    std::filesystem::remove_all(dir);
+}
+
+TEST_F(StationTest, TwoHundredConnectsLeakNoDescriptors) {
+    StartStation();
+    auto keep = Plain();
+    ASSERT_TRUE(keep->WaitRole(kOperating));
+    const int before = OpenDescriptors();
+    for (int i = 0; i < 200; ++i) {
+        LineClient c(station->PlainPort());
+        if (i % 2) c.WaitRole("kaldor-station watching local operator");
+    }
+    for (int i = 0; i < 300 && station->Consoles() > 1; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(station->Consoles(), 1u);
+    EXPECT_LE(OpenDescriptors(), before);
+    amp.Send(kFrame);
+    EXPECT_TRUE(keep->WaitData(kFrame));
+}
+
+TEST(StationOptions, CommandLine) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* error; // empty: accepted
+    } cases[] = {
+        {{"--device", "/dev/ttyUSB0", "--plain", "127.0.0.1:3003"}, ""},
+        {{"--device", "COM3", "--plain", "[::1]:3003", "--operators", "dl1abc,,dk2xy"}, ""},
+        {{"--device", "/dev/ttyUSB0", "--listen", "0.0.0.0:3002", "--tls-cert", "c", "--tls-key", "k", "--authdir",
+          "a"}, ""},
+        {{"--device", "/dev/ttyUSB0", "--plain", "0.0.0.0:3003"}, "loopback address only"},
+        {{"--device", "/dev/ttyUSB0", "--plain", "192.168.1.2:3003"}, "loopback address only"},
+        {{"--device", "/dev/ttyUSB0", "--plain", "127.0.0.1.5:3003"}, "loopback address only"},
+        {{"--device", "/dev/ttyUSB0", "--plain", "::1:3003"}, "--plain needs ADDRESS:PORT"},
+        {{"--device", "/dev/ttyUSB0", "--plain", "127.0.0.1:65536"}, "--plain needs ADDRESS:PORT"},
+        {{"--device", "/dev/ttyUSB0", "--listen", "0.0.0.0:3002"}, "--listen needs --tls-cert"},
+        {{"--device", "/dev/ttyUSB0"}, "--listen or --plain is needed"},
+        {{"--plain", "127.0.0.1:1"}, "--device is needed"},
+        {{"--device"}, "--device needs a value"},
+        {{"--device", "x", "--plain", "127.0.0.1:1", "--tls-key", "k"}, "go with --listen"},
+        {{"--bogus"}, "unknown argument '--bogus'"},
+    };
+    for (const Case& c : cases) {
+        const station::StationOptions o = station::ParseStationOptions(c.args);
+        if (!*c.error) {
+            EXPECT_EQ(o.Error, "") << c.args[3];
+        } else {
+            EXPECT_NE(o.Error.find(c.error), std::string::npos) << o.Error;
+        }
+    }
+    const station::StationOptions o =
+        station::ParseStationOptions({"--device", "x", "--plain", "[::1]:0", "--operators", "dl1abc,,dk2xy", "--local-user", "op 1"});
+    EXPECT_EQ(o.Operators, (std::vector<std::string>{"dl1abc", "dk2xy"}));
+    EXPECT_EQ(o.PlainHost, "::1");
+    EXPECT_EQ(o.LocalUser, "op1");
+
+    // Started by hand off loopback, it refuses too.
+    station::StationOptions off = o;
+    off.PlainHost = "0.0.0.0";
+    station::Station s(off, [](const std::string&) {});
+    std::string error;
+    EXPECT_FALSE(s.Start(error));
+    EXPECT_NE(error.find("loopback only"), std::string::npos) << error;
+}
+
+} // namespace
+} // namespace kaldor::test
