@@ -379,6 +379,36 @@ TEST_F(StationTest, TwoHundredConnectsLeakNoDescriptors) {
     EXPECT_TRUE(keep->WaitData(kFrame));
 }
 
+// The program itself: refuses a plain listener off loopback, serves the line, stops on SIGTERM.
+TEST_F(StationTest, TheProgram) {
+    const std::string program = KALDOR_STATION_PROGRAM;
+    EXPECT_EQ(WEXITSTATUS(std::system((program + " --device x --plain 0.0.0.0:3003 2>/dev/null").c_str())), 2);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], 1);
+        ::execl(program.c_str(), "kaldor-station", "--device", amp.DevicePath().c_str(), "--plain", "127.0.0.1:0",
+                "--local-user", "dl1abc", "--operators", "dl1abc", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    FILE* in = ::fdopen(out[0], "r");
+    char line[256] = {};
+    ASSERT_TRUE(std::fgets(line, sizeof line, in));
+    const std::string address = line;
+    ASSERT_EQ(address.rfind("rfc2217://127.0.0.1:", 0), 0u) << address;
+    LineClient console(std::stoi(address.substr(20)));
+    EXPECT_TRUE(console.WaitRole(kOperating));
+    amp.Send(kFrame);
+    EXPECT_TRUE(console.WaitData(kFrame));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    std::fclose(in);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 TEST(StationOptions, CommandLine) {
     struct Case {
         std::vector<std::string> args;
