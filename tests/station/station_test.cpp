@@ -283,9 +283,11 @@ TEST_F(StationTest, AStalledConsoleIsDroppedWithoutDelayingTheOthers) {
     std::atomic<int> sent{0};
     std::atomic<bool> dropped{false};
     std::thread amplifier([&] {
-        for (int i = 0; i < 2048 && !dropped; ++i) {
+        // Hundreds of times the line's rate, which a live console keeps up with.
+        for (int i = 0; i < 4096 && !dropped; ++i) {
             amp.Send(chunk);
             sent += static_cast<int>(chunk.size());
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
     // The good console reads along all the while.
