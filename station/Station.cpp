@@ -1,5 +1,6 @@
 #include "station/Station.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "link/ComPortServer.h"
@@ -407,7 +408,10 @@ void Station::ReadLine() {
             }
         }
         if (port.IsOpen()) {
-            const int n = port.Read(buffer, sizeof buffer);
+            // The first byte as soon as it comes, then what waits with it (or follows within
+            // kReadBatchMs): one batch, one wake-up per console.
+            int n = port.Read(buffer, 1);
+            if (n == 1 && !port.LastReadFailed()) n += std::max(0, port.Read(buffer + 1, sizeof buffer - 1));
             if (n > 0) Fanout(buffer, static_cast<size_t>(n));
             if (port.LastReadFailed() && !stop_) {
                 Write("device " + options_.Device + " lost; looking for it every " + Seconds(ReopenSeconds));
