@@ -236,23 +236,17 @@ void Station::Serve(const std::shared_ptr<Console>& console) {
             std::lock_guard<std::mutex> lock(c.M);
             c.Queue(c.Codec.Greeting());
         }
-        bool closed = false;
-        while (!stop_ && !closed) {
+        bool closed = false, dropped = false;
+        while (!stop_ && !closed && !dropped) {
             Pump(c, closed);
             std::lock_guard<std::mutex> lock(c.M);
-            if (!c.Drop.empty()) {
-                closed = true;
-                why = c.Drop;
-            }
+            dropped = !c.Drop.empty();
+            if (dropped) why = c.Drop;
         }
-        if (closed && why == "the station stops") why = "it closed the connection";
-        {
-            std::lock_guard<std::mutex> lock(c.M);
-            if (!c.Drop.empty()) why = c.Drop;
-        }
+        if (closed && !dropped) why = "it closed the connection";
         std::lock_guard<std::mutex> lock(arbiterMutex_);
         const ArbiterEffects fx = arbiter_.Leave(c.Id);
-        Write((c.Drop.empty() ? c.User + " leaves (" : "dropped " + c.User + " (") + c.Address + "): " + why);
+        Write((dropped ? "dropped " : "") + c.User + (dropped ? " (" : " leaves (") + c.Address + "): " + why);
         c.Joined = false;
         Apply(fx);
     }

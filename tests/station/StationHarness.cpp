@@ -59,12 +59,14 @@ void StationTest::StartStation(const std::string& dev) {
     DtrChanges(); // the open's low level
 }
 
-bool StationTest::WaitLog(const std::string& text, int ms) {
+bool StationTest::WaitLog(const std::string& text, int ms, int count) {
     for (int waited = 0; waited <= ms; waited += 10) {
         {
             std::lock_guard<std::mutex> lock(m_);
-            for (const std::string& line : log_)
-                if (line.find(text) != std::string::npos) return true;
+            if (std::count_if(log_.begin(), log_.end(), [&](const std::string& line) {
+                    return line.find(text) != std::string::npos;
+                }) >= count)
+                return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

@@ -112,8 +112,8 @@ protected:
         return std::make_unique<LineClient>(station->TlsPort(), files, user);
     }
     std::unique_ptr<LineClient> Plain() { return std::make_unique<LineClient>(station->PlainPort()); }
-    // Waits until a log line holds text; false after ms.
-    bool WaitLog(const std::string& text, int ms = 3000);
+    // Waits until count log lines hold text; false after ms.
+    bool WaitLog(const std::string& text, int ms = 3000, int count = 1);
     std::string Log();
     // The DTR levels the station set on the line since the last call.
     std::vector<bool> DtrChanges();

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include "StationHarness.h"
@@ -245,12 +246,13 @@ TEST_F(StationTest, MisbehavingConsolesAreDroppedAlone) {
         {"connects and says nothing", {}, false, ""},
     };
     int round = 0;
+    std::map<std::string, int> seen; // of each log text, the cases so far
     for (const Case& c : cases) {
         auto bad = Plain();
         bad->Send(c.sends);
         if (c.closes) bad->Close();
         if (*c.log) {
-            EXPECT_TRUE(WaitLog(c.log)) << c.what << "\n" << Log();
+            EXPECT_TRUE(WaitLog(c.log, 3000, ++seen[c.log])) << c.what << "\n" << Log();
         } else {
             EXPECT_TRUE(bad->WaitRole(kOperating)) << c.what; // joined: the frame is its too
             EXPECT_TRUE(good->WaitRole("kaldor-station watching local")) << c.what;
@@ -265,42 +267,59 @@ TEST_F(StationTest, MisbehavingConsolesAreDroppedAlone) {
     EXPECT_EQ(good->Role(), "kaldor-station watching local") << "the last plain console took control";
 }
 
-// A console that takes nothing: its queue fills and it is dropped; the other gets every byte.
+// A console that takes nothing is dropped, when its queue fills or when it has taken nothing for
+// 5 s (the clock stepped along with the amplifier's bytes); the other gets every byte meanwhile.
 TEST_F(StationTest, AStalledConsoleIsDroppedWithoutDelayingTheOthers) {
+    ManualClock clock;
     StartStation();
     auto good = Plain();
     ASSERT_TRUE(good->WaitRole(kOperating));
-    // Connected, reading nothing, with a small window.
-    const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int small = 2048;
-    ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(station->PlainPort()));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
-    ASSERT_TRUE(WaitLog("local connects from 127.0.0.1 (plain) as operator, watching local")) << Log();
-
+    struct Case {
+        double secondsPerKiB; // on the injected clock
+        const char* log;
+    } cases[] = {
+        {0, "its queue passed 64 KiB"},
+        {0.12, "it took nothing for 5 s"},
+    };
     Bytes chunk(1024);
     for (size_t i = 0; i < chunk.size(); ++i) chunk[i] = static_cast<uint8_t>(i * 7);
-    std::atomic<int> sent{0};
-    std::atomic<bool> dropped{false};
-    std::thread amplifier([&] {
-        // Hundreds of times the line's rate, which a live console keeps up with.
-        for (int i = 0; i < 4096 && !dropped; ++i) {
-            amp.Send(chunk);
-            sent += static_cast<int>(chunk.size());
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
-    // The good console reads along all the while.
-    good->WaitFor([&] { return dropped = WaitLog("its queue passed 64 KiB", 0); }, 20000);
-    amplifier.join();
-    EXPECT_TRUE(dropped) << Log();
-    EXPECT_TRUE(good->WaitFor([&] { return good->Data.size() >= static_cast<size_t>(sent); }))
-        << good->Data.size() << " of " << sent;
-    EXPECT_EQ(good->Data.size(), static_cast<size_t>(sent));
-    ::close(stalled);
+    for (const Case& c : cases) {
+        // Connected, reading nothing, with a small window.
+        const int stalled = ::socket(AF_INET, SOCK_STREAM, 0);
+        const int small = 2048;
+        ::setsockopt(stalled, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(static_cast<uint16_t>(station->PlainPort()));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&to), sizeof to), 0);
+        const int round = static_cast<int>(&c - cases) + 1;
+        ASSERT_TRUE(WaitLog("local connects from 127.0.0.1 (plain) as operator, watching local", 3000, round))
+            << Log();
+
+        good->Data.clear();
+        std::atomic<int> sent{0};
+        std::atomic<bool> dropped{false};
+        std::thread amplifier([&] {
+            // Hundreds of times the line's rate, which a live console keeps up with.
+            for (int i = 0; i < 4096 && !dropped; ++i) {
+                amp.Send(chunk);
+                sent += static_cast<int>(chunk.size());
+                clock.AdvanceSeconds(c.secondsPerKiB);
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
+        // The good console reads along all the while.
+        good->WaitFor([&] { return dropped = WaitLog(c.log, 0); }, 20000);
+        amplifier.join();
+        EXPECT_TRUE(dropped) << c.log << "\n" << Log();
+        EXPECT_TRUE(good->WaitFor([&] { return good->Data.size() >= static_cast<size_t>(sent); }))
+            << c.log << ": " << good->Data.size() << " of " << sent;
+        EXPECT_EQ(good->Data.size(), static_cast<size_t>(sent)) << c.log;
+        ::close(stalled);
+    }
+    EXPECT_FALSE(WaitLog("dropped local", 0, 3)) << "the stalled ones alone\n" << Log();
+    EXPECT_EQ(good->Role(), kOperating);
 }
 
 TEST_F(StationTest, ARefusedCertificateGetsNoFrame) {
