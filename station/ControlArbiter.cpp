@@ -17,12 +17,17 @@ void ControlArbiter::Pass(int id, ArbiterEffects& fx) {
 }
 
 ArbiterEffects ControlArbiter::Join(int id, const std::string& user, bool isOperator) {
-    ArbiterEffects fx;
     users_[id] = User{user, isOperator, false};
-    if (isOperator && holder_ == 0) {
+    return {};
+}
+
+ArbiterEffects ControlArbiter::Claim(int id) {
+    ArbiterEffects fx;
+    const auto it = users_.find(id);
+    if (it != users_.end() && it->second.Operator && holder_ == 0) {
         releasing_ = false;
         Pass(id, fx);
-        fx.Events.push_back(Name(user) + " takes control");
+        fx.Events.push_back(Name(it->second.Name) + " takes control");
     }
     return fx;
 }

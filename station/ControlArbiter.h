@@ -21,8 +21,12 @@ public:
     // A holder gone: when nobody has taken control this much later, the DTR it left up drops.
     static constexpr double ReleaseSeconds = 2.0;
 
-    // The first operator to join while nobody holds control takes it.
+    // A console joins watching.
     ArbiterEffects Join(int id, const std::string& user, bool isOperator);
+    // The console speaks RFC 2217 (its Telnet layer agreed to COM-PORT-OPTION): the first
+    // operator to do so while nobody holds control takes it. One that connects and says
+    // nothing so only ever watches.
+    ArbiterEffects Claim(int id);
     ArbiterEffects Leave(int id);
     // seenHolder: the holder the console's user saw (empty: nobody). Refused, and the requester
     // told, when control has passed meanwhile or the requester is no operator.

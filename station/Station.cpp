@@ -35,6 +35,7 @@ struct Station::Console {
     ComPortServer Server;
     TelnetCodec Codec{Server.MakeCodec()};
     std::atomic<bool> Joined{false}, Done{false};
+    bool Claimed = false; // its thread's
     std::thread Thread;
     size_t Received = 0; // within the second that began at ReceivedSince
     TDateTime ReceivedSince = 0;
@@ -287,9 +288,15 @@ void Station::Pump(Console& c, bool& closed) {
                                                   " KiB within a second");
         Received(c, buffer, static_cast<size_t>(n));
     }
-    // Told its role once its Telnet layer has agreed to COM-PORT-OPTION, and at every change.
+    // Once its Telnet layer has agreed to COM-PORT-OPTION it may take control, and it is told
+    // its role then and at every change.
     bool tell = false;
-    if (c.Codec.PeerEnabled(telnet::OPT_COM_PORT)) {
+    if (c.Codec.PeerEnabled(telnet::OPT_COM_PORT) && !c.Claimed) {
+        c.Claimed = true;
+        std::lock_guard<std::mutex> lock(arbiterMutex_);
+        Apply(arbiter_.Claim(c.Id));
+    }
+    if (c.Claimed) {
         std::lock_guard<std::mutex> lock(c.M);
         tell = c.RoleDirty;
         c.RoleDirty = false;
@@ -408,14 +415,14 @@ void Station::ReadLine() {
             if (n == 1 && !port.LastReadFailed()) n += std::max(0, port.Read(buffer + 1, sizeof buffer - 1));
             if (n > 0) Fanout(buffer, static_cast<size_t>(n));
             if (port.LastReadFailed() && !stop_) {
-                Write("device " + options_.Device + " lost; looking for it every " + Seconds(ReopenSeconds));
+                nextOpen = Now() + ReopenSeconds * OneSecond;
                 missing = true;
                 {
                     std::lock_guard<std::mutex> lock(lineMutex_);
                     line_.Close();
                 }
                 port.Close();
-                nextOpen = Now() + ReopenSeconds * OneSecond;
+                Write("device " + options_.Device + " lost; looking for it every " + Seconds(ReopenSeconds));
             }
         } else {
             std::unique_lock<std::mutex> lock(wakeMutex_);

@@ -8,7 +8,8 @@ namespace kaldor::station {
 namespace {
 
 // Consoles: 1 dl1abc (operator), 2 dk2xy (operator), 3 swl (watcher), 4 oe3abc (operator).
-enum Op { Join, Leave, Take, Dtr, Wait };
+// Join: a console that speaks RFC 2217 (joins and claims); Silent: one that says nothing.
+enum Op { Join, Silent, Leave, Take, Dtr, Wait };
 struct Step {
     Op op;
     int id;
@@ -32,7 +33,11 @@ void Play(const char* what, const std::vector<Step>& steps) {
         const Step& s = steps[i];
         ArbiterEffects fx;
         switch (s.op) {
-        case Join: fx = arbiter.Join(s.id, kNames[s.id], kOperator[s.id]), joined[s.id] = true; break;
+        case Join:
+        case Silent:
+            fx = arbiter.Join(s.id, kNames[s.id], kOperator[s.id]), joined[s.id] = true;
+            if (s.op == Join) fx = arbiter.Claim(s.id);
+            break;
         case Leave: fx = arbiter.Leave(s.id), joined[s.id] = false; break;
         case Take: fx = arbiter.TakeControl(s.id, s.arg == "-" ? "" : s.arg); break;
         case Dtr: fx = arbiter.SetDtr(s.id, s.arg == "on"); break;
@@ -52,12 +57,13 @@ TEST(ControlArbiter, Rules) {
     const std::string op = "operating operator", w1 = "watching dl1abc", w1o = "watching dl1abc operator",
                       w2 = "watching dk2xy", w2o = "watching dk2xy operator", none = "watching -",
                       noneO = "watching - operator";
-    Play("the first operator takes control; a watcher never does",
-        {{Join, 3, "", 0, {"", "", none, ""}, -1, {}},
-         {Take, 3, "", 0, {"", "", none, ""}, -1, {3}},
-         {Join, 1, "", 0, {op, "", w1, ""}, -1, {1, 3}},
-         {Join, 2, "", 0, {op, w1o, w1, ""}, -1, {}},
-         {Take, 3, "dl1abc", 0, {op, w1o, w1, ""}, -1, {3}}});
+    Play("the first operator to speak takes control; a watcher never does",
+        {{Silent, 4, "", 0, {"", "", "", noneO}, -1, {}},
+         {Join, 3, "", 0, {"", "", none, noneO}, -1, {}},
+         {Take, 3, "", 0, {"", "", none, noneO}, -1, {3}},
+         {Join, 1, "", 0, {op, "", w1, w1o}, -1, {1, 3, 4}},
+         {Join, 2, "", 0, {op, w1o, w1, w1o}, -1, {}},
+         {Take, 3, "dl1abc", 0, {op, w1o, w1, w1o}, -1, {3}}});
     Play("a take-over names the holder seen: of two at once one wins, both told",
         {{Join, 1, "", 0, {op, "", "", ""}, -1, {1}},
          {Join, 2, "", 0, {op, w1o, "", ""}, -1, {}},

@@ -12,7 +12,9 @@
 
 #include <atomic>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <thread>
 
@@ -230,14 +232,21 @@ TEST_F(StationTest, PyserialGetsTheFramesAndItsKillDropsDtr) {
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     const pid_t pid = ::fork();
+    const std::string errors = files->Dir() + "/pyserial.err";
     if (pid == 0) {
         ::dup2(out[1], 1);
+        const int err = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(err, 2);
         ::execl("/usr/bin/python3", "python3", "-c", script.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
     ::close(out[1]);
-    ASSERT_TRUE(WaitLog("local connects from 127.0.0.1 (plain) as operator, operating", 10000)) << Log();
-    ASSERT_TRUE(WaitLog("local raises DTR", 10000)) << Log();
+    auto said = [&] {
+        std::ifstream in(errors);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    };
+    ASSERT_TRUE(WaitLog("local takes control", 10000)) << Log() << said();
+    ASSERT_TRUE(WaitLog("local raises DTR", 10000)) << Log() << said();
     FILE* in = ::fdopen(out[0], "r");
     std::atomic<bool> read{false};
     std::thread feeder([&] {
@@ -416,8 +425,8 @@ TEST_F(StationTest, TheDeviceUnpluggedAndBack) {
     TestAmp back;
     std::filesystem::create_symlink(back.DevicePath(), byId);
     DtrChanges();
-    clock.AdvanceSeconds(1.1);
-    ASSERT_TRUE(WaitLog("device " + byId + " is back")) << Log();
+    for (int i = 0; i < 30 && !WaitLog("device " + byId + " is back", 100); ++i) clock.AdvanceSeconds(0.5);
+    ASSERT_TRUE(WaitLog("device " + byId + " is back", 0)) << Log();
     EXPECT_EQ(DtrChanges(), (std::vector<bool>{false, true})) << "opened low, then as the holder left it";
     back.Send(kFrame);
     EXPECT_TRUE(holder->WaitData(kFrame));
