@@ -198,10 +198,14 @@ bool Station::Admit(Console& c) {
             return false;
         }
         user = UserNameOnLine(cert.CommonName);
-        if (!CertificateAllowed(options_.AuthDir, cert) || user != cert.CommonName) {
+        // A user's name travels in the role texts as it is: printable, without blanks, short.
+        const bool nameFits = user == cert.CommonName;
+        if (!nameFits || !CertificateAllowed(options_.AuthDir, cert)) {
             Write("refused " + c.Address + ": certificate " + cert.Subject + " (SHA-256 " + cert.Fingerprint + ")" +
-                  (cert.Current ? " is not in " + options_.AuthDir + "/" + cert.CommonName + "/allowed_certs"
-                                : " is not valid now"));
+                  (!nameFits       ? " names no user (blanks, or more than " + std::to_string(MaxUserName) +
+                                         " characters)"
+                   : cert.Current ? " is not in " + options_.AuthDir + "/" + cert.CommonName + "/allowed_certs"
+                                  : " is not valid now"));
             return false;
         }
     }

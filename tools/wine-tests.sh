@@ -81,27 +81,46 @@ cd "$top/build-win"
 status=0
 ctest --output-on-failure --timeout 300 -j 2 || status=$?
 
-# kaldor-station.exe serving a Linux client, once the tests have left COM1: pyserial's rfc2217://
-# gets the frames written at COM2's far end, and its keys come back there.
+# kaldor-station.exe serving Linux clients, once the tests have left COM1: pyserial's rfc2217://
+# gets the frames written at COM2's far end, and its keys come back there; over TLS (with the
+# keys start_tls_servers made) the allowed user is told its role, and a stranger nothing.
 station_under_wine() {
-    local address
+    local listener address tls="$wine_dir/tls" tls_options=() plain tls_port who text told
     if ! /usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null; then
         echo "== kaldor-station.exe under Wine: SKIPPED: no python3-serial"
         return 0
     fi
+    [[ -f "$tls/user.crt" ]] && tls_options=(--listen 127.0.0.1:0 --tls-cert "Z:$tls/station.crt"
+        --tls-key "Z:$tls/station.key" --authdir "Z:$tls/auth")
     coproc STATION { exec "$loader" "$top/build-win/kaldor-station.exe" --device COM1 --plain 127.0.0.1:0 \
-        --local-user dl1abc --operators dl1abc </dev/null 2>"$wine_dir/station.log"; }
+        "${tls_options[@]}" --local-user dl1abc --operators dl1abc </dev/null 2>"$wine_dir/station.log"; }
     step_pids+=("$STATION_PID")
-    read -r -t 30 address <&"${STATION[0]}" || address=""
-    address="${address%$'\r'}"
-    if [[ -n "$address" ]] &&
-        /usr/bin/python3 "$top/tests/station/station_client.py" "$address" "$wine_dir/com2"; then
-        echo "== kaldor-station.exe under Wine: served a Linux client"
-        return 0
+    # One address a line: over TLS when asked for, and plain.
+    for listener in tls plain; do
+        [[ $listener == tls && ${#tls_options[@]} == 0 ]] && continue
+        read -r -t 30 address <&"${STATION[0]}" || address=""
+        address="${address%$'\r'}"
+        if [[ $address == rfc2217s://* ]]; then tls_port="${address##*:}"; else plain="$address"; fi
+    done
+    if [[ -z "${plain:-}" ]] || ! /usr/bin/python3 "$top/tests/station/station_client.py" "$plain" "$wine_dir/com2"; then
+        echo "== kaldor-station.exe under Wine: FAILED (plain ${plain:-: no address}; see $wine_dir/station.log)"
+        cat "$wine_dir/station.log"
+        return 1
     fi
-    echo "== kaldor-station.exe under Wine: FAILED (${address:-no address}; see $wine_dir/station.log)"
-    cat "$wine_dir/station.log"
-    return 1
+    for who in user stranger; do
+        [[ -n "${tls_port:-}" ]] || break
+        # The Telnet greeting's IAC WILL COM-PORT-OPTION, then the station's words.
+        text="$( (printf '\xff\xfb\x2c'; sleep 2) | timeout 10 openssl s_client -connect "127.0.0.1:$tls_port" \
+            -cert "$tls/$who.crt" -key "$tls/$who.key" -quiet 2>/dev/null | tr -c '[:print:]' ' ')"
+        told=no
+        [[ $text == *"kaldor-station "*" operator"* ]] && told=yes
+        if [[ ($who == user && $told == no) || ($who == stranger && $told == yes) ]]; then
+            echo "== kaldor-station.exe under Wine: FAILED (TLS as $who: '$text'; see $wine_dir/station.log)"
+            cat "$wine_dir/station.log"
+            return 1
+        fi
+    done
+    echo "== kaldor-station.exe under Wine: served a Linux client${tls_port:+, and over TLS refused a stranger}"
 }
 station_under_wine || status=1
 # The test cases inside the programs, with the ones Wine cannot show.

@@ -18,6 +18,9 @@ void StationTest::SetUpTestSuite() {
         std::filesystem::copy_file(files->Cert(user), dir + "/" + user + ".crt");
     }
     files->Make("mallory", "dl1abc");
+    files->Make("expired", "dl1abc", -60, -1);
+    std::filesystem::copy_file(files->Cert("expired"), files->Dir() + "/auth/dl1abc/allowed_certs/expired.crt");
+    files->Make("blank", "dl1 abc");
     authDir = files->Dir() + "/auth";
 }
 

@@ -100,7 +100,8 @@ private:
 };
 
 // Users: dl1abc, dk2xy, oe3abc operate; swl watches; mallory (common name dl1abc) is not
-// allowed. The plain listener's user "local" operates too.
+// allowed, expired (dl1abc) is but out of date, blank ("dl1 abc") names no user. The plain
+// listener's user "local" operates too.
 class StationTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite();

@@ -387,6 +387,8 @@ TEST_F(StationTest, ARefusedCertificateGetsNoFrame) {
         const char* log;
     } cases[] = {
         {"mallory", "/dl1abc/allowed_certs"},
+        {"expired", "is not valid now"},
+        {"blank", "names no user"},
         {"", "it showed no certificate"},
     };
     for (const Case& c : cases) {
