@@ -404,6 +404,21 @@ TEST_F(StationTest, ARefusedCertificateGetsNoFrame) {
     amplifier.join();
 }
 
+// The handshake runs in the console's own thread, bounded to 5 s on the injected clock.
+TEST_F(StationTest, AConsoleThatNeverShakesHandsHoldsUpNobody) {
+    ManualClock clock;
+    StartStation();
+    TcpSocket silent;
+    std::string error;
+    ASSERT_TRUE(silent.Connect("127.0.0.1", std::to_string(station->TlsPort()), 2000, error)) << error;
+    auto holder = Tls("dl1abc");
+    EXPECT_TRUE(holder->WaitRole(kOperating));
+    for (int i = 0; i < 50 && !WaitLog("TLS handshake failed", 100); ++i) clock.AdvanceSeconds(1);
+    EXPECT_TRUE(WaitLog("refused 127.0.0.1: TLS handshake failed", 0)) << Log();
+    amp.Send(kFrame);
+    EXPECT_TRUE(holder->WaitData(kFrame));
+}
+
 // The device goes and comes back by the same name: the consoles stay, control stays, DTR as
 // the holder left it, and the frames flow again.
 TEST_F(StationTest, TheDeviceUnpluggedAndBack) {
