@@ -85,23 +85,24 @@ ctest --output-on-failure --timeout 300 -j 2 || status=$?
 # gets the frames written at COM2's far end, and its keys come back there; over TLS (with the
 # keys start_tls_servers made) the allowed user is told its role, and a stranger nothing.
 station_under_wine() {
-    local listener address tls="$wine_dir/tls" tls_options=() plain tls_port who text told
+    local tls="$wine_dir/tls" tls_options=() plain tls_port who text told
     if ! /usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null; then
         echo "== kaldor-station.exe under Wine: SKIPPED: no python3-serial"
         return 0
     fi
     [[ -f "$tls/user.crt" ]] && tls_options=(--listen 127.0.0.1:0 --tls-cert "Z:$tls/station.crt"
         --tls-key "Z:$tls/station.key" --authdir "Z:$tls/auth")
-    coproc STATION { exec "$loader" "$top/build-win/kaldor-station.exe" --device COM1 --plain 127.0.0.1:0 \
-        "${tls_options[@]}" --local-user dl1abc --operators dl1abc </dev/null 2>"$wine_dir/station.log"; }
-    step_pids+=("$STATION_PID")
-    # One address a line: over TLS when asked for, and plain.
-    for listener in tls plain; do
-        [[ $listener == tls && ${#tls_options[@]} == 0 ]] && continue
-        read -r -t 30 address <&"${STATION[0]}" || address=""
-        address="${address%$'\r'}"
-        if [[ $address == rfc2217s://* ]]; then tls_port="${address##*:}"; else plain="$address"; fi
+    # Its addresses, one a line on standard output: over TLS when asked for, and plain.
+    "$loader" "$top/build-win/kaldor-station.exe" --device COM1 --plain 127.0.0.1:0 "${tls_options[@]}" \
+        --local-user dl1abc --operators dl1abc </dev/null >"$wine_dir/station.out" 2>"$wine_dir/station.log" &
+    step_pids+=($!)
+    for _ in $(seq 300); do
+        grep -q '^rfc2217://' "$wine_dir/station.out" 2>/dev/null && break
+        sleep 0.1
     done
+    plain="$(grep -m1 '^rfc2217://' "$wine_dir/station.out" | tr -d '\r')"
+    tls_port="$(grep -m1 '^rfc2217s://' "$wine_dir/station.out" | tr -d '\r')"
+    tls_port="${tls_port##*:}"
     if [[ -z "${plain:-}" ]] || ! /usr/bin/python3 "$top/tests/station/station_client.py" "$plain" "$wine_dir/com2"; then
         echo "== kaldor-station.exe under Wine: FAILED (plain ${plain:-: no address}; see $wine_dir/station.log)"
         cat "$wine_dir/station.log"
