@@ -35,7 +35,8 @@ struct Station::Console {
     ComPortServer Server;
     TelnetCodec Codec{Server.MakeCodec()};
     std::atomic<bool> Joined{false}, Done{false};
-    bool Claimed = false; // its thread's
+    bool Claimed = false;     // its thread's
+    bool SpokeComPort = false; // its thread's: it sent a COM-PORT-OPTION sub-negotiation
     std::thread Thread;
     size_t Received = 0; // within the second that began at ReceivedSince
     TDateTime ReceivedSince = 0;
@@ -237,6 +238,13 @@ void Station::Serve(const std::shared_ptr<Console>& console) {
             if (ParseTakeControl(text, seen)) Apply(arbiter_.TakeControl(c.Id, seen), c.Id);
             return StationSignature(arbiter_.RoleOf(c.Id));
         };
+        // A client may take its own WILL COM-PORT-OPTION for said once our DO came first
+        // (pyserial does): its COM-PORT-OPTION commands say as much.
+        c.Codec.OnSubnegotiation = [&c, answer = c.Codec.OnSubnegotiation](const ByteVector& sub,
+                                                                          ByteVector& replies) {
+            if (!sub.empty() && sub[0] == telnet::OPT_COM_PORT) c.SpokeComPort = true;
+            answer(sub, replies);
+        };
         {
             std::lock_guard<std::mutex> lock(c.M);
             c.Queue(c.Codec.Greeting());
@@ -292,10 +300,10 @@ void Station::Pump(Console& c, bool& closed) {
                                                   " KiB within a second");
         Received(c, buffer, static_cast<size_t>(n));
     }
-    // Once its Telnet layer has agreed to COM-PORT-OPTION it may take control, and it is told
-    // its role then and at every change.
+    // Once it speaks RFC 2217 (its Telnet layer agreed to COM-PORT-OPTION, or it sent a command
+    // of it) it may take control, and it is told its role then and at every change.
     bool tell = false;
-    if (c.Codec.PeerEnabled(telnet::OPT_COM_PORT) && !c.Claimed) {
+    if ((c.Codec.PeerEnabled(telnet::OPT_COM_PORT) || c.SpokeComPort) && !c.Claimed) {
         c.Claimed = true;
         std::lock_guard<std::mutex> lock(arbiterMutex_);
         Apply(arbiter_.Claim(c.Id));

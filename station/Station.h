@@ -49,9 +49,8 @@ public:
     static constexpr double ReopenSeconds = 1.0;
     static constexpr size_t MaxConsoles = 100;
 
-    struct Console;
-
 private:
+    struct Console;
     struct Listener;
     void AcceptLoop(Listener& listener);
     void ReadLine();

@@ -76,6 +76,11 @@ std::string LoginName() {
 }
 
 namespace {
+StationOptions& Fail(StationOptions& o, const std::string& error) {
+    o.Error = error;
+    return o;
+}
+
 std::vector<std::string> Names(const std::string& list) {
     std::vector<std::string> names;
     size_t start = 0;
@@ -108,31 +113,31 @@ StationOptions ParseStationOptions(const std::vector<std::string>& arguments) {
                              : arg == "--local-user" ? &o.LocalUser
                                                      : nullptr;
         if (arg == "--operators") {
-            if (i + 1 >= n) return o.Error = "--operators needs a list of users", o;
+            if (i + 1 >= n) return Fail(o, "--operators needs a list of users");
             o.Operators = Names(arguments[++i]);
             continue;
         }
-        if (!value) return o.Error = "unknown argument '" + arg + "'", o;
-        if (i + 1 >= n || arguments[i + 1].empty()) return o.Error = arg + " needs a value", o;
+        if (!value) return Fail(o, "unknown argument '" + arg + "'");
+        if (i + 1 >= n || arguments[i + 1].empty()) return Fail(o, arg + " needs a value");
         *value = arguments[++i];
     }
-    if (o.Device.empty()) return o.Error = "--device is needed", o;
-    if (listen.empty() && plain.empty()) return o.Error = "--listen or --plain is needed", o;
+    if (o.Device.empty()) return Fail(o, "--device is needed");
+    if (listen.empty() && plain.empty()) return Fail(o, "--listen or --plain is needed");
     if (!listen.empty()) {
         if (!SplitHostPort(listen, o.ListenHost, o.ListenPort))
-            return o.Error = "--listen needs ADDRESS:PORT, not '" + listen + "'", o;
+            return Fail(o, "--listen needs ADDRESS:PORT, not '" + listen + "'");
         if (o.CertFile.empty() || o.KeyFile.empty() || o.AuthDir.empty())
-            return o.Error = "--listen needs --tls-cert, --tls-key and --authdir", o;
+            return Fail(o, "--listen needs --tls-cert, --tls-key and --authdir");
     } else if (!o.CertFile.empty() || !o.KeyFile.empty() || !o.AuthDir.empty()) {
-        return o.Error = "--tls-cert, --tls-key and --authdir go with --listen", o;
+        return Fail(o, "--tls-cert, --tls-key and --authdir go with --listen");
     }
     if (!plain.empty()) {
         if (!SplitHostPort(plain, o.PlainHost, o.PlainPort))
-            return o.Error = "--plain needs ADDRESS:PORT, not '" + plain + "'", o;
+            return Fail(o, "--plain needs ADDRESS:PORT, not '" + plain + "'");
         // Without TLS nobody is identified: only this machine's own users may connect.
         if (!IsLoopbackAddress(o.PlainHost))
-            return o.Error = "--plain serves without TLS on a loopback address only (127.0.0.1, ::1), not " +
-                             o.PlainHost, o;
+            return Fail(o, "--plain serves without TLS on a loopback address only (127.0.0.1, ::1), not " +
+                             o.PlainHost);
     }
     o.LocalUser = UserNameOnLine(o.LocalUser.empty() ? LoginName() : o.LocalUser);
     if (o.LocalUser.empty()) o.LocalUser = "local";

@@ -23,8 +23,10 @@ namespace kaldor::test {
 class LineClient {
 public:
     // TLS as user (a name made by the fixture), or plain with an empty user; the station's
-    // certificate from files. Sends the Telnet greeting.
-    LineClient(int port, const TlsFiles* files = nullptr, const std::string& user = "") {
+    // certificate from files. Without greet it neither greets nor answers: it says nothing
+    // unless told to.
+    LineClient(int port, const TlsFiles* files = nullptr, const std::string& user = "", bool greet = true)
+        : greet_(greet) {
         std::string error;
         EXPECT_TRUE(socket_.Connect("127.0.0.1", std::to_string(port), 2000, error)) << error;
         if (files) {
@@ -40,7 +42,7 @@ public:
             if (sub[1] == telnet::SIGNATURE + telnet::SERVER_OFFSET) Roles.emplace_back(sub.begin() + 2, sub.end());
             if (sub[1] == telnet::SET_CONTROL + telnet::SERVER_OFFSET && sub.size() == 3) Controls.push_back(sub[2]);
         };
-        Send(codec_.Greeting());
+        if (greet) Send(codec_.Greeting());
     }
     void Send(const ByteVector& bytes) {
         size_t done = 0;
@@ -70,7 +72,7 @@ public:
                 if (n <= 0) break;
                 ByteVector replies;
                 codec_.Feed(buffer, static_cast<size_t>(n), Data, replies);
-                if (!replies.empty()) Send(replies);
+                if (greet_ && !replies.empty()) Send(replies);
             }
         }
         return pred();
@@ -97,6 +99,7 @@ private:
     TcpSocket socket_;
     std::unique_ptr<TlsStream> tls_;
     TelnetCodec codec_{TelnetCodec::Client()};
+    bool greet_;
 };
 
 // Users: dl1abc, dk2xy, oe3abc operate; swl watches; mallory (common name dl1abc) is not

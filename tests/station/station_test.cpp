@@ -211,6 +211,22 @@ TEST_F(StationTest, TheConsolesOwnPortOpensBesideTheHolder) {
     EXPECT_EQ(DtrChanges(), std::vector<bool>{});
 }
 
+// Control goes to the first console that speaks RFC 2217: by its Telnet negotiation, or by its
+// commands alone (pyserial takes its WILL for said when the station's DO came first). One that
+// says nothing watches, untold.
+TEST_F(StationTest, ControlGoesToTheFirstThatSpeaksRfc2217) {
+    StartStation();
+    LineClient silent(station->PlainPort(), nullptr, "", false);
+    ASSERT_TRUE(WaitLog("local connects from 127.0.0.1 (plain) as operator, watching -")) << Log();
+    LineClient commands(station->PlainPort(), nullptr, "", false);
+    commands.Command(SET_BAUDRATE, ByteVector{0, 0, 0x25, 0x80});
+    EXPECT_TRUE(commands.WaitRole(kOperating));
+    amp.Send(kFrame);
+    EXPECT_TRUE(silent.WaitData(kFrame));
+    EXPECT_TRUE(silent.Roles.empty());
+    EXPECT_TRUE(commands.WaitData(kFrame));
+}
+
 // A third-party RFC 2217 client that knows nothing of roles: it gets the frames, and operates
 // when it holds control. Killed with DTR up, the line drops DTR 2 s later.
 TEST_F(StationTest, PyserialGetsTheFramesAndItsKillDropsDtr) {
