@@ -4,23 +4,17 @@
 #include <csignal>
 #include <cstdio>
 #include <ctime>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 
+#include "CpuTime.h"
 #include "link/Frames.h"
 #include "link/Tcomthread.h"
 #include "support/TestAmp.h"
 
 namespace kaldor::test {
-
-inline double CpuSeconds() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 // The far end: frames back to back at 9600 baud 8N1 (960 bytes a second), in a child process so
 // its work is not counted. With reportFd, the child writes the count of frames it sent there

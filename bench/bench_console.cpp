@@ -24,12 +24,12 @@
 #include <map>
 #include <string>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <valgrind/callgrind.h>
 #include <vector>
 
+#include "CpuTime.h"
 #include "panel/InfoDialogs.h"
 #include "shell/MessageBox.h"
 #include "shell/Mainunit.h"
@@ -58,18 +58,6 @@ int64_t MonotonicNs() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return int64_t{ts.tv_sec} * 1000000000 + ts.tv_nsec;
-}
-
-double WindowThreadCpu() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double ProcessCpu() {
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 long PeakKb() {
@@ -233,8 +221,8 @@ int main(int argc, char** argv) {
             CALLGRIND_ZERO_STATS;
             phase = Phase();
             phase.sent0 = shared->sent.load();
-            phase.cpu0 = ProcessCpu();
-            phase.windowCpu0 = WindowThreadCpu();
+            phase.cpu0 = CpuSeconds();
+            phase.windowCpu0 = ThreadCpuSeconds();
             phase.paints0 = counter.paints;
             counter.widgets.clear();
             phase.wall.start();
@@ -246,8 +234,8 @@ int main(int argc, char** argv) {
             std::printf("%-24s %5.1f s  frames sent %5ld handled %5ld  CPU %5.2f %% of one core "
                         "(window thread %.2f %%)  peak memory %5.1f MB  repaints %6.1f/s  byte to "
                         "window: median %.2f ms, max %.2f ms, 99%% %.2f ms\n",
-                        name, wall, sent, phase.handled, 100.0 * (ProcessCpu() - phase.cpu0) / wall,
-                        100.0 * (WindowThreadCpu() - phase.windowCpu0) / wall,
+                        name, wall, sent, phase.handled, 100.0 * (CpuSeconds() - phase.cpu0) / wall,
+                        100.0 * (ThreadCpuSeconds() - phase.windowCpu0) / wall,
                         PeakKb() / 1024.0, (counter.paints - phase.paints0) / wall,
                         Percentile(phase.latencyMs, 0.5), Percentile(phase.latencyMs, 1.0),
                         Percentile(phase.latencyMs, 0.99));

@@ -23,6 +23,7 @@
 #include <unistd.h>
 #include <valgrind/callgrind.h>
 
+#include "CpuTime.h"
 #include "link/Clock.h"
 #include "widgets/Frmbar_100.h"
 
@@ -57,12 +58,6 @@ public:
 private:
     int fd_ = -1;
 };
-
-double ThreadCpu() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
 
 // Paints what the frame made dirty, as the window's next update would.
 void Flush(QWidget* window) {
@@ -144,9 +139,9 @@ int main(int argc, char** argv) {
         for (int i = 0; i < 60; ++i) frame(changing); // settle: the last phase's peaks drop
         CALLGRIND_ZERO_STATS;
         const long long i0 = counter.Read();
-        const double cpu0 = ThreadCpu();
+        const double cpu0 = test::ThreadCpuSeconds();
         for (int i = 0; i < frames; ++i) frame(changing);
-        const double cpu = ThreadCpu() - cpu0;
+        const double cpu = test::ThreadCpuSeconds() - cpu0;
         const long long i1 = counter.Read();
         CALLGRIND_DUMP_STATS_AT(name);
         std::printf("%-10s %6d frames  window thread %7.1f us/frame", name, frames,

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "CpuTime.h"
 #include "link/Frames.h"
 #include "link/Tcomthread.h"
 #include "support/TestAmp.h"
@@ -30,12 +31,6 @@ using namespace kaldor::test;
 namespace {
 
 constexpr double kBytesPerSecond = 960.0; // 9600 baud, 10 bits a byte
-
-double CpuSeconds(clockid_t clock) {
-    timespec ts{};
-    if (clock_gettime(clock, &ts) != 0) return 0.0;
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
 
 // The window-thread stand-in, which also learns the receiver's thread: the receiver itself posts.
 class MeasuringDispatcher : public QueueDispatcher {

@@ -80,18 +80,11 @@ double HandshakeMs(int port, const TlsOptions& tls, int rounds) {
     return ms[ms.size() / 2];
 }
 
-// As the window opens its port.
-SerialPort OpenPort(const std::string& device) {
-    setenv("KALDOR_COM1", device.c_str(), 1);
-    QueueDispatcher window;
-    PortOpener opener(&window);
-    SerialPort port;
-    bool done = false;
-    opener.Open(1, nullptr, [&](PortOpener::Result& r) {
-        port = std::move(r.Line);
-        done = true;
-    });
-    window.RunUntil([&] { return done; }, 5000);
+// As the window opens its port; closed, with the reason printed, when it did not open.
+SerialPort OpenPort(const char* name, const std::string& device, const std::optional<TlsOptions>& tls = std::nullopt) {
+    std::optional<PortOpener::Result> r = OpenAsWindow(1, device, tls);
+    if (r && !r->Opened()) std::printf("%s: %s\n", name, r->Failure.c_str());
+    SerialPort port = r ? std::move(r->Line) : SerialPort();
     port.SetTimeouts(5000);
     return port;
 }
@@ -110,7 +103,7 @@ int main(int argc, char** argv) {
     }
     {
         TestAmp amp;
-        SerialPort port = OpenPort(amp.DevicePath());
+        SerialPort port = OpenPort("pseudo-terminal", amp.DevicePath());
         Latency("pseudo-terminal", port, amp, presses);
     }
     double latency[2] = {}, cpu[2] = {};
@@ -134,20 +127,8 @@ int main(int argc, char** argv) {
         if (!ser2net.Start()) return 1;
         if (secure) std::printf("TLS handshake (connect included), median of 20: %.2f ms\n",
                                 HandshakeMs(ser2net.Port(), tls, 20));
-        setenv("KALDOR_COM1", ser2net.Address().c_str(), 1);
-        QueueDispatcher window;
-        PortOpener opener(&window);
-        opener.SetTlsProvider([tls](int, const std::string&) { return tls; });
-        SerialPort port;
-        bool done = false;
-        opener.Open(1, nullptr, [&](PortOpener::Result& r) {
-            if (!r.Opened()) std::printf("%s: %s\n", name, r.Failure.c_str());
-            port = std::move(r.Line);
-            done = true;
-        });
-        window.RunUntil([&] { return done; }, 8000);
+        SerialPort port = OpenPort(name, ser2net.Address(), tls);
         if (!port.IsOpen()) return 1;
-        port.SetTimeouts(5000);
         latency[secure] = Latency(name, port, amp, presses);
         cpu[secure] = FullRate(name, port, amp, seconds);
     }

@@ -8,28 +8,12 @@
 #include <ctime>
 #include <filesystem>
 #include <string>
-#include <sys/resource.h>
 #include <unistd.h>
 
+#include "CpuTime.h"
 #include "log/StationLog.h"
 
 using namespace kaldor;
-
-namespace {
-
-double ThreadCpu() {
-    timespec ts{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-double ProcessCpu() {
-    timespec ts{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     double hours = 1.0;
@@ -49,7 +33,7 @@ int main(int argc, char** argv) {
         o.Folder = folder;
         o.Clock = [&] { return now; };
         StationLog log(o);
-        cpu0 = ProcessCpu();
+        cpu0 = test::CpuSeconds();
         StatusSample s;
         s.Screen = ScrOperateTx;
         s.Flags = FlagOperate | FlagTx | FlagCelsius;
@@ -58,7 +42,7 @@ int main(int argc, char** argv) {
         s.InputText = "IN 1";
         s.CatText = "NONE";
         for (int second = 0; second < seconds; ++second) {
-            const double t0 = ThreadCpu();
+            const double t0 = test::ThreadCpuSeconds();
             for (int i = 0; i < rate; ++i, ++statuses) {
                 s.OutputPower = static_cast<uint16_t>((statuses * 37) % 12000);
                 s.ReflectedPower = static_cast<uint16_t>((statuses * 11) % 900);
@@ -67,12 +51,12 @@ int main(int argc, char** argv) {
                 log.Record(s);
                 now += 1000 / rate;
             }
-            windowCpu += ThreadCpu() - t0;
+            windowCpu += test::ThreadCpuSeconds() - t0;
             now = 1796817600000 + int64_t{second + 1} * 1000;
             log.Flush(); // one batch per second of the line, as the writer's own period gives
         }
     }
-    const double total = ProcessCpu() - cpu0;
+    const double total = test::CpuSeconds() - cpu0;
     uint64_t bytes = 0;
     for (const auto& e : std::filesystem::directory_iterator(folder)) bytes += e.file_size();
     std::filesystem::remove_all(folder);

@@ -29,7 +29,7 @@ void PortOpener::Cancel() { Drop(); }
 void PortOpener::Open(int n, std::function<void()> release, Then then) {
     Drop();
     const std::string device = PortDeviceName(n);
-    if (!IsRemoteDevice(device)) {
+    if (!IsRemoteDevice(device) && !localInBackground_) {
         if (release) release();
         Result result;
         result.Port = n;
@@ -82,6 +82,28 @@ void PortOpener::Execute() {
             then = std::exchange(then_, nullptr);
             ticket = shared_->Latest;
             busy_ = remote.get();
+        }
+        if (!IsRemoteDevice(device)) {
+            // Opened here, handed over as it is; release runs before it is taken, as always.
+            // One copy only, shared: a copy of a port that goes closes the device for all.
+            auto line = std::make_shared<SerialPort>();
+            line->Open(n, AmplifierLine.Baud, AmplifierLine.Parity, AmplifierLine.ByteSize, AmplifierLine.StopBits,
+                       4096, 4096);
+            std::lock_guard<std::mutex> lock(m_);
+            busy_ = nullptr;
+            if (ticket != shared_->Latest || Terminated()) continue; // dropped: its port closes here
+            if (dispatcher_) dispatcher_->Post([shared = shared_, ticket, n, device, line, release, then] {
+                if (ticket != shared->Latest) return;
+                shared->Waiting = false;
+                if (release) release();
+                Result result;
+                result.Port = n;
+                result.Device = device;
+                result.Line = std::move(*line);
+                result.Failure = result.Line.OpenFailure();
+                then(result);
+            });
+            continue;
         }
         std::string error;
         const bool opened = remote->Open(device, AmplifierLine, error, tls);

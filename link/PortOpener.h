@@ -54,6 +54,10 @@ public:
     // Window thread, once: how rfc2217s:// ports are to be opened; called by Open on the window
     // thread for each of them. Without it: no client certificate, every station unknown.
     void SetTlsProvider(TlsProvider provider) { tlsProvider_ = std::move(provider); }
+    // Local devices too are opened on the opener's thread, the completion posted as for a remote
+    // one: for the start-up probe on Windows, where opening a COM port (a Bluetooth one, a
+    // driver that hangs) can take seconds the window thread must not wait.
+    void SetLocalInBackground(bool on) { localInBackground_ = on; }
     // Window thread. Drops the open under way, as a newer one would.
     void Cancel();
     // Window thread: a remote open is under way.
@@ -73,6 +77,7 @@ private:
 
     Dispatcher* dispatcher_;
     TlsProvider tlsProvider_;
+    bool localInBackground_ = false;
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     bool started_ = false;
     std::mutex m_;

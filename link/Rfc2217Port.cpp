@@ -85,10 +85,22 @@ bool Rfc2217Port::Open(const std::string& device, const LineSettings& line, std:
     }
     codec_ = TelnetCodec(TelnetCodec::Client());
     purged_ = false;
+    {
+        std::lock_guard<std::mutex> lock(roleMutex_);
+        shared_ = false;
+        role_ = {};
+    }
     codec_.OnSubnegotiation = [this](const ByteVector& sub, ByteVector&) {
-        if (sub.size() >= 2 && sub[0] == OPT_COM_PORT && sub[1] == PURGE_DATA + SERVER_OFFSET) {
+        if (sub.size() < 2 || sub[0] != OPT_COM_PORT) return;
+        if (sub[1] == PURGE_DATA + SERVER_OFFSET) {
             purged_ = true;
             codec_.SetDropping(false);
+        } else if (sub[1] == SIGNATURE + SERVER_OFFSET) {
+            StationRole role;
+            if (!ParseStationSignature(std::string(sub.begin() + 2, sub.end()), role)) return;
+            std::lock_guard<std::mutex> lock(roleMutex_);
+            role_ = role;
+            shared_ = true;
         }
     };
     {
@@ -237,6 +249,16 @@ int Rfc2217Port::Write(const uint8_t* data, int count) {
 
 bool Rfc2217Port::SetControl(uint8_t value) {
     return socket_.IsOpen() && Send(TelnetCodec::ComPortCommand(SET_CONTROL, {value}));
+}
+
+bool Rfc2217Port::SharedRole(StationRole& role) const {
+    std::lock_guard<std::mutex> lock(roleMutex_);
+    if (shared_) role = role_;
+    return shared_;
+}
+
+bool Rfc2217Port::TakeControl(const std::string& seenHolder) {
+    return socket_.IsOpen() && Send(SignatureCommand(SIGNATURE, TakeControlRequest(seenHolder)));
 }
 
 void Rfc2217Port::Close() {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "SerialPort.h"
+#include "StationRole.h"
 #include "TcpSocket.h"
 #include "TelnetCodec.h"
 #include "TlsCertificate.h"
@@ -45,6 +46,11 @@ public:
     // The count when queued, 0 when closed or the queue is full (the server takes nothing).
     int Write(const uint8_t* data, int count);
     bool SetControl(uint8_t value);
+    // Any thread. A station that shares its line says who holds control; false from a plain
+    // serial server, or before the station has said.
+    bool SharedRole(StationRole& role) const;
+    // Asks the station for control, from the holder the user saw.
+    bool TakeControl(const std::string& seenHolder);
     // Wakes a Read (or an Open) waiting on another thread; every later one returns at once.
     void Cancel() {
         socket_.Wake();
@@ -93,6 +99,9 @@ private:
     std::mutex outMutex_; // held for no wait: the reader's replies, the window thread's writes
     ByteVector out_;      // queued, not yet taken by the connection
     std::mutex closeMutex_;
+    mutable std::mutex roleMutex_;
+    StationRole role_;
+    bool shared_ = false;
 };
 
 } // namespace kaldor

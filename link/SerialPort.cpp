@@ -72,4 +72,19 @@ bool SerialPort::SetDtr() { return SetDtrLevel(true); }
 
 bool SerialPort::ClearDtr() { return SetDtrLevel(false); }
 
+bool SerialPort::SetDtrLevel(bool raised) {
+    if (!IsOpen()) return false;
+    const bool ok = dev_->Remote ? dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF)
+                                 : dev_->SetDtrLine(raised);
+    NotifyDtr(dev_->Name, raised);
+    return ok;
+}
+
+void SerialPort::CancelRead() {
+    if (!dev_) return;
+    dev_->Cancelled = true;
+    if (dev_->Remote) dev_->Remote->Cancel();
+    dev_->WakeRead();
+}
+
 } // namespace kaldor

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "StationRole.h"
+
 namespace kaldor {
 
 class Rfc2217Port;
@@ -81,6 +83,12 @@ public:
     int PortNumber() const;
     std::string DeviceName() const;
 
+    // A remote line that a station shares among consoles: who holds control, as the station
+    // last said. False on any other line.
+    bool SharedRole(StationRole& role) const;
+    // Asks the station for control from seenHolder, the holder the user saw.
+    bool TakeControl(const std::string& seenHolder);
+
     // Why the last Open (or Adopt) that failed did: "COM3 (/dev/ttyS2): <reason>".
     const std::string& OpenFailure() const { return openFailure_; }
 
@@ -105,7 +113,6 @@ private:
     bool IsRemote() const;
     int ReadRemote(void* buffer, int count);
     int WriteRemote(const void* buffer, int count);
-    bool SetDtrRemote(bool raised);
 
     std::shared_ptr<Device> dev_;
     std::string named_; // OpenDevice's, while it opens

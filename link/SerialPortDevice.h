@@ -7,6 +7,7 @@
 
 #include "SerialPort.h"
 
+#include "link/NonCopyable.h"
 #include "link/WindowsApi.h"
 
 namespace kaldor {
@@ -26,11 +27,9 @@ struct SerialPort::Device {
     COMMCONFIG Config{};
     // Set by CancelRead, never reset: a waiting read and every later one end at once. It lives
     // as long as the last copy, so a copy may cancel after another has closed the device.
-    struct Event {
+    struct Event : NonCopyable {
         HANDLE H = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         Event() = default;
-        Event(const Event&) = delete;
-        Event& operator=(const Event&) = delete;
         ~Event() {
             if (H) CloseHandle(H);
         }
@@ -42,6 +41,8 @@ struct SerialPort::Device {
 #endif
     bool Open() const;
     void CloseOnce();
+    bool SetDtrLine(bool raised); // the OS call alone: the port checks and reports
+    void WakeRead();              // ends a waiting read at once
     ~Device() { CloseOnce(); }
 };
 

@@ -214,23 +214,15 @@ int SerialPort::Write(const void* buffer, int count) {
     return total;
 }
 
-bool SerialPort::SetDtrLevel(bool raised) {
-    if (IsRemote()) return SetDtrRemote(raised);
-    if (!IsOpen()) return false;
+bool SerialPort::Device::SetDtrLine(bool raised) {
     int line = TIOCM_DTR;
-    const bool ok = ::ioctl(dev_->Handle, raised ? TIOCMBIS : TIOCMBIC, &line) == 0;
-    NotifyDtr(dev_->Name, raised);
-    return ok;
+    return ::ioctl(Handle, raised ? TIOCMBIS : TIOCMBIC, &line) == 0;
 }
 
-void SerialPort::CancelRead() {
-    if (!dev_) return;
-    dev_->Cancelled = true;
-    if (dev_->Remote) dev_->Remote->Cancel();
-    if (dev_->Wake[1] >= 0) {
-        const char byte = 1;
-        [[maybe_unused]] ssize_t ignored = ::write(dev_->Wake[1], &byte, 1);
-    }
+void SerialPort::Device::WakeRead() {
+    if (Wake[1] < 0) return;
+    const char byte = 1;
+    [[maybe_unused]] ssize_t ignored = ::write(Wake[1], &byte, 1);
 }
 
 } // namespace kaldor

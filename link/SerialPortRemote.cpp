@@ -39,11 +39,12 @@ int SerialPort::WriteRemote(const void* buffer, int count) {
     return dev_->Remote->Write(static_cast<const uint8_t*>(buffer), count);
 }
 
-bool SerialPort::SetDtrRemote(bool raised) {
-    if (!IsOpen()) return false;
-    const bool ok = dev_->Remote->SetControl(raised ? telnet::DTR_ON : telnet::DTR_OFF);
-    NotifyDtr(dev_->Name, raised);
-    return ok;
+bool SerialPort::SharedRole(StationRole& role) const {
+    return IsOpen() && IsRemote() && dev_->Remote->SharedRole(role);
+}
+
+bool SerialPort::TakeControl(const std::string& seenHolder) {
+    return IsOpen() && IsRemote() && dev_->Remote->TakeControl(seenHolder);
 }
 
 } // namespace kaldor

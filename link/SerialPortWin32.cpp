@@ -25,11 +25,9 @@ static_assert(ErrAccessDenied == ERROR_ACCESS_DENIED && ErrInvalidHandle == ERRO
 DWORD WaitLimit(int timeoutMs) { return static_cast<DWORD>(std::max(timeoutMs, 0)) + 1000; }
 
 // One overlapped transfer with its own event.
-struct Transfer {
+struct Transfer : NonCopyable {
     OVERLAPPED Ov{};
     Transfer() { Ov.hEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr); }
-    Transfer(const Transfer&) = delete;
-    Transfer& operator=(const Transfer&) = delete;
     ~Transfer() {
         if (Ov.hEvent) CloseHandle(Ov.hEvent);
     }
@@ -168,19 +166,12 @@ int SerialPort::Write(const void* buffer, int count) {
     return static_cast<int>(put);
 }
 
-bool SerialPort::SetDtrLevel(bool raised) {
-    if (IsRemote()) return SetDtrRemote(raised);
-    if (!IsOpen()) return false;
-    const bool ok = EscapeCommFunction(dev_->Handle, raised ? SETDTR : CLRDTR) != 0;
-    NotifyDtr(dev_->Name, raised);
-    return ok;
+bool SerialPort::Device::SetDtrLine(bool raised) {
+    return EscapeCommFunction(Handle, raised ? SETDTR : CLRDTR) != 0;
 }
 
-void SerialPort::CancelRead() {
-    if (!dev_) return;
-    dev_->Cancelled = true;
-    if (dev_->Remote) dev_->Remote->Cancel();
-    if (dev_->Stop.H) SetEvent(dev_->Stop.H);
+void SerialPort::Device::WakeRead() {
+    if (Stop.H) SetEvent(Stop.H);
 }
 
 } // namespace kaldor

@@ -7,14 +7,14 @@
 #include <memory>
 #include <string>
 
+#include "NonCopyable.h"
+
 namespace kaldor {
 
-class TcpSocket {
+class TcpSocket : NonCopyable {
 public:
     TcpSocket();
     ~TcpSocket();
-    TcpSocket(const TcpSocket&) = delete;
-    TcpSocket& operator=(const TcpSocket&) = delete;
 
     // Resolves host (a name or an address literal) and connects within timeoutMs. False with the
     // reason in error when no address answers, or at once when Wake has been called.
@@ -54,12 +54,10 @@ private:
 
 // The server side, for the simulated amplifier's remote line: listens, and hands one waiting
 // connection at a time to a TcpSocket. Wake here ends one wait only.
-class TcpListener {
+class TcpListener : NonCopyable {
 public:
     TcpListener();
     ~TcpListener();
-    TcpListener(const TcpListener&) = delete;
-    TcpListener& operator=(const TcpListener&) = delete;
 
     // Listens on host (an address literal) and port, "0" for a free one. False with the reason
     // in error.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "NonCopyable.h"
 #include "TcpSocket.h"
 #include "TelnetCodec.h"
 #include "TlsCertificate.h"
@@ -19,12 +20,10 @@ namespace kaldor {
 // .Accept(identity, ...) for the client's certificate (CommonName, Fingerprint), then the
 // stream's Receive and SendSome, waiting on the socket unless Readable() (and for writable
 // while Backlog()). Accept blocks for the handshake, HandshakeTimeoutMs at most.
-class TlsServerIdentity {
+class TlsServerIdentity : NonCopyable {
 public:
     TlsServerIdentity();
     ~TlsServerIdentity();
-    TlsServerIdentity(const TlsServerIdentity&) = delete;
-    TlsServerIdentity& operator=(const TlsServerIdentity&) = delete;
     // certFile and keyFile (PEM) must match. clientCa, a PEM file or a directory of hashed
     // certificates (openssl rehash), makes a client certificate signed by (or in) it required;
     // empty: none is asked for. False with the reason in error; the key's contents never in it.
@@ -46,13 +45,11 @@ private:
 // ("..", a slash) is never allowed.
 bool CertificateAllowed(const std::string& authDir, const CertificateInfo& cert);
 
-class TlsStream {
+class TlsStream : NonCopyable {
 public:
     // socket must be connected (or accepted) and outlive this.
     explicit TlsStream(TcpSocket& socket);
     ~TlsStream();
-    TlsStream(const TlsStream&) = delete;
-    TlsStream& operator=(const TlsStream&) = delete;
 
     enum class Outcome {
         Linked,  // handshake done, the station verified

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "NonCopyable.h"
+
 namespace kaldor {
 
 struct WorkerThread::Slot {
@@ -14,13 +16,11 @@ struct WorkerThread::Slot {
 
     // A posted task that is destroyed unrun (its dispatcher dropped it) releases the worker
     // from the hand-off it was posted for; the call does not run.
-    struct Ticket {
+    struct Ticket : NonCopyable {
         std::shared_ptr<Slot> slot;
         unsigned long long call;
         bool ran = false;
         Ticket(std::shared_ptr<Slot> s, unsigned long long c) : slot(std::move(s)), call(c) {}
-        Ticket(const Ticket&) = delete;
-        Ticket& operator=(const Ticket&) = delete;
         ~Ticket() {
             if (ran) return;
             std::lock_guard<std::mutex> lock(slot->m);

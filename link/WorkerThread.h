@@ -7,6 +7,8 @@
 #include <mutex>
 #include <thread>
 
+#include "NonCopyable.h"
+
 namespace kaldor {
 
 // Carries calls from a worker thread into the window thread's event loop.
@@ -38,12 +40,10 @@ private:
 // The hand-off goes through a request slot that outlives the thread object. The window thread
 // serves it from its event loop, and also from WaitFor, so stopping a worker that is about to
 // hand off cannot deadlock.
-class WorkerThread {
+class WorkerThread : NonCopyable {
 public:
     explicit WorkerThread(Dispatcher* dispatcher);
     virtual ~WorkerThread();
-    WorkerThread(const WorkerThread&) = delete;
-    WorkerThread& operator=(const WorkerThread&) = delete;
 
     // Sets the stop flag and wakes whatever the thread waits on. Any thread.
     void Terminate();

@@ -10,6 +10,7 @@
 #include <map>
 #include <system_error>
 
+#include "link/NonCopyable.h"
 #include "link/NumberText.h"
 
 #ifdef _WIN32
@@ -107,10 +108,8 @@ std::string SystemText(DWORD code) {
 
 // A day's file, opened without following a link, waiting or sharing it exclusively, and refused
 // unless it is a plain disk file.
-class LogFile {
+class LogFile : NonCopyable {
 public:
-    LogFile(const LogFile&) = delete;
-    LogFile& operator=(const LogFile&) = delete;
     explicit LogFile(const std::string& path) : path_(path) {}
     ~LogFile() { Close(); }
 

@@ -35,6 +35,22 @@ bool Number(const CsvRow& row, TelemetryColumn column, double& value) {
     return ParseReading(Field(row, column), value);
 }
 
+QComboBox* MakeChoice(const char* name, const QStringList& items) {
+    auto* box = new QComboBox;
+    box->setObjectName(QString::fromLatin1(name));
+    box->addItems(items);
+    return box;
+}
+
+// A tab's row above its content: the label, the boxes, then space.
+QHBoxLayout* ChoiceRow(const QString& label, std::initializer_list<QComboBox*> boxes) {
+    auto* row = new QHBoxLayout;
+    row->addWidget(new QLabel(label));
+    for (QComboBox* box : boxes) row->addWidget(box);
+    row->addStretch();
+    return row;
+}
+
 } // namespace
 
 TdlgStationLog::TdlgStationLog(TStationLogger& logger, QWidget* parent)
@@ -48,15 +64,10 @@ TdlgStationLog::TdlgStationLog(TStationLogger& logger, QWidget* parent)
 
     auto* events = new QWidget;
     auto* ev = new QVBoxLayout(events);
-    auto* evTop = new QHBoxLayout;
-    evTop->addWidget(new QLabel(QStringLiteral("Show:")));
-    cbKind = new QComboBox;
-    cbKind->setObjectName(QStringLiteral("cbKind"));
-    cbKind->addItems({QStringLiteral("All"), QStringLiteral("Alerts"), QStringLiteral("Link"),
-                      QStringLiteral("Power"), QStringLiteral("Changes")});
-    evTop->addWidget(cbKind);
-    evTop->addStretch();
-    ev->addLayout(evTop);
+    cbKind = MakeChoice("cbKind", {QStringLiteral("All"), QStringLiteral("Alerts"),
+                                   QStringLiteral("Link"), QStringLiteral("Power"),
+                                   QStringLiteral("Changes")});
+    ev->addLayout(ChoiceRow(QStringLiteral("Show:"), {cbKind}));
     eventModel_ = new TLogEventModel(MaxEventRows, this);
     shownEvents_ = new QSortFilterProxyModel(this);
     shownEvents_->setSourceModel(eventModel_);
@@ -76,20 +87,11 @@ TdlgStationLog::TdlgStationLog(TStationLogger& logger, QWidget* parent)
 
     auto* trends = new QWidget;
     auto* tr = new QVBoxLayout(trends);
-    auto* trTop = new QHBoxLayout;
-    trTop->addWidget(new QLabel(QStringLiteral("Last:")));
-    cbSpan = new QComboBox;
-    cbSpan->setObjectName(QStringLiteral("cbSpan"));
-    cbSpan->addItems({QStringLiteral("10 minutes"), QStringLiteral("hour"), QStringLiteral("6 hours"),
-                      QStringLiteral("24 hours")});
+    cbSpan = MakeChoice("cbSpan", {QStringLiteral("10 minutes"), QStringLiteral("hour"),
+                                   QStringLiteral("6 hours"), QStringLiteral("24 hours")});
     cbSpan->setCurrentIndex(1);
-    trTop->addWidget(cbSpan);
-    cbSecond = new QComboBox;
-    cbSecond->setObjectName(QStringLiteral("cbSecond"));
-    cbSecond->addItems({QStringLiteral("Reflected power"), QStringLiteral("SWR")});
-    trTop->addWidget(cbSecond);
-    trTop->addStretch();
-    tr->addLayout(trTop);
+    cbSecond = MakeChoice("cbSecond", {QStringLiteral("Reflected power"), QStringLiteral("SWR")});
+    tr->addLayout(ChoiceRow(QStringLiteral("Last:"), {cbSpan, cbSecond}));
 #ifdef KALDOR_HAVE_CHARTS
     chart_ = new TTrendChart(trends);
     tr->addWidget(chart_);

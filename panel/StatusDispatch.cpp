@@ -37,6 +37,7 @@ ScreenRoute RouteFor(uint16_t screen) {
 
 void TMainForm::HandleStatus(TComThread* /*Sender*/) {
     if (!ComThread) return;
+    UpdateRole();
     const uint16_t screen = ComThread->Screen;
     LinkUp = screen != ScrNoLink;
     AlertShown = IsAlertScreen(screen);

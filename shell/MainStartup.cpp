@@ -138,8 +138,6 @@ void TMainForm::InstanceHook() {
                    QString::fromLatin1(kAppCaption), MB_OK | MB_ICONEXCLAMATION);
 }
 
-void TMainForm::itmShutdownClick() { itmShutdown->trigger(); }
-
 void TMainForm::LoadWindowPlacement() {
     int top = 0, left = 0, height = 0, width = 0;
     if (!settings_.LoadWindowPlacement(top, left, height, width)) return;

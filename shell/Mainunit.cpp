@@ -36,10 +36,9 @@ QKeySequence Alt(int key) { return QKeySequence(Qt::ALT | key); }
 QKeySequence Ctrl(int key) { return QKeySequence(Qt::CTRL | key); }
 
 // A key's hint names its shortcut where that is the caption's Alt letter; the Ctrl keys have
-// none to name (C minus's hint ends in a blank, as it always has).
-QString KeyHint(bool trailingBlank, const QKeySequence& shortcut) {
-    if (shortcut[0].keyboardModifiers() != Qt::AltModifier)
-        return trailingBlank ? QStringLiteral("ShortCut: ") : QStringLiteral("ShortCut:");
+// none to name.
+QString KeyHint(const QKeySequence& shortcut) {
+    if (shortcut[0].keyboardModifiers() != Qt::AltModifier) return QStringLiteral("ShortCut:");
     return QStringLiteral("ShortCut: (%1)").arg(shortcut.toString(QKeySequence::PortableText));
 }
 
@@ -76,6 +75,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     Client->installEventFilter(this);
     qApp->installEventFilter(this);
 
+    KeyGroup = new QActionGroup(this);
     BuildPanels();
     BuildKeys();
     BuildIndicators();
@@ -83,6 +83,7 @@ TMainForm::TMainForm(TSettings& settings, QWidget* parent)
     BuildOverlays();
     BuildMenu();
     BuildDevicesAndReconnect();
+    BuildSharedLine();
     dlgCATInfo = new TdlgCATInfo(this);
     dlgANTInfo = new TdlgANTInfo(this);
 
@@ -118,7 +119,7 @@ void TMainForm::BuildPanels() {
     StatusBar = new QStatusBar(Client);
     StatusBar->setObjectName(QStringLiteral("StatusBar"));
     StatusBar->setSizeGripEnabled(false);
-    const int widths[4] = {120, 150, 130, 50};
+    const int widths[4] = {120, 150, 130, kRolePanelWidth};
     for (int i = 0; i < 4; ++i) {
         auto* panel = new TStaticText(StatusBar); // its text fits the fixed width
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
@@ -160,53 +161,98 @@ void TMainForm::BuildKeys() {
     // One row per front-panel key, in the panel's order: its action and shortcuts, what pressing
     // it does (the key's command, or a handler of its own), and its button.
     struct KeyRow {
-        QAction** action;
-        const char* actionName;
-        const char* category;
-        const char* caption;
-        QList<QKeySequence> shortcuts; // an Alt first is the caption's letter: the hint names it
-        std::optional<Key> key;        // the command sent, for the keys without a handler
-        void (TMainForm::*handler)();
-        QToolButton** button;
-        const char* buttonName;
-        int left, top;
-        TColor colour;
-        bool underline;
-        const char* face;
-        int px;
-        Glyph glyph;
+        QAction** action = nullptr;
+        const char* actionName = "";
+        const char* category = "";
+        const char* caption = "";
+        QList<QKeySequence> shortcuts = {}; // the first names itself in the hint (KeyHint)
+        const char* hint = nullptr; // the odd one out: C minus's ends in a blank, as it always has
+        std::optional<Key> key = std::nullopt; // the command sent, for the keys without a handler
+        void (TMainForm::*handler)() = nullptr;
+        QToolButton** button = nullptr;
+        const char* buttonName = "";
+        int left = 0, top = 0;
+        TColor colour = clTeal;
+        bool underline = false;
+        const char* face = "MS Sans Serif";
+        int px = 11;
+        Glyph glyph = None;
     };
     using F = TMainForm;
-    const char* const sans = "MS Sans Serif";
     // The keypad's minus and plus press the same keys as the main ones.
     const auto keypad = [](Qt::Key key) {
         return QKeySequence(QKeyCombination(Qt::AltModifier | Qt::KeypadModifier, key));
     };
     const KeyRow keys[] = {
-        {&actLMinus, "actLMinus", "LeftActions", "L", {Ctrl(Qt::Key_L)}, Key::LMinus, nullptr, &sbLMinus, "sbLMinus", 6, 41, clTeal, true, sans, 11, LeftGlyph},
-        {&actLPlus, "actLPlus", "LeftActions", "&L", {Alt(Qt::Key_L)}, Key::LPlus, nullptr, &sbLPlus, "sbLPlus", 6, 73, clTeal, false, sans, 11, RightGlyph},
-        {&actCMinus, "actCMinus", "LeftActions", "C", {Ctrl(Qt::Key_C)}, Key::CMinus, nullptr, &sbCMinus, "sbCMinus", 6, 112, clTeal, true, sans, 11, LeftGlyph},
-        {&actCPlus, "actCPlus", "LeftActions", "&C", {Alt(Qt::Key_C)}, Key::CPlus, nullptr, &sbCPlus, "sbCPlus", 6, 144, clTeal, true, sans, 11, RightGlyph},
-        {&actTune, "actTune", "LeftActions", "T&UNE", {Alt(Qt::Key_U)}, Key::Tune, nullptr, &sbTune, "sbTune", 6, 184, clTeal, false, sans, 11, None},
-        {&actOff, "actOff", "RightActions", "O&FF", {Alt(Qt::Key_F)}, {}, &F::actOffExecute, &sbOFF, "sbOFF", 716, 41, clMaroon, false, sans, 11, None},
-        {&actOn, "actOn", "RightActions", "O&N", {Alt(Qt::Key_N)}, {}, &F::actOnExecute, &sbON, "sbON", 716, 73, clGreen, false, sans, 11, None},
-        {&actPower, "actPower", "RightActions", "&POWER", {Alt(Qt::Key_P)}, Key::Power, nullptr, &sbPower, "sbPower", 716, 112, clTeal, false, sans, 11, None},
-        {&actDisplay, "actDisplay", "RightActions", "&DISPLAY", {Alt(Qt::Key_D)}, Key::Display, nullptr, &sbDisplay, "sbDisplay", 716, 144, clTeal, false, sans, 11, None},
-        {&actOperate, "actOperate", "RightActions", "&OPERATE", {Alt(Qt::Key_O)}, Key::Operate, nullptr, &sbOperate, "sbOperate", 716, 184, clTeal, false, sans, 11, None},
-        {&actIN, "actIN", "CenterActions", "&IN", {Alt(Qt::Key_I)}, Key::In, nullptr, &sbIN, "sbIN", 98, 300, clTeal, false, sans, 11, None},
-        {&actBandMinus, "actBandMinus", "CenterActions", "&BAND", {Ctrl(Qt::Key_B)}, Key::BandMinus, nullptr, &sbBandMinus, "sbBandMinus", 168, 300, clTeal, false, sans, 11, LeftGlyph},
-        {&actBandPlus, "actBandPlus", "CenterActions", "&BAND", {Alt(Qt::Key_B)}, Key::BandPlus, nullptr, &sbBandPlus, "sbBandPlus", 238, 300, clTeal, false, sans, 11, RightGlyph},
-        {&actAnt, "actAnt", "CenterActions", "&ANT", {Alt(Qt::Key_A)}, Key::Ant, nullptr, &sbANT, "sbANT", 308, 300, clTeal, false, sans, 11, None},
-        {&actCAT, "actCAT", "CenterActions", "CA&T", {Alt(Qt::Key_T)}, Key::Cat, nullptr, &sbCAT, "sbCAT", 378, 300, clTeal, false, sans, 11, None},
-        {&actLeft, "actLeft", "CenterActions", "&-", {Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)}, {}, &F::actLeftExecute, &sbLeft, "sbLeft", 481, 300, clTeal, false, "Courier", 16, LeftGlyph},
-        {&actRight, "actRight", "CenterActions", "&+", {Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus), keypad(Qt::Key_Plus)}, {}, &F::actRightExecute, &sbRight, "sbRight", 551, 300, clTeal, false, "Courier", 16, RightGlyph},
-        {&actSet, "actSet", "CenterActions", "&SET", {Alt(Qt::Key_S)}, Key::Set, nullptr, &sbSET, "sbSET", 621, 300, clTeal, false, sans, 11, None},
+        {.action = &actLMinus, .actionName = "actLMinus", .category = "LeftActions", .caption = "L",
+         .shortcuts = {Ctrl(Qt::Key_L)}, .key = Key::LMinus, .button = &sbLMinus,
+         .buttonName = "sbLMinus", .left = 6, .top = 41, .underline = true, .glyph = LeftGlyph},
+        {.action = &actLPlus, .actionName = "actLPlus", .category = "LeftActions", .caption = "&L",
+         .shortcuts = {Alt(Qt::Key_L)}, .key = Key::LPlus, .button = &sbLPlus,
+         .buttonName = "sbLPlus", .left = 6, .top = 73, .glyph = RightGlyph},
+        {.action = &actCMinus, .actionName = "actCMinus", .category = "LeftActions", .caption = "C",
+         .shortcuts = {Ctrl(Qt::Key_C)}, .hint = "ShortCut: ", .key = Key::CMinus,
+         .button = &sbCMinus, .buttonName = "sbCMinus", .left = 6, .top = 112, .underline = true,
+         .glyph = LeftGlyph},
+        {.action = &actCPlus, .actionName = "actCPlus", .category = "LeftActions", .caption = "&C",
+         .shortcuts = {Alt(Qt::Key_C)}, .key = Key::CPlus, .button = &sbCPlus,
+         .buttonName = "sbCPlus", .left = 6, .top = 144, .underline = true, .glyph = RightGlyph},
+        {.action = &actTune, .actionName = "actTune", .category = "LeftActions", .caption = "T&UNE",
+         .shortcuts = {Alt(Qt::Key_U)}, .key = Key::Tune, .button = &sbTune, .buttonName = "sbTune",
+         .left = 6, .top = 184},
+        {.action = &actOff, .actionName = "actOff", .category = "RightActions", .caption = "O&FF",
+         .shortcuts = {Alt(Qt::Key_F)}, .handler = &F::actOffExecute, .button = &sbOFF,
+         .buttonName = "sbOFF", .left = 716, .top = 41, .colour = clMaroon},
+        {.action = &actOn, .actionName = "actOn", .category = "RightActions", .caption = "O&N",
+         .shortcuts = {Alt(Qt::Key_N)}, .handler = &F::actOnExecute, .button = &sbON,
+         .buttonName = "sbON", .left = 716, .top = 73, .colour = clGreen},
+        {.action = &actPower, .actionName = "actPower", .category = "RightActions",
+         .caption = "&POWER", .shortcuts = {Alt(Qt::Key_P)}, .key = Key::Power, .button = &sbPower,
+         .buttonName = "sbPower", .left = 716, .top = 112},
+        {.action = &actDisplay, .actionName = "actDisplay", .category = "RightActions",
+         .caption = "&DISPLAY", .shortcuts = {Alt(Qt::Key_D)}, .key = Key::Display,
+         .button = &sbDisplay, .buttonName = "sbDisplay", .left = 716, .top = 144},
+        {.action = &actOperate, .actionName = "actOperate", .category = "RightActions",
+         .caption = "&OPERATE", .shortcuts = {Alt(Qt::Key_O)}, .key = Key::Operate,
+         .button = &sbOperate, .buttonName = "sbOperate", .left = 716, .top = 184},
+        {.action = &actIN, .actionName = "actIN", .category = "CenterActions", .caption = "&IN",
+         .shortcuts = {Alt(Qt::Key_I)}, .key = Key::In, .button = &sbIN, .buttonName = "sbIN",
+         .left = 98, .top = 300},
+        {.action = &actBandMinus, .actionName = "actBandMinus", .category = "CenterActions",
+         .caption = "&BAND", .shortcuts = {Ctrl(Qt::Key_B)}, .key = Key::BandMinus,
+         .button = &sbBandMinus, .buttonName = "sbBandMinus", .left = 168, .top = 300,
+         .glyph = LeftGlyph},
+        {.action = &actBandPlus, .actionName = "actBandPlus", .category = "CenterActions",
+         .caption = "&BAND", .shortcuts = {Alt(Qt::Key_B)}, .key = Key::BandPlus,
+         .button = &sbBandPlus, .buttonName = "sbBandPlus", .left = 238, .top = 300,
+         .glyph = RightGlyph},
+        {.action = &actAnt, .actionName = "actAnt", .category = "CenterActions", .caption = "&ANT",
+         .shortcuts = {Alt(Qt::Key_A)}, .key = Key::Ant, .button = &sbANT, .buttonName = "sbANT",
+         .left = 308, .top = 300},
+        {.action = &actCAT, .actionName = "actCAT", .category = "CenterActions", .caption = "CA&T",
+         .shortcuts = {Alt(Qt::Key_T)}, .key = Key::Cat, .button = &sbCAT, .buttonName = "sbCAT",
+         .left = 378, .top = 300},
+        {.action = &actLeft, .actionName = "actLeft", .category = "CenterActions", .caption = "&-",
+         .shortcuts = {Alt(Qt::Key_Minus), keypad(Qt::Key_Minus)}, .handler = &F::actLeftExecute,
+         .button = &sbLeft, .buttonName = "sbLeft", .left = 481, .top = 300, .face = "Courier",
+         .px = 16, .glyph = LeftGlyph},
+        {.action = &actRight, .actionName = "actRight", .category = "CenterActions",
+         .caption = "&+",
+         .shortcuts = {Alt(Qt::Key_Plus), QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_Plus),
+                       keypad(Qt::Key_Plus)},
+         .handler = &F::actRightExecute, .button = &sbRight, .buttonName = "sbRight", .left = 551,
+         .top = 300, .face = "Courier", .px = 16, .glyph = RightGlyph},
+        {.action = &actSet, .actionName = "actSet", .category = "CenterActions", .caption = "&SET",
+         .shortcuts = {Alt(Qt::Key_S)}, .key = Key::Set, .button = &sbSET, .buttonName = "sbSET",
+         .left = 621, .top = 300},
     };
     const QIcon left = LeftArrowIcon(), right = RightArrowIcon();
     for (const KeyRow& r : keys) {
-        QAction* a = MakeAction(r.actionName, r.category, QString::fromLatin1(r.caption),
-                                KeyHint(r.action == &actCMinus, r.shortcuts.front()), r.shortcuts);
+        const QString hint = r.hint ? QString::fromLatin1(r.hint) : KeyHint(r.shortcuts.front());
+        QAction* a = MakeAction(r.actionName, r.category, QString::fromLatin1(r.caption), hint,
+                                r.shortcuts);
         *r.action = a;
+        KeyGroup->addAction(a);
         if (r.handler)
             connect(a, &QAction::triggered, this, [this, h = r.handler] { (this->*h)(); });
         else if (r.key)

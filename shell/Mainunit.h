@@ -22,6 +22,7 @@
 
 class QAction;
 class QActionGroup;
+class QActionGroup;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -98,6 +99,7 @@ public:
     QAction *itmExit = nullptr, *itmShutdown = nullptr;
     bool AutoShutdown = false; // DTR held while connected, as itmShutdown's check mark shows
     QActionGroup* SerialGroup = nullptr;
+    QActionGroup* KeyGroup = nullptr; // every front-panel key's action
     QTimer* tmrWarning = nullptr;
 
     // --- The amplifier's state as the window shows it ------------------------------------------
@@ -180,7 +182,6 @@ public:
     void InstanceHook();
     bool Created = false;         // FormCreate has finished with its choice of port
     bool InstancePending = false; // a signal came before that
-    void itmShutdownClick();
     // Closes the window as its title bar would: the close question applies.
     void itmExitClick() { close(); }
 
@@ -249,6 +250,21 @@ public:
     bool LinkRequestOnOpen = false; // the start-up's link request waits for ComPort's open
     static constexpr int ReconnectIntervalMs = 1000;
 
+    // --- A line that a station shares among consoles ---
+    // What the station last said of control; Shared is false on any other line.
+    bool Shared = false;
+    StationRole Role;
+    // A take-over asked for from this holder ("-": nobody), not yet answered.
+    std::string TakeRequestedFrom;
+    QAction* itmTakeControl = nullptr; // in the Serial Port menu, for an operator who watches
+    // Every status event: the station's word on control, shown where it changed. While this
+    // console watches, the keys are disabled and the status bar says who operates.
+    void UpdateRole();
+    // Confirmed by the user, then asked of the station.
+    void itmTakeControlClick();
+    static QString RoleText(const StationRole& role); // "Operating", "Watching: dl1abc operates"
+    static constexpr int kRolePanelWidth = 50;
+
 signals:
     // After every status event, with the screen code it handled.
     void StatusHandled(uint16_t screen);
@@ -264,6 +280,7 @@ private:
     void BuildOverlays();
     void BuildMenu();
     void BuildDevicesAndReconnect();
+    void BuildSharedLine();
     QAction* MakeAction(const char* name, const char* category, const QString& caption,
                         const QString& hint, const QList<QKeySequence>& shortcuts);
     void LayoutClient();

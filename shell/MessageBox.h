@@ -5,6 +5,8 @@
 #include <functional>
 #include <memory>
 
+#include "link/NonCopyable.h"
+
 class QWidget;
 
 namespace kaldor {
@@ -62,12 +64,10 @@ int ShowMessageBox(QWidget* parent, const QString& text, const QString& caption,
 void SetMessageBoxResponder(MessageBoxResponder responder);
 
 // Installs a responder for its lifetime, then puts the previous one back.
-class ScopedMessageBoxResponder {
+class ScopedMessageBoxResponder : NonCopyable {
 public:
     explicit ScopedMessageBoxResponder(MessageBoxResponder responder);
     ~ScopedMessageBoxResponder();
-    ScopedMessageBoxResponder(const ScopedMessageBoxResponder&) = delete;
-    ScopedMessageBoxResponder& operator=(const ScopedMessageBoxResponder&) = delete;
 
 private:
     MessageBoxResponder previous_;

@@ -2,17 +2,16 @@
 #ifdef _WIN32
 #include <string>
 
+#include "link/NonCopyable.h"
 #include "link/WindowsApi.h"
 
 namespace kaldor {
 
 // A named system mutex that marks the one running console.
-class NamedMutex {
+class NamedMutex : NonCopyable {
 public:
     explicit NamedMutex(std::string name) : name_(std::move(name)) {}
     ~NamedMutex() { Release(); }
-    NamedMutex(const NamedMutex&) = delete;
-    NamedMutex& operator=(const NamedMutex&) = delete;
 
     // OpenMutexA, then CreateMutexA initially owned. False when another owner holds the name.
     // True also when the system refused to make the mutex at all (then nobody is kept out and

@@ -52,7 +52,12 @@ void TMainForm::BuildDevicesAndReconnect() {
     // Each TLS port's identity and trust, read when it is opened.
     auto provider = [this](int n, const std::string& station) { return TlsOptionsFor(n, station); };
     ComOpener->SetTlsProvider(provider);
-    for (auto& opener : ProbeOpeners) opener->SetTlsProvider(provider);
+    for (auto& opener : ProbeOpeners) {
+        opener->SetTlsProvider(provider);
+        // Opening a port can take seconds (a Bluetooth COM port, a driver that hangs): the
+        // start-up's probes never hold the window thread.
+        opener->SetLocalInBackground(true);
+    }
 
     itmDevices = itmSerialPort->addAction(QStringLiteral("Devices..."));
     itmDevices->setObjectName(QStringLiteral("itmDevices"));

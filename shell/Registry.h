@@ -4,18 +4,17 @@
 #include <optional>
 #include <string>
 
+#include "link/NonCopyable.h"
 #include "link/WindowsApi.h"
 
 namespace kaldor {
 
 // One key under HKEY_CURRENT_USER, opened with full access and created when missing for the
 // life of this object; each settings operation opens and releases its own.
-class RegistryKey {
+class RegistryKey : NonCopyable {
 public:
     explicit RegistryKey(const std::string& path);
     ~RegistryKey();
-    RegistryKey(const RegistryKey&) = delete;
-    RegistryKey& operator=(const RegistryKey&) = delete;
 
     bool IsOpen() const { return key_ != nullptr; }
     // Only a REG_DWORD reads; a missing value or one of another type gives nothing.

@@ -29,9 +29,6 @@ public:
     explicit TSingleInstance(const QString& directory = QString(), QObject* parent = nullptr);
     ~TSingleInstance() override;
 
-    TSingleInstance(const TSingleInstance&) = delete;
-    TSingleInstance& operator=(const TSingleInstance&) = delete;
-
     // Takes the lock without waiting; false when another console holds it. On success this
     // object listens for later starts until Release. A lock that cannot be made at all (no
     // writable directory) does not keep the console from running: true, with a line on stderr.

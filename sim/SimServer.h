@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "link/NonCopyable.h"
 #include "sim/SimAmplifier.h"
 #include "sim/SimLine.h"
 
@@ -16,14 +17,12 @@ double SteadySeconds();
 
 // Serves one simulated amplifier on a line, on a thread of its own: reads the console's command
 // bytes and writes the status frames when they are due.
-class SimServer {
+class SimServer : NonCopyable {
 public:
     // clock gives seconds; tests pass one they step by hand.
     SimServer(std::unique_ptr<SimLine> line, const SimOptions& options,
               std::function<double()> clock = SteadySeconds);
     ~SimServer(); // stops the thread
-    SimServer(const SimServer&) = delete;
-    SimServer& operator=(const SimServer&) = delete;
 
     // On a new pseudo-terminal; null with error set when there is none.
     static std::unique_ptr<SimServer> OnPseudoTerminal(const SimOptions& options, std::string& error);

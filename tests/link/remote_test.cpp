@@ -25,18 +25,10 @@ using namespace telnet;
 
 // Port 4 on that device, opened as the window opens it.
 SerialPort OpenOn(const std::string& address, bool expectOpen = true) {
-    setenv("KALDOR_COM4", address.c_str(), 1);
-    QueueDispatcher window;
-    PortOpener opener(&window);
-    SerialPort port;
-    bool done = false;
-    opener.Open(4, nullptr, [&](PortOpener::Result& r) {
-        port = std::move(r.Line);
-        done = true;
-    });
-    EXPECT_TRUE(window.RunUntil([&] { return done; }, 5000)) << address;
+    std::optional<PortOpener::Result> r = OpenAsWindow(4, address, std::nullopt, 5000);
+    EXPECT_TRUE(r) << address;
+    SerialPort port = r ? std::move(r->Line) : SerialPort();
     EXPECT_EQ(port.IsOpen(), expectOpen) << address;
-    unsetenv("KALDOR_COM4");
     return port;
 }
 
@@ -297,4 +289,30 @@ TEST(PortOpener, CancelAndStopEndAConnectAtOnce) {
 }
 
 } // namespace
+} // namespace kaldor::test
+
+namespace kaldor::test {
+
+// A local device opened off the window thread (the start-up's probes on Windows): the same
+// completion, posted, the port open in it.
+TEST(PortOpener, ALocalDeviceOpensInTheBackgroundWhenAsked) {
+    TestAmp amp;
+    setenv("KALDOR_COM4", amp.DevicePath().c_str(), 1);
+    QueueDispatcher window;
+    PortOpener opener(&window);
+    opener.SetLocalInBackground(true);
+    SerialPort port;
+    int completions = 0;
+    opener.Open(4, nullptr, [&](PortOpener::Result& r) {
+        port = std::move(r.Line);
+        ++completions;
+    });
+    EXPECT_TRUE(opener.Pending()) << "not opened on the caller's thread";
+    ASSERT_TRUE(window.RunUntil([&] { return completions == 1; }, 3000));
+    EXPECT_TRUE(port.IsOpen());
+    port.Write("\x55", 1);
+    EXPECT_EQ(Hex(amp.Received(1)), "55");
+    unsetenv("KALDOR_COM4");
+}
+
 } // namespace kaldor::test

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/PortNames.h"
+#include "link/StationRole.h"
 #include "link/TlsOptions.h"
 #include "link/TelnetCodec.h"
 #include "support/TestAmp.h"
@@ -16,42 +17,29 @@ namespace {
 using namespace telnet;
 
 TEST(RemoteAddress, Parses) {
-    struct Case {
-        const char* name;
-        bool ok;
-        const char* host;
-        const char* port;
-    } cases[] = {
-        {"rfc2217://127.0.0.1:4000", true, "127.0.0.1", "4000"},
-        {"rfc2217://station.example:2217/", true, "station.example", "2217"},
-        {"rfc2217://[::1]:3000", true, "::1", "3000"},
-        {"rfc2217://[fe80::1%eth0]:65535", true, "fe80::1%eth0", "65535"},
-        {"rfc2217://::1:3000", false, "", ""}, // IPv6 needs brackets
-        {"rfc2217://host", false, "", ""},
-        {"rfc2217://host:0", false, "", ""},
-        {"rfc2217://host:65536", false, "", ""},
-        {"rfc2217://host:12a", false, "", ""},
-        {"rfc2217://[[1]:7", false, "", ""},
-        {"rfc2217://:4000", false, "", ""},
-        {"rfc2217://[::1]4000", false, "", ""},
-        {"rfc2217://[::1", false, "", ""},
-        {"rfc2217s://[::1]:4010", true, "::1", "4010"},
-        {"rfc2217s://station.example:4010/", true, "station.example", "4010"},
-        {"rfc2217s:/host:4010", false, "", ""},
-        {"rfc2217ss://host:4010", false, "", ""},
-        {"/dev/ttyUSB0", false, "", ""},
+    // The name, then the host, the port and the key a station's fingerprint is stored under.
+    const char* const valid[][4] = {
+        {"rfc2217://127.0.0.1:4000", "127.0.0.1", "4000", "127.0.0.1:4000"},
+        {"rfc2217://station.example:2217/", "station.example", "2217", "station.example:2217"},
+        {"rfc2217://[::1]:3000", "::1", "3000", "[::1]:3000"},
+        {"rfc2217://[fe80::1%eth0]:65535", "fe80::1%eth0", "65535", "[fe80::1%eth0]:65535"},
+        {"rfc2217s://[::1]:4010", "::1", "4010", "[::1]:4010"},
+        {"rfc2217s://station.example:4010/", "station.example", "4010", "station.example:4010"},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : valid) {
         std::string host, port;
-        EXPECT_EQ(ParseRemoteDevice(c.name, host, port), c.ok) << c.name;
-        if (c.ok) {
-            EXPECT_EQ(host, c.host) << c.name;
-            EXPECT_EQ(port, c.port) << c.name;
-            // The key a station's fingerprint is stored under.
-            const std::string h = c.host;
-            EXPECT_EQ(StationKey(c.name), (h.find(':') != std::string::npos ? "[" + h + "]" : h) + ":" + c.port)
-                << c.name;
-        }
+        EXPECT_TRUE(ParseRemoteDevice(c[0], host, port)) << c[0];
+        EXPECT_EQ(host, c[1]) << c[0];
+        EXPECT_EQ(port, c[2]) << c[0];
+        EXPECT_EQ(StationKey(c[0]), c[3]) << c[0];
+    }
+    for (const char* name : {"rfc2217://::1:3000" /* IPv6 needs brackets */, "rfc2217://host",
+                             "rfc2217://host:0", "rfc2217://host:65536", "rfc2217://host:12a",
+                             "rfc2217://[[1]:7", "rfc2217://:4000", "rfc2217://[::1]4000",
+                             "rfc2217://[::1", "rfc2217s:/host:4010", "rfc2217ss://host:4010",
+                             "/dev/ttyUSB0"}) {
+        std::string host, port;
+        EXPECT_FALSE(ParseRemoteDevice(name, host, port)) << name;
     }
 }
 
@@ -133,6 +121,44 @@ TEST(TelnetCodec, TakesCommandsOutOfTheStreamOnBothSides) {
             EXPECT_EQ(subs, c.subs) << what;
         }
     }
+}
+
+// A station's words on control both ways; anything else is not one, and changes nothing.
+TEST(StationRole, SignatureTextsBothWays) {
+    struct Case {
+        const char* text;
+        bool parses;
+        StationRole role;
+    };
+    const std::string longName(40, 'x');
+    const Case cases[] = {
+        {"kaldor-station operating", true, {true, "", false}},
+        {"kaldor-station operating operator", true, {true, "", true}},
+        {"kaldor-station watching dl1abc", true, {false, "dl1abc", false}},
+        {"kaldor-station watching - operator", true, {false, "", true}},
+        {"kaldor-station watching", false, {}},
+        {"kaldor-station watching dl1abc operator extra", false, {}},
+        {"kaldor-station watching dl1abc admin", false, {}},
+        {"kaldor-station idle", false, {}},
+        {"ser2net v4.6", false, {}},
+        {"", false, {}},
+    };
+    for (const Case& c : cases) {
+        StationRole got{true, "before", true};
+        EXPECT_EQ(ParseStationSignature(c.text, got), c.parses) << c.text;
+        if (!c.parses) continue;
+        EXPECT_EQ(got, c.role) << c.text;
+        EXPECT_EQ(StationSignature(got), c.text);
+    }
+    // Names travel printable, without blanks, and short enough for one sub-negotiation.
+    const std::string said = StationSignature({false, "dl1 abc\n" + longName, true});
+    EXPECT_EQ(said, "kaldor-station watching dl1abc" + longName.substr(0, MaxUserName - 6) + " operator");
+    EXPECT_LE(said.size() + 2, TelnetCodec::MaxSubnegotiation);
+    std::string seen;
+    EXPECT_EQ(TakeControlRequest(""), "take-control -");
+    ASSERT_TRUE(ParseTakeControl("take-control dl1abc", seen));
+    EXPECT_EQ(seen, "dl1abc");
+    EXPECT_FALSE(ParseTakeControl("take-control", seen));
 }
 
 } // namespace

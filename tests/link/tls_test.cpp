@@ -23,20 +23,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // Port 4 on address, opened as the window opens it, with these TLS options.
-PortOpener::Result OpenWith(const std::string& address, const TlsOptions& tls, int timeoutMs = 8000) {
-    SetEnv("KALDOR_COM4", address);
-    QueueDispatcher window;
-    PortOpener opener(&window);
-    opener.SetTlsProvider([tls](int, const std::string&) { return tls; });
-    PortOpener::Result result;
-    bool done = false;
-    opener.Open(4, nullptr, [&](PortOpener::Result& r) {
-        result = std::move(r);
-        done = true;
-    });
-    EXPECT_TRUE(window.RunUntil([&] { return done; }, timeoutMs)) << address;
-    UnsetEnv("KALDOR_COM4");
-    return result;
+PortOpener::Result OpenWith(const std::string& address, const TlsOptions& tls) {
+    std::optional<PortOpener::Result> r = OpenAsWindow(4, address, tls);
+    EXPECT_TRUE(r) << address;
+    return r ? std::move(*r) : PortOpener::Result();
 }
 
 // The keys and certificates every case here uses: a station, an impostor, two CAs, and the

@@ -45,18 +45,9 @@ TEST(TlsOnWindows, LinksWithItsCertificateOnlyAndCarriesTheLine) {
             tls.CertificateFile = dir + "/" + c.Identity + ".crt";
             tls.KeyFile = dir + "/" + c.Identity + ".key";
         }
-        SetEnv("KALDOR_COM4", address);
-        QueueDispatcher window;
-        PortOpener opener(&window);
-        opener.SetTlsProvider([tls](int, const std::string&) { return tls; });
-        PortOpener::Result r;
-        bool done = false;
-        opener.Open(4, nullptr, [&](PortOpener::Result& result) {
-            r = std::move(result);
-            done = true;
-        });
-        ASSERT_TRUE(window.RunUntil([&] { return done; }, 8000));
-        UnsetEnv("KALDOR_COM4");
+        std::optional<PortOpener::Result> opened = OpenAsWindow(4, address, tls);
+        ASSERT_TRUE(opened) << address;
+        PortOpener::Result& r = *opened;
         if (c.FirstByte < 0) {
             EXPECT_NE(r.Failure.find("the station refused this console's certificate"), std::string::npos)
                 << r.Failure;

@@ -76,6 +76,14 @@ public:
           }) {}
     ~SecondStart() { thread_.join(); }
 
+    // Runs the first console's events until this start has returned; when it does not, releases
+    // first, which lets the thread end.
+    bool ServedBy(TSingleInstance& first) {
+        if (PumpUntil([&] { return returned.load(); })) return true;
+        first.Release();
+        return false;
+    }
+
     std::atomic<bool> reached{false};
     std::atomic<bool> returned{false};
 
@@ -112,9 +120,7 @@ TEST(SingleInstance, ASecondStartIsRefusedAndWaitsUntilTheFirstHasHandledItsSign
     {
         SecondStart start(second);
         waiting = &start;
-        const bool served = PumpUntil([&] { return start.returned.load(); });
-        if (!served) first.Release(); // lets the thread end
-        ASSERT_TRUE(served);
+        ASSERT_TRUE(start.ServedBy(first));
         EXPECT_TRUE(start.reached);
     }
     EXPECT_EQ(handled, 1);
@@ -183,9 +189,7 @@ TEST(SingleInstance, TheLockAndSocketOfAKilledConsoleDoNotBlockTheNextStart) {
     TSingleInstance later(dir.path());
     {
         SecondStart start(later);
-        const bool served = PumpUntil([&] { return start.returned.load(); });
-        if (!served) next.Release();
-        ASSERT_TRUE(served);
+        ASSERT_TRUE(start.ServedBy(next));
         EXPECT_TRUE(start.reached);
     }
     EXPECT_EQ(handled, 1);
@@ -210,9 +214,7 @@ TEST(SingleInstance, SilentOrForeignConnectionsNeitherHangTheConsoleNorRaiseTheS
     TSingleInstance second(dir.path());
     {
         SecondStart start(second);
-        const bool served = PumpUntil([&] { return start.returned.load(); });
-        if (!served) first.Release();
-        ASSERT_TRUE(served);
+        ASSERT_TRUE(start.ServedBy(first));
         EXPECT_TRUE(start.reached);
     }
     EXPECT_EQ(handled, 1);

@@ -10,10 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "SimBench.h"
+#include "ServedSim.h"
 #include "link/PortOpener.h"
-#include "link/SerialPort.h"
-#include "support/TestAmp.h"
 
 using namespace kaldor;
 using namespace kaldor::test;
@@ -97,33 +95,15 @@ TEST(SimProgram, ServesOnThePrintedPathUntilTerminated) {
         ::close(out[0]);
         ASSERT_EQ(path.rfind(k.path, 0), 0u) << path;
 
-        setenv("KALDOR_COM1", path.c_str(), 1);
         // Opened as the console opens its ports, whatever the device.
-        QueueDispatcher window;
-        PortOpener opener(&window);
-        SerialPort port;
-        bool done = false;
-        opener.Open(1, nullptr, [&](PortOpener::Result& r) {
-            port = std::move(r.Line);
-            done = true;
-        });
-        ASSERT_TRUE(window.RunUntil([&] { return done; }, 5000)) << path;
+        std::optional<PortOpener::Result> opened = OpenAsWindow(1, path, std::nullopt, 5000);
+        ASSERT_TRUE(opened) << path;
+        SerialPort& port = opened->Line;
         ASSERT_TRUE(port.IsOpen()) << path;
         port.SetTimeouts(1000);
-        std::vector<uint8_t> got;
-        uint8_t buf[64];
-        for (int i = 0; i < 20 && got.size() < 80; ++i) {
-            const int n = port.Read(buf, sizeof buf);
-            got.insert(got.end(), buf, buf + n);
-        }
-        bool found = false;
         AmpStatus status;
-        for (size_t i = 0; !found && i + 34 <= got.size(); ++i)
-            found = got[i] == 0xAA && got[i + 1] == 0xAA &&
-                    DecodeFrame(std::vector<uint8_t>(got.begin() + static_cast<long>(i), got.begin() + static_cast<long>(i) + 34), status);
-        EXPECT_TRUE(found) << path << ": " << Hex(got);
+        EXPECT_TRUE(ReadStatus(Reader(port), status, 5000)) << path;
         port.Close();
-        unsetenv("KALDOR_COM1");
 
         ::kill(pid, SIGTERM);
         int status_ = 0;

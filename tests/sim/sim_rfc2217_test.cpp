@@ -7,10 +7,7 @@
 #include <future>
 #include <thread>
 
-#include "SimBench.h"
-#include "link/Rfc2217Port.h"
-#include "link/SerialPort.h"
-#include "sim/SimServer.h"
+#include "ServedSim.h"
 #include "link/ComPortServer.h"
 
 using namespace kaldor;
@@ -65,23 +62,7 @@ TEST(ComPortServer, AnswersAsASerialServer) {
     }
 }
 
-// Reads until a valid status frame has come or timeoutMs has passed.
-bool ReadStatus(Rfc2217Port& port, AmpStatus& status, int timeoutMs) {
-    ByteVector got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    bool failed = false;
-    while (!failed && std::chrono::steady_clock::now() < deadline) {
-        uint8_t buf[64];
-        const int n = port.Read(buf, sizeof buf, 100, failed);
-        got.insert(got.end(), buf, buf + n);
-        for (size_t i = 0; i + 34 <= got.size(); ++i)
-            if (got[i] == StatusSync && DecodeFrame(ByteVector(got.begin() + long(i), got.begin() + long(i) + 34), status))
-                return true;
-    }
-    return false;
-}
-
-class SimRfc2217Test : public ::testing::Test {
+class SimRfc2217Test : public ServedSimTest {
 protected:
     void Serve(bool powered) {
         sim::SimOptions options;
@@ -90,7 +71,7 @@ protected:
         auto line = sim::OpenRfc2217Line("127.0.0.1", 0, error);
         ASSERT_TRUE(line) << error;
         address = line->DevicePath();
-        server = std::make_unique<sim::SimServer>(std::move(line), options, [this] { return clock.load(); });
+        server = std::make_unique<sim::SimServer>(std::move(line), options, Clock());
         server->Start();
         const auto start = std::chrono::steady_clock::now();
         ASSERT_TRUE(port.Open(address, AmplifierLine, error)) << error;
@@ -98,37 +79,19 @@ protected:
                   std::chrono::milliseconds(Rfc2217Port::NegotiationTimeoutMs))
             << "every step of the set-up answered, none waited out";
     }
-    void Advance(double seconds) {
-        for (double done = 0; done < seconds; done += 0.1) {
-            clock = clock.load() + 0.1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-    }
     bool Eventually(const std::function<bool()>& what) {
         for (int i = 0; i < 200 && !what(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
         return what();
     }
 
-    std::atomic<double> clock{1000.0};
     std::string address;
-    std::unique_ptr<sim::SimServer> server;
     Rfc2217Port port;
-    AmpStatus status;
 };
 
 TEST_F(SimRfc2217Test, KeysGoInAndStatusFramesComeOut) {
     Serve(true);
     EXPECT_EQ(address.rfind("rfc2217://127.0.0.1:", 0), 0u) << address;
-    Advance(0.2);
-    ASSERT_TRUE(ReadStatus(port, status, 2000));
-    EXPECT_EQ(status.Screen, 0);
-    const CommandFrame& set = KeyFrame(Key::Set);
-    ASSERT_EQ(port.Write(set.Bytes, set.Count), set.Count);
-    for (int i = 0; i < 20 && status.Screen != 6; ++i) {
-        Advance(0.1);
-        ReadStatus(port, status, 500);
-    }
-    EXPECT_EQ(status.Screen, 6);
+    ExpectSetToOpenTheSetupScreen(port);
 }
 
 // The console's power sequence over SET-CONTROL: DTR off then on switches the amplifier on; held
@@ -140,7 +103,7 @@ TEST_F(SimRfc2217Test, DtrTravelsAsSetControl) {
     ASSERT_TRUE(port.SetControl(DTR_ON));
     Advance(sim::SimAmplifier::DtrPowerOnHold + 0.5);
     ASSERT_TRUE(Eventually([&] { return server->Powered(); }));
-    EXPECT_TRUE(ReadStatus(port, status, 2000));
+    EXPECT_TRUE(ReadStatus(Reader(port), status, 2000));
     Advance(sim::SimAmplifier::DtrHeldOnTime);
     port.Close();
     EXPECT_TRUE(Eventually([&] { return !server->Powered(); }));
@@ -156,7 +119,7 @@ TEST_F(SimRfc2217Test, ANewConsoleTakesTheLineOver) {
     for (int i = 0; i < 50 && !failed; ++i) port.Read(buf, sizeof buf, 100, failed);
     EXPECT_TRUE(failed) << "the first console is disconnected";
     Advance(0.3);
-    EXPECT_TRUE(ReadStatus(second, status, 2000));
+    EXPECT_TRUE(ReadStatus(Reader(second), status, 2000));
 }
 
 // The line alone, driven by hand on this thread: what a Telnet stream would take for commands

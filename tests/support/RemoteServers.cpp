@@ -199,6 +199,29 @@ void TlsStation::Serve() {
     }
 }
 
+// --- Loopback server --------------------------------------------------------------------------
+
+LoopbackServer::~LoopbackServer() {
+    for (int fd : {listen_, wake_[0], wake_[1]})
+        if (fd >= 0) ::close(fd);
+}
+
+void LoopbackServer::Start(int backlog, int receiveBuffer, std::function<void()> serve) {
+    listen_ = BoundLoopbackSocket(0);
+    if (receiveBuffer > 0)
+        ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+    if (listen_ < 0 || ::listen(listen_, backlog) != 0) throw std::runtime_error("cannot listen");
+    port_ = LocalPort(listen_);
+    if (::pipe2(wake_, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
+    thread_ = std::thread(std::move(serve));
+}
+
+void LoopbackServer::Stop() {
+    const char b = 0;
+    [[maybe_unused]] ssize_t ignored = ::write(wake_[1], &b, 1);
+    if (thread_.joinable()) thread_.join();
+}
+
 // --- Recording server -------------------------------------------------------------------------
 
 // Every option the client offers agreed; every command answered with its own value.
@@ -213,20 +236,11 @@ void RecordingServer::NewCodec() {
     };
 }
 
-RecordingServer::RecordingServer() {
-    listen_ = BoundLoopbackSocket(0);
-    if (listen_ < 0 || ::listen(listen_, 4) != 0) throw std::runtime_error("cannot listen");
-    port_ = LocalPort(listen_);
-    if (::pipe2(wake_, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    thread_ = std::thread([this] { Serve(); });
-}
+RecordingServer::RecordingServer() { Start(4, 0, [this] { Serve(); }); }
 
 RecordingServer::~RecordingServer() {
-    const char b = 0;
-    [[maybe_unused]] ssize_t ignored = ::write(wake_[1], &b, 1);
-    thread_.join();
-    for (int fd : {listen_, conn_, wake_[0], wake_[1]})
-        if (fd >= 0) ::close(fd);
+    Stop();
+    if (conn_ >= 0) ::close(conn_);
 }
 
 void RecordingServer::Serve() {
@@ -305,22 +319,11 @@ void RecordingServer::Drop() {
 
 // --- Hostile server ---------------------------------------------------------------------------
 
-HostileServer::HostileServer(Kind kind) : kind_(kind) {
-    listen_ = BoundLoopbackSocket(0);
-    int small = 1024; // inherited by accepted sockets
-    ::setsockopt(listen_, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    if (listen_ < 0 || ::listen(listen_, 8) != 0) throw std::runtime_error("cannot listen");
-    port_ = LocalPort(listen_);
-    if (::pipe2(wake_, O_CLOEXEC) != 0) throw std::runtime_error("no pipe");
-    thread_ = std::thread([this] { Serve(); });
-}
+HostileServer::HostileServer(Kind kind) : kind_(kind) { Start(8, 1024, [this] { Serve(); }); }
 
 HostileServer::~HostileServer() {
-    const char b = 0;
-    [[maybe_unused]] ssize_t ignored = ::write(wake_[1], &b, 1);
-    thread_.join();
+    Stop();
     for (int fd : conns_) ::close(fd);
-    for (int fd : {listen_, wake_[0], wake_[1]}) ::close(fd);
 }
 
 void HostileServer::Serve() {

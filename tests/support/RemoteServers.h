@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "TestAmp.h"
+#include "link/NonCopyable.h"
 #include "link/TcpSocket.h"
 #include "link/TelnetCodec.h"
 #include "link/TlsStream.h"
@@ -28,12 +29,10 @@ bool Listening(int port);
 // An address that does not answer, made without privileges: a listener on 127.0.0.1:port
 // (0 for any free one) whose one-place backlog is already taken, so a connect to it waits for
 // its time-out as one to a station that is switched off.
-class SilentListener {
+class SilentListener : NonCopyable {
 public:
     explicit SilentListener(int port = 0);
     ~SilentListener();
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
     std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
 
 private:
@@ -92,13 +91,35 @@ private:
     std::thread thread_;
 };
 
+// A listener on a free loopback port served by a thread of its own, for the scripted servers
+// below; their Serve ends when wake_[0] becomes readable.
+class LoopbackServer : NonCopyable {
+public:
+    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
+
+protected:
+    LoopbackServer() = default;
+    ~LoopbackServer(); // closes the listener and the pipe
+    // Listens (receiveBuffer > 0: that small a receive window, which accepted sockets inherit)
+    // and runs serve on the thread; throws when it cannot.
+    void Start(int backlog, int receiveBuffer, std::function<void()> serve);
+    // Ends serve and waits for it: first in the server's destructor.
+    void Stop();
+
+    int listen_ = -1;
+    int port_ = 0;
+    int wake_[2] = {-1, -1};
+
+private:
+    std::thread thread_;
+};
+
 // Accepts one connection at a time, agrees to COM-PORT-OPTION, answers every command and
 // records the commands and the (unescaped) data.
-class RecordingServer {
+class RecordingServer : public LoopbackServer {
 public:
     RecordingServer();
     ~RecordingServer();
-    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
 
     struct Command {
         uint8_t Code;
@@ -122,21 +143,17 @@ private:
     void FeedAndReply(const uint8_t* in, size_t n);
     void NewCodec();
 
-    int listen_ = -1;
-    int port_ = 0;
     int conn_ = -1;
-    int wake_[2] = {-1, -1};
     std::mutex m_;
     std::condition_variable cv_;
     std::vector<Command> commands_;
     Bytes data_;
     TelnetCodec codec_;
-    std::thread thread_;
 };
 
 // A server that never reads what the console sends and behaves as the kind says, on every
 // connection it accepts. Its small receive window fills at once, so the console's sends block.
-class HostileServer {
+class HostileServer : public LoopbackServer {
 public:
     enum class Kind {
         FloodsOptionRequests, // DO for a refused option and DO, DONT for binary, without end
@@ -149,17 +166,12 @@ public:
     };
     explicit HostileServer(Kind kind);
     ~HostileServer();
-    std::string Address() const { return "rfc2217://127.0.0.1:" + std::to_string(port_); }
 
 private:
     void Serve();
 
     Kind kind_;
-    int listen_ = -1;
-    int port_ = 0;
-    int wake_[2] = {-1, -1};
     std::vector<int> conns_;
-    std::thread thread_;
 };
 
 } // namespace kaldor::test

@@ -93,6 +93,20 @@ void QueueDispatcher::RunFor(int durationMs) {
     RunUntil([] { return false; }, durationMs);
 }
 
+std::optional<PortOpener::Result> OpenAsWindow(int n, const std::string& device,
+                                               const std::optional<TlsOptions>& tls, int timeoutMs) {
+    const std::string name = "KALDOR_COM" + std::to_string(n);
+    SetEnv(name, device);
+    QueueDispatcher window;
+    PortOpener opener(&window);
+    if (tls) opener.SetTlsProvider([tls](int, const std::string&) { return *tls; });
+    std::optional<PortOpener::Result> result;
+    opener.Open(n, nullptr, [&](PortOpener::Result& r) { result = std::move(r); });
+    window.RunUntil([&] { return result.has_value(); }, timeoutMs);
+    UnsetEnv(name);
+    return result;
+}
+
 namespace {
 double Read(std::mutex& m, const double& now) {
     std::lock_guard<std::mutex> lock(m);

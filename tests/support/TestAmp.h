@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 #ifdef _WIN32
@@ -17,6 +18,8 @@
 #endif
 
 #include "link/Frames.h"
+#include "link/NonCopyable.h"
+#include "link/PortOpener.h"
 #include "link/WorkerThread.h"
 
 namespace kaldor::test {
@@ -67,12 +70,10 @@ struct LineState {
 // POSIX: the master of a pseudo-terminal pair whose slave the console opens.
 // Windows: the far end of a null-modem pair, COM2 wired to the console's COM1 (under Wine two
 // pseudo-terminals joined by socat, see test.sh), driven through the Win32 calls.
-class TestAmp {
+class TestAmp : NonCopyable {
 public:
     TestAmp();
     ~TestAmp();
-    TestAmp(const TestAmp&) = delete;
-    TestAmp& operator=(const TestAmp&) = delete;
 
     // The device the console opens; also bound to port n by BindPort.
     const std::string& DevicePath() const { return path_; }
@@ -127,6 +128,12 @@ private:
     std::condition_variable cv_;
     std::deque<std::function<void()>> tasks_;
 };
+
+// Port n on device, opened as the window opens its ports: through a PortOpener whose completion
+// runs here, with tls for an rfc2217s:// device. Nothing when no completion came within timeoutMs.
+std::optional<PortOpener::Result> OpenAsWindow(int n, const std::string& device,
+                                               const std::optional<TlsOptions>& tls = std::nullopt,
+                                               int timeoutMs = 8000);
 
 // A clock the test steps by hand.
 class ManualClock {

@@ -10,16 +10,15 @@
 #include <atomic>
 #include "link/WindowsApi.h"
 
+#include "link/NonCopyable.h"
 #include "shell/Settings.h"
 
 namespace kaldor::test {
 
-class TestSettingsRoot {
+class TestSettingsRoot : NonCopyable {
 public:
     TestSettingsRoot() : application_(NextName()) { Remove(); }
     ~TestSettingsRoot() { Remove(); }
-    TestSettingsRoot(const TestSettingsRoot&) = delete;
-    TestSettingsRoot& operator=(const TestSettingsRoot&) = delete;
 
     const QString& Application() const { return application_; }
     // Where the store is: the file on POSIX, the registry key on Windows. Worked out here, not

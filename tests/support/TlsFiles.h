@@ -4,17 +4,17 @@
 #include <map>
 #include <string>
 
+#include "link/NonCopyable.h"
+
 typedef struct evp_pkey_st EVP_PKEY;
 typedef struct x509_st X509;
 
 namespace kaldor::test {
 
-class TlsFiles {
+class TlsFiles : NonCopyable {
 public:
     TlsFiles();
     ~TlsFiles();
-    TlsFiles(const TlsFiles&) = delete;
-    TlsFiles& operator=(const TlsFiles&) = delete;
 
     // Writes <dir>/<name>.crt and <name>.key: valid fromDays to toDays from now, signed by
     // issuer (a name made before; empty: self-signed), altName "IP:127.0.0.1" or

@@ -329,8 +329,10 @@ TEST_F(WindowTest, MenusAndTheSerialPortRadioGroup) {
     EXPECT_EQ(form->itmShutdown->text(), QStringLiteral("&Shutdown when exit/disconnect"));
     EXPECT_TRUE(form->itmShutdown->isCheckable());
     const QList<QAction*> ports = form->itmSerialPort->actions();
-    ASSERT_EQ(ports.size(), 7); // COM1 to COM6, then the device assignment
+    ASSERT_EQ(ports.size(), 8); // COM1 to COM6, the device assignment, the take-over (hidden)
     EXPECT_EQ(ports[6], form->itmDevices);
+    EXPECT_EQ(ports[7], form->itmTakeControl);
+    EXPECT_FALSE(form->itmTakeControl->isVisible()) << "offered on a shared line only";
     EXPECT_EQ(form->itmDevices->text(), QStringLiteral("Devices..."));
     EXPECT_FALSE(form->itmDevices->actionGroup());
     for (int n = 1; n <= 6; ++n) {

@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QStatusBar>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cstdio>
@@ -82,11 +84,19 @@ protected:
             return false;
         }, ms);
     }
-    void Point(const std::string& device) { setenv("KALDOR_COM1", device.c_str(), 1); }
+    // Port 1 on device, chosen as from the menu.
+    void Choose(const std::string& device) {
+        setenv("KALDOR_COM1", device.c_str(), 1);
+        form->actOpenComExecute(1);
+    }
     // A remote server opens off the window thread: waits until it has, the receiver running.
     bool Opened() {
         return QTest::qWaitFor([&] { return !form->ComOpener->Pending() && form->ComThread; }, 3000) &&
                form->ComPort.IsOpen();
+    }
+    bool Opens(const std::string& device) {
+        Choose(device);
+        return Opened();
     }
 
     QTemporaryDir config; // the test's own device links
@@ -97,9 +107,7 @@ TEST_F(ReconnectTest, ConsoleThroughSer2netLinksUpAndComesBack) {
     TestAmp amp;
     Ser2net ser2net(amp.DevicePath());
     ASSERT_TRUE(ser2net.Start());
-    Point(ser2net.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(ser2net.Address()));
 
     StatusPayload status;
     status.Screen(1).Word(22, 0xFFFF); // 0xFF on the line
@@ -127,9 +135,7 @@ TEST_F(ReconnectTest, WindowStaysResponsiveWhileTheServerIsAway) {
         TestAmp amp;
         Ser2net ser2net(amp.DevicePath());
         ASSERT_TRUE(ser2net.Start());
-        Point(ser2net.Address());
-        form->actOpenComExecute(1);
-        ASSERT_TRUE(Opened());
+        ASSERT_TRUE(Opens(ser2net.Address()));
         ASSERT_TRUE(FeedStatus(*form, amp, StatusPayload().Screen(1)));
 
         ser2net.Stop();
@@ -154,8 +160,7 @@ TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
     const std::string link = (config.path() + "/by-id-amp").toStdString();
     auto amp = std::make_unique<TestAmp>();
     std::filesystem::create_symlink(amp->DevicePath(), link);
-    Point(link);
-    form->actOpenComExecute(1);
+    Choose(link);
     ASSERT_TRUE(form->ComPort.IsOpen());
     ASSERT_TRUE(FeedStatus(*form, *amp, StatusPayload().Screen(1)));
 
@@ -177,8 +182,7 @@ TEST_F(ReconnectTest, UnpluggedDeviceBehindALinkComesBack) {
 
 TEST_F(ReconnectTest, ChoosingAPortEndsReconnecting) {
     const int unused = FreeLoopbackPort();
-    Point("rfc2217://127.0.0.1:" + std::to_string(unused));
-    form->actOpenComExecute(1);
+    Choose("rfc2217://127.0.0.1:" + std::to_string(unused));
     EXPECT_FALSE(form->ComPort.IsOpen());
     QTest::qWait(1100);
     EXPECT_TRUE(form->Reconnecting);
@@ -213,9 +217,7 @@ TEST_F(ReconnectTest, ServersThatNeverAnswerHoldNeitherStartUpNorDevices) {
 
 TEST_F(ReconnectTest, AFloodingServerHoldsNeitherAKeyNorTheExit) {
     HostileServer server(HostileServer::Kind::FloodsOptionRequests);
-    Point(server.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(server.Address()));
     QTest::qWait(300); // the server's window and ours fill up
     QElapsedTimer took;
     took.start();
@@ -229,9 +231,7 @@ TEST_F(ReconnectTest, AFloodingServerHoldsNeitherAKeyNorTheExit) {
 
 TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
     RecordingServer server;
-    Point(server.Address());
-    form->actOpenComExecute(1);
-    ASSERT_TRUE(Opened());
+    ASSERT_TRUE(Opens(server.Address()));
     const size_t opened = server.Commands().size();
     form->itmShutdown->setChecked(false); // ON gives a DTR pulse
     form->ResponseDelay = 0;
@@ -249,6 +249,71 @@ TEST_F(ReconnectTest, PowerSequenceAndCloseDriveDtrOnTheRemoteLine) {
     EXPECT_EQ(controls.size() + opened, server.Commands().size());
 }
 
+// A station's word on control, as the window shows it; a take-over names the holder the user
+// confirmed.
+TEST_F(ReconnectTest, AStationsWordOnControlSetsTheKeysAndTheTakeOver) {
+    RecordingServer station;
+    Point(station.Address());
+    form->actOpenComExecute(1);
+    ASSERT_TRUE(Opened());
+    using namespace telnet;
+    auto say = [&](const std::string& text) {
+        Bytes out = SignatureCommand(SIGNATURE + SERVER_OFFSET, text);
+        const Bytes frame = StatusFrame(StatusPayload().Screen(0)); // ends the receiver's pass
+        TelnetCodec::AppendEscaped(frame.data(), frame.size(), out);
+        station.SendRaw(out);
+    };
+    auto shows = [&](const char* text, bool keys, bool offered) {
+        return QTest::qWaitFor([&] {
+            return form->StatusPanels[3]->text() == text && form->sbTune->isEnabled() == keys &&
+                   form->actOn->isEnabled() == keys && form->itmTakeControl->isVisible() == offered;
+        }, 3000);
+    };
+    struct Case {
+        const char* said;
+        const char* shown;
+        bool keys, offered;
+    };
+    const Case cases[] = {
+        {"kaldor-station watching - operator", "Watching: nobody operates", false, true},
+        {"kaldor-station operating operator", "Operating", true, false},
+        {"kaldor-station watching dl1abc", "Watching: dl1abc operates", false, false},
+        {"ser2net v4", "Watching: dl1abc operates", false, false}, // not a station's word
+        {"kaldor-station watching dl1abc operator", "Watching: dl1abc operates", false, true},
+    };
+    for (const Case& c : cases) {
+        say(c.said);
+        ASSERT_TRUE(shows(c.shown, c.keys, c.offered)) << c.said << ": " << form->StatusPanels[3]->text().toStdString();
+    }
+    QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier); // TUNE while watching: disabled
+    form->SendKey(Key::Tune); // a marker: what the shortcut sent would come before it
+    std::vector<MessageBoxCall> boxes;
+    int answer = IDNO;
+    ScopedMessageBoxResponder responder([&](const MessageBoxCall& c) {
+        boxes.push_back(c);
+        return answer;
+    });
+    form->itmTakeControl->trigger();
+    answer = IDYES;
+    form->itmTakeControl->trigger();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].Text, QStringLiteral("dl1abc operates the amplifier.\nTake control from dl1abc?"));
+    const auto takeOvers = [](const std::vector<RecordingServer::Command>& commands) {
+        return std::count_if(commands.begin(), commands.end(), [](auto& c) { return c.Code == SIGNATURE; });
+    };
+    ASSERT_TRUE(station.WaitUntil([&](auto& c, auto&) { return takeOvers(c) == 1; }));
+    const auto last = station.Commands().back();
+    EXPECT_EQ(std::string(last.Value.begin(), last.Value.end()), "take-control dl1abc");
+    EXPECT_EQ(Hex(station.Data()), Hex(FrameBytes(KeyFrame(Key::Tune)))) << "the shortcut sent nothing";
+
+    say("kaldor-station operating operator");
+    ASSERT_TRUE(shows("Operating", true, false));
+    say("kaldor-station watching dk2xy operator");
+    ASSERT_TRUE(shows("Watching: dk2xy operates", false, true));
+    EXPECT_EQ(form->StatusBar->currentMessage(), QStringLiteral("dk2xy took control"));
+    EXPECT_EQ(takeOvers(station.Commands()), 1);
+}
+
 TEST_F(ReconnectTest, DevicesDialogStoresWhatTheNextChoiceOpens) {
     TestAmp amp;
     setenv("KALDOR_COM3", "/dev/ttyS9", 1);
@@ -264,7 +329,8 @@ TEST_F(ReconnectTest, DevicesDialogStoresWhatTheNextChoiceOpens) {
     EXPECT_EQ(settings->LoadComDevice(2), amp.DevicePath());
     EXPECT_EQ(settings->LoadComDevice(5), "rfc2217://[::1]:3000");
     EXPECT_EQ(settings->LoadComDevice(3), "");
-    EXPECT_TRUE(form->actOpenCom[1]->isEnabled()) << "the new device opens: COM2 can be chosen";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->actOpenCom[1]->isEnabled(); }, 3000))
+        << "the new device opens: COM2 can be chosen";
 
     form->actOpenComExecute(2);
     form->SendLinkRequest();
