@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "link/NonCopyable.h"
 #include "link/SerialPort.h"
 #include "link/TcpSocket.h"
 #include "link/TlsStream.h"
@@ -21,14 +22,12 @@
 
 namespace kaldor::station {
 
-class Station {
+class Station : NonCopyable {
 public:
     using Log = std::function<void(const std::string& line)>;
     // log: one line per event; standard error by default.
     explicit Station(StationOptions options, Log log = nullptr);
     ~Station(); // stops
-    Station(const Station&) = delete;
-    Station& operator=(const Station&) = delete;
 
     // Loads the identity, listens and starts serving; the device opens now or later, when it
     // comes. False with the reason in error: nothing is served then.
