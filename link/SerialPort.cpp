@@ -45,9 +45,16 @@ bool SerialPort::BeginRead(int count) {
 
 bool SerialPort::BeginOpen(int n, std::string& local) {
     Close();
-    local = PortDeviceName(n);
+    local = named_.empty() ? PortDeviceName(n) : named_;
     if (IsRemoteDevice(local)) return OpenFailed(n, local, "a remote serial server: PortOpener opens it");
     return true;
+}
+
+bool SerialPort::OpenDevice(const std::string& device, const LineSettings& line) {
+    named_ = device.empty() ? std::string(" ") : device; // never the port's own name by mistake
+    const bool opened = Open(1, line.Baud, line.Parity, line.ByteSize, line.StopBits, 4096, 4096);
+    named_.clear();
+    return opened;
 }
 
 int SerialPort::TimeoutMs() const { return dev_ ? dev_->TimeoutMs.load() : 0; }

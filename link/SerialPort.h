@@ -53,6 +53,9 @@ public:
     // remote device does not open here: PortOpener opens it off the window thread.
     bool Open(int n, int baud, uint8_t parity, uint8_t byteSize, uint8_t stopBits, int inQueue,
               int outQueue);
+    // As Open, on the local device named (not port n's): for a program that serves one line it
+    // names itself. The failure text numbers it COM1.
+    bool OpenDevice(const std::string& device, const LineSettings& line);
     void Close();
     bool IsOpen() const;
     bool SetTimeouts(int ms);
@@ -112,6 +115,7 @@ private:
     int WriteRemote(const void* buffer, int count);
 
     std::shared_ptr<Device> dev_;
+    std::string named_; // OpenDevice's, while it opens
     bool lastReadFailed_ = false;
     mutable std::string openFailure_;
 };

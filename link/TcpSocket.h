@@ -20,6 +20,11 @@ public:
     // reason in error when no address answers, or at once when Wake has been called.
     bool Connect(const std::string& host, const std::string& port, int timeoutMs, std::string& error);
     bool IsOpen() const;
+    // Caps what the system holds for sending: a server with a bounded queue per client keeps
+    // the system from holding megabytes more for one that reads nothing.
+    void LimitSendBuffer(int bytes);
+    // The far end's address as digits ("192.0.2.7", "::1"), empty when not connected.
+    std::string PeerAddress() const;
 
     enum class WaitResult { Readable, Woken, TimedOut, Failed };
     // Waits until data (or the peer's close) can be received, Wake is called, or timeoutMs passes.

@@ -81,6 +81,20 @@ TcpSocket::~TcpSocket() {
 
 bool TcpSocket::IsOpen() const { return impl_->Fd >= 0; }
 
+void TcpSocket::LimitSendBuffer(int bytes) {
+    if (impl_->Fd >= 0) ::setsockopt(impl_->Fd, SOL_SOCKET, SO_SNDBUF, &bytes, sizeof bytes);
+}
+
+std::string TcpSocket::PeerAddress() const {
+    sockaddr_storage peer{};
+    socklen_t size = sizeof peer;
+    char host[NI_MAXHOST] = {};
+    if (impl_->Fd < 0 || ::getpeername(impl_->Fd, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
+        ::getnameinfo(reinterpret_cast<sockaddr*>(&peer), size, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
+        return {};
+    return host;
+}
+
 bool TcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
                         std::string& error) {
     Close();

@@ -78,6 +78,22 @@ TcpSocket::~TcpSocket() {
 
 bool TcpSocket::IsOpen() const { return impl_->Socket != INVALID_SOCKET; }
 
+void TcpSocket::LimitSendBuffer(int bytes) {
+    if (impl_->Socket != INVALID_SOCKET)
+        ::setsockopt(impl_->Socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+}
+
+std::string TcpSocket::PeerAddress() const {
+    sockaddr_storage peer{};
+    int size = sizeof peer;
+    char host[NI_MAXHOST] = {};
+    if (impl_->Socket == INVALID_SOCKET ||
+        ::getpeername(impl_->Socket, reinterpret_cast<sockaddr*>(&peer), &size) != 0 ||
+        ::getnameinfo(reinterpret_cast<sockaddr*>(&peer), size, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
+        return {};
+    return host;
+}
+
 bool TcpSocket::Connect(const std::string& host, const std::string& port, int timeoutMs,
                         std::string& error) {
     Close();

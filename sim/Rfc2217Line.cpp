@@ -8,7 +8,7 @@
 #include "link/TcpSocket.h"
 #include "link/TlsStream.h"
 #include "sim/SimLine.h"
-#include "sim/ComPortServer.h"
+#include "link/ComPortServer.h"
 
 namespace kaldor::sim {
 namespace {
@@ -17,6 +17,7 @@ namespace {
 // the Telnet stream (half a doubled 0xFF), so the connection ends instead.
 constexpr int kSendTimeoutMs = 500;
 constexpr int kIdleMs = 10;
+constexpr const char* SimSignature = "kaldor-sim";
 
 class Rfc2217Line : public SimLine {
 public:
@@ -92,7 +93,7 @@ private:
         if (stream) stream->Shutdown();
         stream.reset();
         EndSession(*spare_);
-        server_ = ComPortServer();
+        server_ = ComPortServer(SimSignature);
         server_.DtrChanged = [this](bool raised) { SetDtr(raised); };
         codec_ = server_.MakeCodec();
         Send(codec_.Greeting());
@@ -141,7 +142,7 @@ private:
     std::unique_ptr<TcpSocket> client_ = std::make_unique<TcpSocket>();
     std::unique_ptr<TcpSocket> spare_ = std::make_unique<TcpSocket>();
     std::unique_ptr<TlsStream> stream_; // over client_, with TLS
-    ComPortServer server_;
+    ComPortServer server_{SimSignature};
     TelnetCodec codec_{server_.MakeCodec()};
     std::function<void(bool)> dtrHandler_;
     bool dtr_ = false;

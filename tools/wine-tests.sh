@@ -80,6 +80,50 @@ echo "== ctest build-win (Windows core under Wine $("$loader" --version 2>/dev/n
 cd "$top/build-win"
 status=0
 ctest --output-on-failure --timeout 300 -j 2 || status=$?
+
+# kaldor-station.exe serving Linux clients, once the tests have left COM1: pyserial's rfc2217://
+# gets the frames written at COM2's far end, and its keys come back there; over TLS (with the
+# keys start_tls_servers made) the allowed user is told its role, and a stranger nothing.
+station_under_wine() {
+    local tls="$wine_dir/tls" tls_options=() plain tls_port who text told
+    if ! /usr/bin/python3 -c 'import serial.rfc2217' 2>/dev/null; then
+        echo "== kaldor-station.exe under Wine: SKIPPED: no python3-serial"
+        return 0
+    fi
+    [[ -f "$tls/user.crt" ]] && tls_options=(--listen 127.0.0.1:0 --tls-cert "Z:$tls/station.crt"
+        --tls-key "Z:$tls/station.key" --authdir "Z:$tls/auth")
+    # Its addresses, one a line on standard output: over TLS when asked for, and plain.
+    "$loader" "$top/build-win/kaldor-station.exe" --device COM1 --plain 127.0.0.1:0 "${tls_options[@]}" \
+        --local-user dl1abc --operators dl1abc </dev/null >"$wine_dir/station.out" 2>"$wine_dir/station.log" &
+    step_pids+=($!)
+    for _ in $(seq 300); do
+        grep -q '^rfc2217://' "$wine_dir/station.out" 2>/dev/null && break
+        sleep 0.1
+    done
+    plain="$(grep -m1 '^rfc2217://' "$wine_dir/station.out" | tr -d '\r')"
+    tls_port="$(grep -m1 '^rfc2217s://' "$wine_dir/station.out" | tr -d '\r')"
+    tls_port="${tls_port##*:}"
+    if [[ -z "${plain:-}" ]] || ! /usr/bin/python3 "$top/tests/station/station_client.py" "$plain" "$wine_dir/com2"; then
+        echo "== kaldor-station.exe under Wine: FAILED (plain ${plain:-: no address}; see $wine_dir/station.log)"
+        cat "$wine_dir/station.log"
+        return 1
+    fi
+    for who in user stranger; do
+        [[ -n "${tls_port:-}" ]] || break
+        # The Telnet greeting's IAC WILL COM-PORT-OPTION, then the station's words.
+        text="$( (printf '\xff\xfb\x2c'; sleep 2) | timeout 10 openssl s_client -connect "127.0.0.1:$tls_port" \
+            -cert "$tls/$who.crt" -key "$tls/$who.key" -quiet 2>/dev/null | tr -c '[:print:]' ' ')"
+        told=no
+        [[ $text == *"kaldor-station "*" operator"* ]] && told=yes
+        if [[ ($who == user && $told == no) || ($who == stranger && $told == yes) ]]; then
+            echo "== kaldor-station.exe under Wine: FAILED (TLS as $who: '$text'; see $wine_dir/station.log)"
+            cat "$wine_dir/station.log"
+            return 1
+        fi
+    done
+    echo "== kaldor-station.exe under Wine: served a Linux client${tls_port:+, and over TLS refused a stranger}"
+}
+station_under_wine || status=1
 # The test cases inside the programs, with the ones Wine cannot show.
 report_cases "Windows core under Wine" "$top/build-win/Testing/Temporary/LastTest.log"
 exit "$status"

@@ -1,5 +1,5 @@
 ; The Windows installer of the KALDOR Console, made by the build's "installer" target:
-;   makensis -DVERSION=v -DCONSOLE=exe -DCOM=com -DSIM=exe -DNOTICE=txt -DSOURCE=zip -DCHARTS=tar.xz
+;   makensis -DVERSION=v -DCONSOLE=exe -DCOM=com -DSIM=exe -DSTATION=exe -DNOTICE=txt -DSOURCE=zip -DCHARTS=tar.xz
 ;   [-DOPENSSL_SOURCE=tar.gz -DOPENSSL_SOURCE_NAME=name -DOPENSSL_LICENSE=txt]
 ;            -DICON=ico -DOUTFILE=setup.exe kaldor-console.nsi
 ; (CHARTS and ICON may be left out.)
@@ -94,6 +94,7 @@ Section "KALDOR Console"
     File "/oname=kaldor-console.exe" "${CONSOLE}"
     File "/oname=kaldor-console.com" "${COM}"
     File "/oname=kaldor-sim.exe" "${SIM}"
+    File "/oname=kaldor-station.exe" "${STATION}"
     File "/oname=NOTICE.txt" "${NOTICE}"
     SetOutPath "$INSTDIR\source"
     ; An older version's source, replaced by this one's.
@@ -142,6 +143,7 @@ Section "un.KALDOR Console"
     Delete "$INSTDIR\kaldor-console.exe"
     Delete "$INSTDIR\kaldor-console.com"
     Delete "$INSTDIR\kaldor-sim.exe"
+    Delete "$INSTDIR\kaldor-station.exe"
     Delete "$INSTDIR\NOTICE.txt"
     Delete "$INSTDIR\source\kaldor-console-*-source.zip"
     Delete "$INSTDIR\source\qtcharts-6.4.2-source.tar.xz"

@@ -3,7 +3,7 @@
 // The same input fed whole and in chunks gives the same bytes and replies.
 #include "TelnetChecks.h"
 #ifdef KALDOR_FUZZ_TELNET_SERVER
-#include "sim/ComPortServer.h"
+#include "link/ComPortServer.h"
 #endif
 
 using namespace kaldor;
@@ -16,7 +16,7 @@ bool MayAgree(uint8_t option) {
 
 struct Role {
 #ifdef KALDOR_FUZZ_TELNET_SERVER
-    sim::ComPortServer server;
+    ComPortServer server{"kaldor-sim"};
     int dtrChanges = 0;
     TelnetCodec Codec() {
         server.DtrChanged = [this](bool) { ++dtrChanges; };

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "ServedSim.h"
-#include "sim/ComPortServer.h"
+#include "link/ComPortServer.h"
 
 using namespace kaldor;
 using namespace kaldor::telnet;
@@ -49,7 +49,7 @@ TEST(ComPortServer, AnswersAsASerialServer) {
         {"another option's sub-negotiation not answered", ByteVector{IAC, SB, 24, 1, IAC, SE}, {}, {}},
     };
     for (const Case& c : cases) {
-        sim::ComPortServer server;
+        ComPortServer server("kaldor-sim");
         std::vector<bool> dtr;
         server.DtrChanged = [&dtr](bool raised) { dtr.push_back(raised); };
         TelnetCodec codec = server.MakeCodec();

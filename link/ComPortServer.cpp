@@ -1,8 +1,6 @@
-#include "sim/ComPortServer.h"
+#include "ComPortServer.h"
 
-#include <cstring>
-
-namespace kaldor::sim {
+namespace kaldor {
 
 using namespace telnet;
 
@@ -55,7 +53,11 @@ void ComPortServer::Answer(const ByteVector& sub, ByteVector& replies) {
     };
     ByteVector answer;
     switch (command) {
-    case SIGNATURE: answer.assign(Signature, Signature + std::strlen(Signature)); break;
+    case SIGNATURE: {
+        const std::string text = Signature ? Signature(std::string(v, v + n)) : signature_;
+        answer.assign(text.begin(), text.end());
+        break;
+    }
     case SET_BAUDRATE: {
         if (n != 4) return;
         const uint32_t b = uint32_t(v[0]) << 24 | uint32_t(v[1]) << 16 | uint32_t(v[2]) << 8 | v[3];
@@ -84,4 +86,4 @@ void ComPortServer::Answer(const ByteVector& sub, ByteVector& replies) {
     replies.insert(replies.end(), reply.begin(), reply.end());
 }
 
-} // namespace kaldor::sim
+} // namespace kaldor
