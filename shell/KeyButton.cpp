@@ -3,6 +3,8 @@
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 
+#include "widgets/Color.h"
+
 namespace kaldor {
 namespace {
 constexpr int kGlyph = 16;
@@ -44,7 +46,9 @@ void TKeyButton::paintEvent(QPaintEvent*) {
         p.drawPixmap(glyphRect.translated(shift, shift),
                      glyph.pixmap(kGlyph, kGlyph, isEnabled() ? QIcon::Normal : QIcon::Disabled));
     }
-    p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText));
+    // The caption's own colour holds in every colour group: a disabled key is drawn grey, as
+    // the system draws a disabled button's text.
+    p.setPen(isEnabled() ? palette().color(QPalette::Active, QPalette::ButtonText) : clGrayText.ToQColor());
     p.drawText(textRect, Qt::AlignCenter | Qt::TextShowMnemonic, caption);
 }
 
