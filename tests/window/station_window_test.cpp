@@ -1,5 +1,5 @@
-// The window on a line that kaldor-station shares: the station on a test amplifier, this window
-// and another console over TLS as two operators, one watching while the other operates.
+// Windows on a line that kaldor-station shares: the station on a test amplifier, two consoles'
+// windows over TLS as two operators, one watching while the other operates.
 #include <QAction>
 #include <QLabel>
 #include <QStatusBar>
@@ -66,40 +66,44 @@ protected:
 };
 
 TEST_F(StationWindowTest, AWatcherSeesTheAmplifierSendsNothingAndTakesControlWhenConfirmed) {
-    TlsOptions other;
-    other.CertificateFile = files.Cert("dk2xy");
-    other.KeyFile = files.Key("dk2xy");
-    other.StationFile = files.Cert("station");
-    auto dk2xy = OpenAsWindow(2, address, other);
-    ASSERT_TRUE(dk2xy && dk2xy->Line.IsOpen()) << (dk2xy ? dk2xy->Failure : "no answer");
-    SerialPort& otherLine = dk2xy->Line;
-
+    // The other console, dk2xy, with settings of its own: first on the line, it operates.
+    TestSettingsRoot otherRoot;
+    TSettings otherSettings(otherRoot.Application());
+    otherSettings.SaveTlsIdentity(files.Cert("dk2xy"), files.Key("dk2xy"));
+    otherSettings.SaveTlsStationFile(1, files.Cert("station"));
     setenv("KALDOR_COM1", address.c_str(), 1);
+    TMainForm dk2xy(otherSettings);
+    dk2xy.InitLcd();
+    dk2xy.show();
+    dk2xy.actOpenComExecute(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        amp.Send(StatusFrame(StatusPayload().Screen(0)));
+        return dk2xy.StatusPanels[3]->text() == "Operating";
+    }, 5000)) << dk2xy.StatusPanels[3]->text().toStdString();
+
     form->actOpenComExecute(1);
     ASSERT_TRUE(Shows("Watching: dk2xy operates", false)) << form->StatusPanels[3]->text().toStdString();
     EXPECT_TRUE(form->itmTakeControl->isVisible());
     EXPECT_EQ(form->StatusPanels[1]->text(), QStringLiteral("Remote connection: ON"));
     form->grab().save(QStringLiteral(KALDOR_BUILD_DIR "/station-watching.png"));
 
-    // The watcher's key goes nowhere; the operator's reaches the amplifier, alone.
-    amp.Received(0, 300); // the link request and set-up of the window's open
+    // The watcher's key goes nowhere; the operator's reaches the amplifier, alone. Long enough
+    // quiet that a watcher's frame, had it gone through, would be in it.
+    amp.Received(0, 300); // the operator's link request
+    form->activateWindow(); // the keyboard's shortcuts go to the active window
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     QTest::keyClick(form.get(), Qt::Key_U, Qt::AltModifier);
     form->SendKey(Key::Tune);
-    otherLine.Write(KeyFrame(Key::Operate).Bytes, KeyFrame(Key::Operate).Count);
-    // Long enough quiet that a watcher's frame, had it gone through, would be in it.
+    dk2xy.SendKey(Key::Operate);
     EXPECT_EQ(Hex(amp.Received(FrameBytes(KeyFrame(Key::Operate)).size(), 2000, 300)),
               Hex(FrameBytes(KeyFrame(Key::Operate))));
 
     ScopedMessageBoxResponder yes([](const MessageBoxCall&) { return IDYES; });
     form->itmTakeControl->trigger();
     ASSERT_TRUE(Shows("Operating", true));
-    StationRole role;
-    EXPECT_TRUE(QTest::qWaitFor([&] {
-        uint8_t drain[256];
-        otherLine.SetTimeouts(10);
-        otherLine.Read(drain, sizeof drain); // the other console's receiver
-        return otherLine.SharedRole(role) && !role.Operating && role.Holder == "dl1abc";
-    }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return dk2xy.StatusPanels[3]->text() == "Watching: dl1abc operates"; }, 3000));
+    EXPECT_EQ(dk2xy.StatusBar->currentMessage(), QStringLiteral("dl1abc took control"));
+    EXPECT_FALSE(dk2xy.sbOperate->isEnabled());
     form->SendKey(Key::Tune);
     EXPECT_EQ(Hex(amp.Received(FrameBytes(KeyFrame(Key::Tune)).size())), Hex(FrameBytes(KeyFrame(Key::Tune))));
 }
