@@ -164,7 +164,7 @@ run_console() { # run_console EXE SHOT
     xdotool windowfocus "$window" 2>/dev/null || true
     sleep 0.5
     xdotool key alt+o
-    wait_for 10 grep -q "55 55 55 02 10 1c 2c" <(line_bytes ">") ||
+    wait_for 30 grep -q "55 55 55 02 10 1c 2c" <(line_bytes ">") ||
         fail "the OPERATE shortcut (Alt+O) sent no OPERATE frame"
     sleep 2
     import -window root "$shot"
@@ -369,7 +369,8 @@ check_upgrade() {
     version="$(sed -n 's/^project(KaldorConsole VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")"
     echo "== $label: upgrade from 0.0.1 to $version"
     makensis -V2 -DVERSION=0.0.1 -DCONSOLE="$stage/kaldor-console.exe" -DCOM="$stage/kaldor-console.com" \
-        -DSIM="$stage/kaldor-sim.exe" -DNOTICE="$stage/NOTICE.txt" -DSOURCE="$stage/source.zip" \
+        -DSIM="$stage/kaldor-sim.exe" -DSTATION="$stage/kaldor-station.exe" -DNOTICE="$stage/NOTICE.txt" \
+        -DSOURCE="$stage/source.zip" \
         -DOUTFILE="$older" "$top/packaging/windows/kaldor-console.nsi" >/dev/null || { fail "no older installer"; return; }
     "$loader" "$older" /S '/D=C:\KaldorConsole' || fail "the older installer failed"
     [[ -f "$here/source/kaldor-console-0.0.1-source.zip" ]] || fail "the older install has no source"

@@ -74,6 +74,33 @@ start_tls_servers() {
     done
     export KALDOR_TLS_DIR="Z:$dir" KALDOR_TLS_SER2NET="rfc2217s://127.0.0.1:$port" KALDOR_TLS_SIM="$sim_address"
     echo "   TLS: ser2net at $KALDOR_TLS_SER2NET, kaldor-sim.exe at ${sim_address:-(none: $dir/sim.log)}"
+    start_linux_station "$dir"
+}
+
+# The Linux kaldor-station (of the Linux build, where there is one) in front of a line that
+# echoes, serving the Windows console's link over TLS: KALDOR_TLS_STATION.
+start_linux_station() {
+    local dir="$1" build station_address=""
+    for build in build-test build; do
+        [[ -x "$top/$build/kaldor-station" ]] && break
+    done
+    if [[ ! -x "$top/$build/kaldor-station" ]]; then
+        echo "   no Linux kaldor-station built: its TLS case skips"
+        return
+    fi
+    socat pty,rawer,link="$dir/station-line" EXEC:cat 2>/dev/null &
+    step_pids+=($!)
+    for _ in $(seq 50); do
+        [[ -e "$dir/station-line" ]] && break
+        sleep 0.1
+    done
+    coproc LINUX_STATION { exec "$top/$build/kaldor-station" --device "$dir/station-line" \
+        --listen 127.0.0.1:0 --tls-cert "$dir/station.crt" --tls-key "$dir/station.key" \
+        --authdir "$dir/auth" --operators dl1abc </dev/null 2>"$dir/station.log"; }
+    step_pids+=("$LINUX_STATION_PID")
+    read -r -t 30 station_address <&"${LINUX_STATION[0]}" || station_address=""
+    export KALDOR_TLS_STATION="$station_address"
+    echo "   TLS: the Linux kaldor-station at ${station_address:-(none: $dir/station.log)}"
 }
 start_tls_servers
 echo "== ctest build-win (Windows core under Wine $("$loader" --version 2>/dev/null))"

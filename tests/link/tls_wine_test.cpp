@@ -1,8 +1,10 @@
 // The remote line over TLS in the Windows build, against servers across the loopback that
 // tools/wine-tests.sh starts with keys it makes in KALDOR_TLS_DIR: the Linux ser2net with
 // ssl(clientauth) and an authdir that allows user.crt, its line echoed back
-// (KALDOR_TLS_SER2NET), and kaldor-sim.exe --tls-cert --client-ca user.crt (KALDOR_TLS_SIM).
-// Without those the cases skip, saying so.
+// (KALDOR_TLS_SER2NET), kaldor-sim.exe --tls-cert --client-ca user.crt (KALDOR_TLS_SIM), and
+// the Linux kaldor-station in front of an echoing line, its authdir allowing user.crt as an
+// operator (KALDOR_TLS_STATION, where a Linux build has one). Without those the cases skip,
+// saying so.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -34,10 +36,14 @@ TEST(TlsOnWindows, LinksWithItsCertificateOnlyAndCarriesTheLine) {
         {"KALDOR_TLS_SER2NET", "", -1},
         {"KALDOR_TLS_SIM", "user", 0xAA}, // the amplifier's status frame
         {"KALDOR_TLS_SIM", "stranger", -1},
+        {"KALDOR_TLS_STATION", "user", 0x55}, // the holder's request, echoed to it
+        {"KALDOR_TLS_STATION", "stranger", -1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.Server) + " as '" + c.Identity + "'");
         const std::string address = Env(c.Server);
+        const bool station = std::string(c.Server) == "KALDOR_TLS_STATION";
+        if (station && address.empty()) continue; // no Linux build beside this one
         ASSERT_EQ(address.rfind("rfc2217s://", 0), 0u) << address;
         TlsOptions tls;
         tls.StationFile = dir + "/station.crt";
@@ -60,6 +66,8 @@ TEST(TlsOnWindows, LinksWithItsCertificateOnlyAndCarriesTheLine) {
         r.Line.SetTimeouts(3000);
         ASSERT_EQ(r.Line.Read(&first, 1), 1);
         EXPECT_EQ(first, c.FirstByte);
+        StationRole role;
+        EXPECT_EQ(r.Line.SharedRole(role) && role.Operating, station) << "operating on the station's line only";
     }
 }
 
