@@ -94,11 +94,16 @@ start_linux_station() {
         [[ -e "$dir/station-line" ]] && break
         sleep 0.1
     done
-    coproc LINUX_STATION { exec "$top/$build/kaldor-station" --device "$dir/station-line" \
-        --listen 127.0.0.1:0 --tls-cert "$dir/station.crt" --tls-key "$dir/station.key" \
-        --authdir "$dir/auth" --operators dl1abc </dev/null 2>"$dir/station.log"; }
-    step_pids+=("$LINUX_STATION_PID")
-    read -r -t 30 station_address <&"${LINUX_STATION[0]}" || station_address=""
+    # Its address, the first line on standard output (bash keeps one coprocess: the simulator's).
+    "$top/$build/kaldor-station" --device "$dir/station-line" --listen 127.0.0.1:0 \
+        --tls-cert "$dir/station.crt" --tls-key "$dir/station.key" --authdir "$dir/auth" \
+        --operators dl1abc </dev/null >"$dir/station.out" 2>"$dir/station.log" &
+    step_pids+=($!)
+    for _ in $(seq 100); do
+        station_address="$(head -1 "$dir/station.out" 2>/dev/null)"
+        [[ -n "$station_address" ]] && break
+        sleep 0.1
+    done
     export KALDOR_TLS_STATION="$station_address"
     echo "   TLS: the Linux kaldor-station at ${station_address:-(none: $dir/station.log)}"
 }
