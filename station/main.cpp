@@ -4,6 +4,7 @@
 #include <iostream>
 #include <thread>
 
+#include "link/WindowsApi.h"
 #include "station/Station.h"
 
 using namespace kaldor::station;
@@ -28,6 +29,11 @@ int main(int argc, char** argv) {
         std::cerr << "kaldor-station: " << options.Error << "\nTry 'kaldor-station --help' for more information.\n";
         return 2;
     }
+#ifdef _WIN32
+    // Held while it runs, for the installer to see: a running program cannot be replaced.
+    const HANDLE running = CreateMutexA(nullptr, FALSE, "KaldorStationRunning");
+    (void)running;
+#endif
     Station station(options);
     std::string error;
     if (!station.Start(error)) {

@@ -339,7 +339,7 @@ check_resources() {
 # that of the copy it starts in %TEMP%.
 check_refusal() {
     local folder='C:\KaldorRefusal' here="$WINEPREFIX/drive_c/KaldorRefusal"
-    echo "== $label: installing and uninstalling while a console runs"
+    echo "== $label: installing and uninstalling while a console or the station runs"
     "$loader" "$setup" /S "/D=$folder" || { fail "the installer failed"; return; }
     "$loader" "$here/kaldor-console.exe" --simulate >"$wine_dir/refusal.log" 2>&1 &
     local running=$!
@@ -354,6 +354,16 @@ check_refusal() {
         fail "no console window for the refusal check"
     fi
     "$loader" taskkill /f /im kaldor-console.exe >/dev/null 2>&1 || true
+    wait "$running" 2>/dev/null || true
+    # The station too: a running program cannot be replaced. Its device may come later.
+    "$loader" "$here/kaldor-station.exe" --device COM9 --plain 127.0.0.1:0 >"$wine_dir/refusal-station.out" 2>&1 &
+    running=$!
+    if wait_for 30 grep -q '^rfc2217://' "$wine_dir/refusal-station.out"; then
+        ! "$loader" "$setup" /S "/D=$folder" || fail "the installer ran on while kaldor-station ran"
+    else
+        fail "kaldor-station did not start for the refusal check"
+    fi
+    "$loader" taskkill /f /im kaldor-station.exe >/dev/null 2>&1 || true
     wait "$running" 2>/dev/null || true
     "$loader" "$here/uninstall.exe" /S || fail "the uninstaller failed once the console ended"
     wait_for 30 test ! -e "$here" || fail "uninstalling left $here"

@@ -46,27 +46,27 @@ BrandingText "KALDOR Console ${VERSION}"
 
 ; A running console holds its files open and would lose its settings' last write: ask the user
 ; to end it first. The console holds the named mutex "OneInstanceAllowed" while it runs, the
-; simulator "KaldorSimRunning". Access denied is a mutex an elevated program holds: running too.
+; simulator "KaldorSimRunning", the station "KaldorStationRunning" (its program could not be
+; replaced). Access denied is a mutex an elevated program holds: running too.
+; $2 := 1 when the mutex NAME is held.
+!macro HeldMutex NAME
+    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "${NAME}") p .r0 ?e'
+    Pop $1
+    ${If} $0 <> 0
+    ${OrIf} $1 = 5
+        StrCpy $2 1
+    ${EndIf}
+    System::Call 'kernel32::CloseHandle(p r0)'
+!macroend
 !macro WaitForNoConsole UN
 Function ${UN}WaitForNoConsole
     retry:
     StrCpy $2 0
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "OneInstanceAllowed") p .r0 ?e'
-    Pop $1
-    ${If} $0 <> 0
-    ${OrIf} $1 = 5
-        StrCpy $2 1
-    ${EndIf}
-    System::Call 'kernel32::CloseHandle(p r0)'
-    System::Call 'kernel32::OpenMutexW(i 0x00100000, i 0, w "KaldorSimRunning") p .r0 ?e'
-    Pop $1
-    ${If} $0 <> 0
-    ${OrIf} $1 = 5
-        StrCpy $2 1
-    ${EndIf}
-    System::Call 'kernel32::CloseHandle(p r0)'
+    !insertmacro HeldMutex "OneInstanceAllowed"
+    !insertmacro HeldMutex "KaldorSimRunning"
+    !insertmacro HeldMutex "KaldorStationRunning"
     ${If} $2 = 1
-        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "The KALDOR Console or its simulated amplifier is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY retry
+        MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "The KALDOR Console, its simulated amplifier or kaldor-station is running. Close it, then choose Retry." /SD IDCANCEL IDRETRY retry
         Abort
     ${EndIf}
 FunctionEnd
